@@ -1,0 +1,24 @@
+#pragma once
+
+// What the launcher asks of the running process: its executable, command
+// line, environment and the system directory. Failures throw VxError<SysError>.
+
+#include "tstrings.h"
+
+namespace SysInfo {
+
+enum CommandArgsMode { WithProgramName = 0, WithoutProgramName = 1 };
+
+WideString executablePath();
+WideStringList getCommandArgs(CommandArgsMode mode = WithoutProgramName);
+
+// Throws when the variable is not set; an empty value counts as set.
+WideString envVariable(const WideString& name);
+// The fallback when the variable is not set or cannot be read.
+WideString envVariableOr(const WideString& name, const WideString& fallback);
+void setEnvVariable(const WideString& name, const WideString& value);
+
+// The system directory without trailing separators.
+WideString systemDirectory();
+
+} // namespace SysInfo
