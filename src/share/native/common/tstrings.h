@@ -50,6 +50,6 @@ void splitInto(WideStringList& list, const WideString& text, const WideString& d
 WideString formatted(const wchar_t* format, ...);
 WideString vformatted(const wchar_t* format, va_list args);
 
-constexpr std::size_t maxFormattedLength = 1024 * 1024;
+constexpr std::size_t maxFormattedLength = 64 * 1024;
 
 } // namespace tstrings

@@ -1,0 +1,57 @@
+#include "StringBuilder.h"
+
+#include <cstdint>
+
+StringBuilder& StringBuilder::operator<<(const wchar_t* text) {
+    if (text) {
+        buffer += text;
+    }
+    return *this;
+}
+
+StringBuilder& StringBuilder::operator<<(const char* bytes) {
+    buffer += tstrings::bytesToWide(bytes);
+    return *this;
+}
+
+StringBuilder& StringBuilder::operator<<(const std::string& utf8) {
+    buffer += tstrings::utf8ToWide(utf8);
+    return *this;
+}
+
+StringBuilder& StringBuilder::operator<<(const void* address) {
+    // Upper-case hex, zero-padded to twice the pointer's size, no prefix.
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    auto value = reinterpret_cast<std::uintptr_t>(address);
+    wchar_t text[sizeof(void*) * 2];
+    for (std::size_t i = sizeof(text) / sizeof(text[0]); i-- > 0;) {
+        text[i] = digits[value & 0xF];
+        value >>= 4;
+    }
+    buffer.append(text, sizeof(text) / sizeof(text[0]));
+    return *this;
+}
+
+void StringBuilder::appendSigned(long long value) {
+    if (value < 0) {
+        buffer += L'-';
+        // Negate in unsigned arithmetic: the lowest value has no positive twin.
+        appendUnsigned(0ULL - static_cast<unsigned long long>(value));
+    } else {
+        appendUnsigned(static_cast<unsigned long long>(value));
+    }
+}
+
+void StringBuilder::appendUnsigned(unsigned long long value) {
+    wchar_t text[24];
+    std::size_t pos = sizeof(text) / sizeof(text[0]);
+    do {
+        text[--pos] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    buffer.append(text + pos, sizeof(text) / sizeof(text[0]) - pos);
+}
+
+std::ostream& operator<<(std::ostream& stream, const StringBuilder& builder) {
+    return stream << builder.utf8();
+}

@@ -1,0 +1,90 @@
+// The Windows half of what the platform-neutral code asks of the OS.
+
+#include "Platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+
+#include "WinSys.h"
+
+namespace platform {
+
+int multiByteToWide(unsigned codePage, const char* bytes, int count, wchar_t* out, int outSize) {
+    return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes, count, out, outSize);
+}
+
+int wideToMultiByte(unsigned codePage, const wchar_t* text, int count, char* out, int outSize) {
+    return WideCharToMultiByte(codePage, 0, text, count, out, outSize, nullptr, nullptr);
+}
+
+int boundedWidePrintf(wchar_t* buffer, std::size_t size, const wchar_t* format, va_list args) {
+    // The runtime library's printf, not MinGW's C99 one; "%ls" is wide in both.
+    return _vsnwprintf_s(buffer, size, _TRUNCATE, format, args);
+}
+
+LocalTime localTime() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return LocalTime{now.wYear, now.wMonth,  now.wDayOfWeek, now.wDay,
+                     now.wHour, now.wMinute, now.wSecond,    now.wMilliseconds};
+}
+
+std::uint32_t processId() {
+    return GetCurrentProcessId();
+}
+
+std::uint32_t threadId() {
+    return GetCurrentThreadId();
+}
+
+bool ownModulePath(WideString& path) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&ownModulePath), &module)) {
+        return false;
+    }
+    WideString buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(module, &buffer[0], static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            return false;
+        }
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            path = buffer;
+            return true;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool errnoDescription(int errorNumber, wchar_t* buffer, std::size_t size) {
+    return _wcserror_s(buffer, size, errorNumber) == 0;
+}
+
+bool environmentVariable(const wchar_t* name, WideString& value) {
+    WideString buffer(64, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        SetLastError(ERROR_SUCCESS);
+        const DWORD length = GetEnvironmentVariableW(name, &buffer[0], static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            if (GetLastError() != ERROR_SUCCESS) {
+                return false;
+            }
+            value.clear();
+            return true;
+        }
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            value = buffer;
+            return true;
+        }
+        // The value grew or did not fit: length is the size it needs.
+        buffer.resize(length);
+    }
+    return false;
+}
+
+} // namespace platform

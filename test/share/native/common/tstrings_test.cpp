@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "ErrorHandling.h"
+#include "tstrings.h"
+
+namespace {
+
+TEST(Conversions, RoundTripAndEdges) {
+    EXPECT_EQ(tstrings::utf8ToWide(""), L"");
+    EXPECT_EQ(tstrings::wideToUtf8(L""), "");
+    EXPECT_EQ(tstrings::utf8ToWide("J\xC3\xB6rg"), L"J\u00F6rg");
+    EXPECT_EQ(tstrings::wideToUtf8(L"J\u00F6rg \u4E2D"), "J\xC3\xB6rg \xE4\xB8\xAD");
+
+    // Embedded NUL survives both directions.
+    const std::string withNul("a\0b", 3);
+    const WideString wideWithNul(L"a\0b", 3);
+    EXPECT_EQ(tstrings::utf8ToWide(withNul), wideWithNul);
+    EXPECT_EQ(tstrings::wideToUtf8(wideWithNul), withNul);
+}
+
+TEST(Conversions, InvalidUtf8GivesEmptyString) {
+    for (const char* bytes : {"\xC3", "a\xC3", "\xFF\xFE", "\xED\xA0\x80", "\xC0\xAF"}) {
+        SCOPED_TRACE(bytes);
+        EXPECT_EQ(tstrings::utf8ToWide(bytes), L"");
+    }
+}
+
+TEST(Conversions, AnsiReplacesWhatItCannotRepresent) {
+    EXPECT_EQ(tstrings::wideToAnsi(L"abc"), "abc");
+    // No error for a character outside the code page; whatever replaces it
+    // is one or more bytes, never an exception or an empty result.
+    EXPECT_FALSE(tstrings::wideToAnsi(L"\u4E2D").empty());
+}
+
+TEST(Conversions, LenientDecodingKeepsInvalidBytes) {
+    EXPECT_EQ(tstrings::utf8OrBytesToWide("J\xC3\xB6rg"), L"J\u00F6rg");
+    EXPECT_EQ(tstrings::utf8OrBytesToWide("J\xF6rg"), L"J\u00F6rg");
+    EXPECT_EQ(tstrings::bytesToWide("\xC3\xA9"), WideString(L"\u00C3\u00A9"));
+}
+
+TEST(TextOperations, CaseAndAffixes) {
+    EXPECT_EQ(tstrings::lowerCase(L"ABC xyz \u00C4"), L"abc xyz \u00C4");
+    EXPECT_TRUE(tstrings::sameText(L"ABC", L"abc", tstrings::IgnoringCase));
+    EXPECT_FALSE(tstrings::sameText(L"ABC", L"abc", tstrings::Exact));
+    EXPECT_TRUE(tstrings::hasPrefix(L"-splash:x", L"-splash:"));
+    EXPECT_FALSE(tstrings::hasPrefix(L"-Splash:x", L"-splash:"));
+    EXPECT_TRUE(tstrings::hasPrefix(L"x", L""));
+    EXPECT_FALSE(tstrings::hasPrefix(L"-spl", L"-splash:"));
+    EXPECT_TRUE(tstrings::hasSuffix(L"Demo.EXE", L".exe", tstrings::IgnoringCase));
+    EXPECT_TRUE(tstrings::hasSuffix(L"x", L""));
+    EXPECT_FALSE(tstrings::hasSuffix(L"e", L".exe"));
+}
+
+TEST(TextOperations, ReplaceAll) {
+    struct Case {
+        const wchar_t* text;
+        const wchar_t* search;
+        const wchar_t* replacement;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"xx", L"x", L"xx", L"xxxx"},  // inserted text is not searched again
+        {L"abc", L"", L"z", L"abc"},
+        {L"$A\\lib;$A", L"$A", L"C:\\App", L"C:\\App\\lib;C:\\App"},
+        {L"aaa", L"aa", L"b", L"ba"},
+        {L"", L"a", L"b", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(tstrings::replaceAll(c.text, c.search, c.replacement), c.expected);
+    }
+}
+
+TEST(TextOperations, SplitInto) {
+    struct Case {
+        const wchar_t* text;
+        const wchar_t* delimiter;
+        WideStringList expected;
+    } cases[] = {
+        {L"a;b", L";", {L"a", L"b"}},
+        {L"a;;b", L";", {L"a", L"", L"b"}},
+        {L";a;", L";", {L"", L"a", L""}},
+        {L"a", L";", {L"a"}},
+        {L"", L";", {}},
+        {L"a;b", L"", {}},
+        {L"a::b", L"::", {L"a", L"b"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        WideStringList list{L"kept"};
+        tstrings::splitInto(list, c.text, c.delimiter);
+        WideStringList expected{L"kept"};
+        expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+        EXPECT_EQ(list, expected);
+    }
+}
+
+TEST(Formatted, WideTextAndPadding) {
+    EXPECT_EQ(tstrings::formatted(L"%04u/%02u %ls (PID: %u)", 7u, 3u, L"Demo.exe", 42u),
+              L"0007/03 Demo.exe (PID: 42)");
+    EXPECT_THROW(tstrings::formatted(nullptr), std::invalid_argument);
+}
+
+TEST(Formatted, GrowsPast256Units) {
+    for (std::size_t length : {255u, 256u, 257u, 511u, 512u, 1000u}) {
+        SCOPED_TRACE(length);
+        const WideString text(length, L'x');
+        EXPECT_EQ(tstrings::formatted(L"%ls", text.c_str()), text);
+    }
+}
+
+TEST(Formatted, RefusesResultsPastTheCap) {
+    const WideString text(tstrings::maxFormattedLength, L'x');
+    EXPECT_THROW(tstrings::formatted(L"%ls", text.c_str()), std::runtime_error);
+}
+
+} // namespace
