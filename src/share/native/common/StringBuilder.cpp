@@ -1,6 +1,7 @@
 #include "StringBuilder.h"
 
 #include <cstdint>
+#include <sstream>
 
 StringBuilder& StringBuilder::operator<<(const wchar_t* text) {
     if (text) {
@@ -54,4 +55,10 @@ void StringBuilder::appendUnsigned(unsigned long long value) {
 
 std::ostream& operator<<(std::ostream& stream, const StringBuilder& builder) {
     return stream << builder.utf8();
+}
+
+std::string streamedPointer(const void* address) {
+    std::ostringstream text;
+    text << address;
+    return text.str();
 }

@@ -51,3 +51,7 @@ private:
 
 // Writes the builder's text as UTF-8.
 std::ostream& operator<<(std::ostream& stream, const StringBuilder& builder);
+
+// A pointer value as the standard output stream writes it (the form the
+// launcher's object-lifecycle and module-handle traces use).
+std::string streamedPointer(const void* address);

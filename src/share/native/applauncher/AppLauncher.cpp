@@ -1,0 +1,115 @@
+#include "AppLauncher.h"
+
+#include <stdexcept>
+
+#include "CfgFile.h"
+#include "ErrorHandling.h"
+#include "FileUtils.h"
+#include "JvmLauncher.h"
+#include "Log.h"
+#include "SysInfo.h"
+
+namespace {
+
+WideString findJvmLib(const CfgFile& cfgFile, const WideString& defaultRuntimeDirectory,
+                      const WideStringList& candidates) {
+    const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);
+    const auto runtime = application.find(PropertyId::Runtime);
+
+    WideString runtimeDirectory;
+    if (runtime != application.end()) {
+        runtimeDirectory = lastValueOf(*runtime);
+    } else {
+        runtimeDirectory = defaultRuntimeDirectory;
+        logTrace("Property \"" << PropertyId::Runtime.name() << "\" not found in \""
+                               << SectionId::Application.name()
+                               << "\" section of launcher config file. Using Java runtime from \""
+                               << runtimeDirectory << "\" directory");
+    }
+
+    for (const WideString& candidate : candidates) {
+        const WideString path = FileUtils::joinPath(runtimeDirectory, candidate);
+        if (FileUtils::pathExists(path)) {
+            return path;
+        }
+    }
+
+    throwWithPosition(std::runtime_error(
+        (StringBuilder() << "Failed to find JVM in \"" << runtimeDirectory << "\" directory.").utf8()));
+}
+
+} // namespace
+
+AppLauncher::AppLauncher() : executablePath(SysInfo::executablePath()) {
+    // Read after the path, whose failure is the one to report first.
+    commandArgs = SysInfo::getCommandArgs(SysInfo::WithoutProgramName);
+}
+
+AppLauncher& AppLauncher::withRootDirectory(const WideString& value) {
+    rootDirectory = value;
+    return *this;
+}
+
+AppLauncher& AppLauncher::withAppDirectory(const WideString& value) {
+    appDirectory = value;
+    return *this;
+}
+
+AppLauncher& AppLauncher::withDefaultRuntimeDirectory(const WideString& value) {
+    defaultRuntimeDirectory = value;
+    return *this;
+}
+
+AppLauncher& AppLauncher::withLibrarySearchVariable(const WideString& value) {
+    librarySearchVariable = value;
+    return *this;
+}
+
+AppLauncher& AppLauncher::withJvmLibraryCandidate(const WideString& value) {
+    jvmLibraryCandidates.push_back(value);
+    return *this;
+}
+
+bool AppLauncher::librarySearchPathHasAppDir() const {
+    WideStringList pieces;
+    tstrings::splitInto(pieces,
+                        tstrings::lowerCase(SysInfo::envVariableOr(librarySearchVariable, WideString())),
+                        L";");
+    const WideString wanted = tstrings::lowerCase(appDirectory);
+    for (const WideString& piece : pieces) {
+        if (piece == wanted) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::unique_ptr<Jvm> AppLauncher::createJvmLauncher() const {
+    const WideString configFilePath = FileUtils::joinPath(
+        appDirectory, FileUtils::dropSuffix(FileUtils::fileNameOf(executablePath)) + L".cfg");
+
+    logTrace("Launcher config file path: \"" << configFilePath << "\"");
+
+    const MacroTable macros{
+        {L"$APPDIR", appDirectory},
+        {L"$BINDIR", FileUtils::directoryOf(executablePath)},
+        {L"$ROOTDIR", rootDirectory},
+    };
+
+    CfgFile cfgFile = CfgFile::load(configFilePath).substituteMacros(macros);
+
+    if (!commandArgs.empty()) {
+        cfgFile.replaceValues(SectionId::ArgOptions, PropertyId::Arguments, commandArgs);
+    }
+
+    if (!librarySearchPathHasAppDir()) {
+        const WideString current = SysInfo::envVariableOr(librarySearchVariable, WideString());
+        SysInfo::setEnvVariable(librarySearchVariable, current + L";" + appDirectory);
+    }
+
+    auto jvm = std::make_unique<Jvm>();
+    jvm->setLibraryPath(findJvmLib(cfgFile, defaultRuntimeDirectory, jvmLibraryCandidates));
+    jvm->appendArgument(executablePath);
+    jvm->initFromConfigFile(cfgFile);
+    return jvm;
+}

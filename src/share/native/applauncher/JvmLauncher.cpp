@@ -1,0 +1,128 @@
+#include "JvmLauncher.h"
+
+#include <stdexcept>
+
+#include "Dll.h"
+#include "ErrorHandling.h"
+#include "FileUtils.h"
+#include "Log.h"
+#include "SysInfo.h"
+
+Jvm::Jvm() {
+    logTrace("Jvm(" << streamedPointer(this) << ")::Jvm()");
+}
+
+Jvm::~Jvm() {
+    try {
+        logTrace("Jvm(" << streamedPointer(this) << ")::~Jvm()");
+    } catch (...) {
+        // Destruction goes on whatever the trace does.
+    }
+}
+
+Jvm& Jvm::setLibraryPath(const WideString& path) {
+    jvmLibraryPath = path;
+    return *this;
+}
+
+Jvm& Jvm::appendArgument(const WideString& value) {
+    argumentList.push_back(value);
+    return *this;
+}
+
+Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile) {
+    const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);
+
+    auto found = application.find(PropertyId::ModulePath);
+    if (found != application.end()) {
+        for (const WideString& value : found->second) {
+            appendArgument(L"--module-path").appendArgument(value);
+        }
+    }
+
+    found = application.find(PropertyId::ClassPath);
+    if (found != application.end()) {
+        appendArgument(L"-classpath").appendArgument(semicolonListOf(*found));
+    }
+
+    found = application.find(PropertyId::Splash);
+    if (found != application.end()) {
+        const WideString splash = lastValueOf(*found);
+        if (FileUtils::pathExists(splash)) {
+            appendArgument(L"-splash:" + splash);
+        } else {
+            logWarning("Splash property ignored. File \"" << splash << "\" not found");
+        }
+    }
+
+    const PropertyTable& javaOptions = cfgFile.sectionProperties(SectionId::JavaOptions);
+    found = javaOptions.find(PropertyId::JavaOptions);
+    if (found != javaOptions.end()) {
+        for (const WideString& value : found->second) {
+            appendArgument(value);
+        }
+    }
+
+    appendArgument(L"-Dvantorix.app-path=" + SysInfo::executablePath());
+
+    found = application.find(PropertyId::MainModule);
+    if (found != application.end()) {
+        appendArgument(L"-m").appendArgument(lastValueOf(*found));
+    }
+
+    found = application.find(PropertyId::MainClass);
+    if (found != application.end()) {
+        appendArgument(lastValueOf(*found));
+    }
+
+    found = application.find(PropertyId::MainJar);
+    if (found != application.end()) {
+        appendArgument(L"-jar").appendArgument(lastValueOf(*found));
+    }
+
+    const PropertyTable& argOptions = cfgFile.sectionProperties(SectionId::ArgOptions);
+    found = argOptions.find(PropertyId::Arguments);
+    if (found != argOptions.end()) {
+        for (const WideString& value : found->second) {
+            appendArgument(value);
+        }
+    }
+    return *this;
+}
+
+bool Jvm::hasSplashOption() const {
+    for (const WideString& argument : argumentList) {
+        if (tstrings::hasPrefix(argument, L"-splash:", tstrings::Exact)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+JliLaunchDataOwner Jvm::makeLaunchData() const {
+    std::vector<std::string> arguments;
+    arguments.reserve(argumentList.size());
+    for (const WideString& argument : argumentList) {
+        arguments.push_back(tstrings::wideToAnsi(argument));
+    }
+    return createJliLaunchData(tstrings::wideToUtf8(jvmLibraryPath), std::move(arguments));
+}
+
+void Jvm::launch() {
+    const JvmlLauncherDataBlock block(buildLauncherDataBlock(&launchDataApi(), makeLaunchData().release()));
+    if (!block) {
+        // The table has already reported why (size, memory or layout).
+        throwWithPosition(std::runtime_error("Failed to prepare the JVM launch data"));
+    }
+
+    logTrace("JVM library: \"" << jvmLibraryPath << "\"");
+
+    // The function holder keeps its own reference; the temporary Dll's
+    // reference is dropped at the end of this statement.
+    const DllFunction<JliLaunchEntry> entry(Dll(StringBuilder() << jvmLibraryPath),
+                                            StringBuilder() << jliLaunchSymbol);
+
+    if (startJvmWithBlock(block.get(), entry) != 0) {
+        throwWithPosition(std::runtime_error("Failed to launch JVM"));
+    }
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+// The library path and the JVM argument list of one launch, and the launch
+// itself through the runtime's launch entry.
+
+#include "CfgFile.h"
+#include "JvmLauncherData.h"
+#include "tstrings.h"
+
+class Jvm {
+public:
+    Jvm();
+    ~Jvm();
+    Jvm(const Jvm&) = delete;
+    Jvm& operator=(const Jvm&) = delete;
+
+    Jvm& setLibraryPath(const WideString& path);
+    const WideString& libraryPath() const { return jvmLibraryPath; }
+
+    Jvm& appendArgument(const WideString& value);
+    const WideStringList& arguments() const { return argumentList; }
+
+    // Appends the arguments the config file prescribes, in their fixed
+    // order, after whatever is already in the list (the program name).
+    Jvm& initFromConfigFile(const CfgFile& cfgFile);
+
+    // True when an argument begins with "-splash:" (case-sensitive).
+    bool hasSplashOption() const;
+
+    // Byte-string copy: the library path in UTF-8, the arguments in the
+    // process's ANSI code page.
+    JliLaunchDataOwner makeLaunchData() const;
+
+    // Runs the runtime's launch entry in this process and returns when the
+    // Java application has ended. Throws when the entry cannot be reached or
+    // returns non-zero.
+    void launch();
+
+private:
+    WideString jvmLibraryPath;
+    WideStringList argumentList;
+};
