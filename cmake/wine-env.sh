@@ -34,8 +34,10 @@ vx_wine_start() {
   (
     flock 9
     # -p exits with 2 when a server for this prefix is already running.
-    if setsid "$VX_WINESERVER" -p </dev/null >/dev/null 2>&1; then
-      setsid "$VX_WINE" cmd /c exit </dev/null >/dev/null 2>&1
+    # The long-lived processes must not inherit the lock's descriptor, or
+    # they hold the lock for as long as they live.
+    if setsid "$VX_WINESERVER" -p </dev/null >/dev/null 2>&1 9>&-; then
+      setsid "$VX_WINE" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
     fi
     exit 0
   ) 9>"$WINEPREFIX.lock"
