@@ -66,6 +66,25 @@ std::string qualifiedName(const char* signature) {
             break;
         }
     }
+    // A function that returns a function pointer reads
+    // "R (* name(params) const)(params of the result)": the name is inside
+    // the parenthesised declarator before that last group.
+    if (open > 0 && text[open - 1] == ')') {
+        int level = 0;
+        for (std::size_t i = open; i-- > 0;) {
+            if (text[i] == ')') {
+                ++level;
+            } else if (text[i] == '(' && --level == 0) {
+                // "operator()()" is a name and its parameters.
+                if (endsWith(text, i, "operator")) {
+                    break;
+                }
+                std::string inner = text.substr(i + 1, open - 1 - (i + 1));
+                inner.erase(0, inner.find_first_not_of("*& "));
+                return qualifiedName(inner.c_str());
+            }
+        }
+    }
     const std::size_t end = open;
 
     // The name starts after the last blank outside template brackets, but a

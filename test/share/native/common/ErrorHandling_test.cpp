@@ -46,6 +46,9 @@ TEST(SourcePosition, QualifiedNamesFromSignatures) {
         {"DllFunction<T>::operator T() const [with T = int (*)(int)]", "DllFunction<T>::operator T"},
         {"static CfgFile CfgFile::load(const WideString&)", "CfgFile::load"},
         {"main", "main"},
+        {"void (* Dll::getFunction(const string&, bool) const)()", "Dll::getFunction"},
+        {"int (* (anonymous namespace)::pick(int))(int)", "`anonymous-namespace'::pick"},
+        {"bool Matcher::operator()(int) const", "Matcher::operator()"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.signature);

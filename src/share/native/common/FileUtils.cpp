@@ -1,0 +1,78 @@
+#include "FileUtils.h"
+
+namespace FileUtils {
+
+namespace {
+
+// Index of the last separator among the first `end` characters, or npos.
+std::size_t lastSeparatorBefore(const WideString& path, std::size_t end) {
+    while (end > 0) {
+        --end;
+        if (isPathSeparator(path[end])) {
+            return end;
+        }
+    }
+    return WideString::npos;
+}
+
+} // namespace
+
+bool isPathSeparator(wchar_t ch) {
+    return ch == L'\\' || ch == L'/';
+}
+
+WideString trimTrailingSeparators(const WideString& path) {
+    std::size_t end = path.size();
+    while (end > 0 && isPathSeparator(path[end - 1])) {
+        --end;
+    }
+    return path.substr(0, end);
+}
+
+WideString joinPath(const WideString& a, const WideString& b) {
+    if (a.empty()) {
+        return b;
+    }
+    if (b.empty()) {
+        return a;
+    }
+    // Only one leading separator of b belongs to the joint.
+    const std::size_t skip = isPathSeparator(b.front()) ? 1 : 0;
+    return trimTrailingSeparators(a) + L'\\' + b.substr(skip);
+}
+
+WideString fileNameOf(const WideString& path) {
+    const std::size_t separator = lastSeparatorBefore(path, path.size());
+    if (separator == WideString::npos) {
+        return path;
+    }
+    return path.substr(separator + 1);
+}
+
+WideString directoryOf(const WideString& path) {
+    std::size_t searchEnd = path.size();
+    // "dir\." names dir itself, so its parent is wanted.
+    if (searchEnd >= 2 && path[searchEnd - 1] == L'.' && isPathSeparator(path[searchEnd - 2])) {
+        searchEnd -= 2;
+    }
+    std::size_t end = lastSeparatorBefore(path, searchEnd);
+    if (end == WideString::npos) {
+        return WideString();
+    }
+    while (end > 0 && isPathSeparator(path[end - 1])) {
+        --end;
+    }
+    return path.substr(0, end);
+}
+
+WideString dropSuffix(const WideString& path) {
+    const std::size_t dot = path.rfind(L'.');
+    const std::size_t separator = lastSeparatorBefore(path, path.size());
+    // A dot in a directory name is not a suffix.
+    if (dot == WideString::npos || (separator != WideString::npos && separator > dot)) {
+        return path;
+    }
+    return path.substr(0, dot);
+}
+
+} // namespace FileUtils

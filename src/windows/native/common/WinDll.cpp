@@ -1,0 +1,65 @@
+#include "Dll.h"
+
+#include "ErrorHandling.h"
+#include "FileUtils.h"
+#include "StringBuilder.h"
+#include "SysInfo.h"
+#include "WinErrorHandling.h"
+#include "WinSys.h"
+
+namespace {
+
+// The path goes to the system unchanged: no search rules or extension of
+// our own.
+HMODULE loadLibrary(const WideString& path) {
+    HMODULE module = LoadLibraryW(path.c_str());
+    if (!module) {
+        const DWORD err = GetLastError();
+        throwWithPosition(SysError(StringBuilder() << "LoadLibraryW(" << path << ") failed",
+                                   reinterpret_cast<const void*>(&LoadLibraryW), err));
+    }
+    return module;
+}
+
+HMODULE handleOf(void* module) {
+    return static_cast<HMODULE>(module);
+}
+
+} // namespace
+
+Dll::Dll(const StringBuilder& path) : modulePath(path.text()), moduleHandle(loadLibrary(modulePath)) {}
+
+Dll::Dll(InSystemDirectoryTag, const StringBuilder& name)
+    : modulePath(FileUtils::joinPath(SysInfo::systemDirectory(), name.text())),
+      moduleHandle(loadLibrary(modulePath)) {}
+
+Dll::Dll(const Dll& other) : modulePath(other.modulePath), moduleHandle(nullptr) {
+    // The reference is taken by address, not by name: the stored path may
+    // be written in a form ('/', "..") that a lookup by name does not match.
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            static_cast<LPCWSTR>(other.moduleHandle), &module)) {
+        const DWORD err = GetLastError();
+        throwWithPosition(SysError(StringBuilder() << "GetModuleHandleExW(" << modulePath
+                                                   << ") failed",
+                                   reinterpret_cast<const void*>(&GetModuleHandleExW), err));
+    }
+    moduleHandle = module;
+}
+
+Dll::~Dll() {
+    if (moduleHandle) {
+        FreeLibrary(handleOf(moduleHandle));
+    }
+}
+
+Dll::Function Dll::getFunction(const std::string& symbolName, bool throwIfMissing) const {
+    const FARPROC address = GetProcAddress(handleOf(moduleHandle), symbolName.c_str());
+    if (!address && throwIfMissing) {
+        const DWORD err = GetLastError();
+        throwWithPosition(SysError(StringBuilder() << "GetProcAddress(" << modulePath << ", "
+                                                   << symbolName << ") failed",
+                                   reinterpret_cast<const void*>(&GetProcAddress), err));
+    }
+    return reinterpret_cast<Function>(address);
+}

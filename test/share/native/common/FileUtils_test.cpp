@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "FileUtils.h"
+
+namespace {
+
+struct PathCase {
+    const wchar_t* input;
+    const wchar_t* expected;
+};
+
+struct JoinCase {
+    const wchar_t* a;
+    const wchar_t* b;
+    const wchar_t* expected;
+};
+
+template <class Function>
+void checkEach(const std::initializer_list<PathCase>& cases, Function function) {
+    for (const PathCase& c : cases) {
+        SCOPED_TRACE(tstrings::wideToUtf8(c.input));
+        EXPECT_EQ(function(c.input), c.expected);
+    }
+}
+
+TEST(FileUtils, OnlyBackslashAndSlashSeparate) {
+    EXPECT_TRUE(FileUtils::isPathSeparator(L'\\'));
+    EXPECT_TRUE(FileUtils::isPathSeparator(L'/'));
+    for (wchar_t ch : {L':', L'.', L' ', L'\0', L'\x2215', L'\xFF0F'}) {
+        EXPECT_FALSE(FileUtils::isPathSeparator(ch)) << static_cast<int>(ch);
+    }
+}
+
+TEST(FileUtils, TrimTrailingSeparators) {
+    checkEach({{L"C:\\Apps/\\/", L"C:\\Apps"},
+               {L"C:\\Apps", L"C:\\Apps"},
+               {L"\\\\server\\share\\", L"\\\\server\\share"},
+               {L"a//b", L"a//b"},
+               {L"\\/\\", L""},
+               {L"", L""}},
+              FileUtils::trimTrailingSeparators);
+}
+
+TEST(FileUtils, JoinPath) {
+    const JoinCase cases[] = {
+        {L"C:\\Apps", L"app", L"C:\\Apps\\app"},
+        {L"C:\\Apps\\", L"\\app", L"C:\\Apps\\app"},
+        // Only one leading separator of the second part belongs to the joint.
+        {L"C:\\Apps\\\\", L"\\\\app", L"C:\\Apps\\\\app"},
+        {L"C:/Apps/", L"app", L"C:/Apps\\app"},
+        {L"\\", L"app", L"\\app"},
+        {L"/", L"x", L"\\x"},
+        {L"\\\\", L"x", L"\\x"},
+        {L"C:", L"app", L"C:\\app"},
+        {L"", L"", L""},
+        {L"", L"x", L"x"},
+        {L"", L"\\x", L"\\x"},
+        // Nothing to join: the first part stays as it is.
+        {L"x\\", L"", L"x\\"},
+        {L"a", L"/", L"a\\"},
+    };
+    for (const JoinCase& c : cases) {
+        SCOPED_TRACE(tstrings::wideToUtf8(c.a) + " + " + tstrings::wideToUtf8(c.b));
+        EXPECT_EQ(FileUtils::joinPath(c.a, c.b), c.expected);
+    }
+}
+
+TEST(FileUtils, FileNameOf) {
+    checkEach({{L"C:\\Apps\\Demo.exe", L"Demo.exe"},
+               {L"C:/Apps/Demo.exe", L"Demo.exe"},
+               {L"C:\\Apps/Demo.exe", L"Demo.exe"},
+               {L"Demo.exe", L"Demo.exe"},
+               {L"C:\\Apps\\", L""},
+               {L"C:Demo.exe", L"C:Demo.exe"},
+               {L"\\\\server\\share\\file", L"file"},
+               {L"", L""}},
+              FileUtils::fileNameOf);
+}
+
+TEST(FileUtils, DirectoryOf) {
+    checkEach({{L"C:\\Apps\\Demo\\Demo.exe", L"C:\\Apps\\Demo"},
+               {L"C:/Apps/Demo.exe", L"C:/Apps"},
+               {L"C:\\Apps\\\\Demo.exe", L"C:\\Apps"},
+               // A trailing separator ends the directory part itself.
+               {L"C:\\Apps\\Demo\\", L"C:\\Apps\\Demo"},
+               {L"C:\\Apps\\Demo\\.", L"C:\\Apps"},
+               {L"C:/Apps/Demo/.", L"C:/Apps"},
+               {L"C:\\Apps\\Demo.", L"C:\\Apps"},
+               {L"C:\\Demo.exe", L"C:"},
+               {L"C:\\", L"C:"},
+               {L"\\Demo.exe", L""},
+               {L"//Demo.exe", L""},
+               {L"Demo.exe", L""},
+               {L"\\\\server\\share\\file", L"\\\\server\\share"},
+               {L"a/.", L""},
+               {L"\\.", L""},
+               {L".", L""},
+               {L"", L""}},
+              FileUtils::directoryOf);
+}
+
+TEST(FileUtils, DropSuffix) {
+    checkEach({{L"Demo.exe", L"Demo"},
+               {L"My.Demo.exe", L"My.Demo"},
+               {L"Demo", L"Demo"},
+               {L".exe", L""},
+               {L"C:\\Apps\\Demo.exe", L"C:\\Apps\\Demo"},
+               {L"C:\\Apps.old\\Demo", L"C:\\Apps.old\\Demo"},
+               {L"C:/Apps.old/Demo", L"C:/Apps.old/Demo"},
+               {L"C:\\Apps.old\\", L"C:\\Apps.old\\"},
+               {L"C:\\Apps.old\\Demo.cfg", L"C:\\Apps.old\\Demo"},
+               {L"", L""}},
+              FileUtils::dropSuffix);
+}
+
+TEST(FileUtils, PathBuilderJoinsComponents) {
+    PathBuilder builder;
+    EXPECT_EQ(builder.text(), L"");
+    builder << L"C:\\Apps\\Demo\\" << L"app";
+    EXPECT_EQ(builder.text(), L"C:\\Apps\\Demo\\app");
+    builder << L"" << L"/Demo.cfg";
+    const WideString path = builder;
+    EXPECT_EQ(path, L"C:\\Apps\\Demo\\app\\Demo.cfg");
+}
+
+} // namespace
