@@ -124,12 +124,17 @@ WideString replaceAll(const WideString& text, const WideString& search,
     if (search.empty()) {
         return text;
     }
-    WideString result = text;
-    std::size_t pos = result.find(search);
+    // Built by appending: replacing in place would move the rest of the
+    // text once per occurrence, quadratic on long values.
+    WideString result;
+    std::size_t start = 0;
+    std::size_t pos = text.find(search);
     while (pos != WideString::npos) {
-        result.replace(pos, search.size(), replacement);
-        pos = result.find(search, pos + replacement.size());
+        result.append(text, start, pos - start).append(replacement);
+        start = pos + search.size();
+        pos = text.find(search, start);
     }
+    result.append(text, start, WideString::npos);
     return result;
 }
 
