@@ -1,0 +1,137 @@
+// The launch data block handed to the stub runtime's real entry, called with
+// the runtime's convention through the export name the launcher looks up.
+
+#include "JvmLauncherData.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "EnvGuard.h"
+#include "StubRuntime.h"
+#include "TempDir.h"
+#include "WinSys.h"
+
+namespace {
+
+class Module {
+public:
+    explicit Module(const WideString& path) : handle(LoadLibraryW(path.c_str())) {}
+    ~Module() {
+        if (handle) {
+            FreeLibrary(handle);
+        }
+    }
+    Module(const Module&) = delete;
+    Module& operator=(const Module&) = delete;
+    HMODULE get() const { return handle; }
+
+private:
+    HMODULE handle;
+};
+
+class JliLaunchTest : public testing::Test {
+protected:
+    JliLaunchTest()
+        : jli(stubRuntimeBin() + L"\\jli.dll"),
+          recordFile(temp.path() / "record.txt"),
+          eventsFile(temp.path() / "events.txt"),
+          recordGuard(L"VX_STUB_RECORD", recordFile.wstring()),
+          eventsGuard(L"VX_STUB_EVENTS", eventsFile.wstring()) {}
+
+    // Builds the block from the arguments and calls the stub's entry with it.
+    int launch(const std::vector<std::string>& arguments) {
+        JliLaunchDataOwner data = createJliLaunchData("C:\\rt\\bin\\jli.dll", arguments);
+        JvmlLauncherDataBlock block(buildLauncherDataBlock(&launchDataApi(), data.release()));
+        EXPECT_TRUE(block);
+        if (!block) {
+            return -1;
+        }
+        const JliLaunchEntry entry =
+            reinterpret_cast<JliLaunchEntry>(reinterpret_cast<void (*)()>(
+                GetProcAddress(jli.get(), jliLaunchSymbol)));
+        EXPECT_NE(nullptr, entry) << jliLaunchSymbol;
+        return entry ? startJvmWithBlock(block.get(), entry) : -1;
+    }
+
+    Module jli;
+    TempDir temp;
+    std::filesystem::path recordFile;
+    std::filesystem::path eventsFile;
+    EnvGuard recordGuard;
+    EnvGuard eventsGuard;
+};
+
+TEST_F(JliLaunchTest, EntryReceivesTheBlockAndItsResultComesBack) {
+    ASSERT_NE(nullptr, jli.get()) << "stub runtime not found in " << VX_STUB_RUNTIME_DIR;
+    struct Case {
+        const wchar_t* exitCode;
+        int expected;
+    };
+    const Case cases[] = {{nullptr, 0}, {L"0", 0}, {L"1", 1}, {L"7", 7}};
+    const std::string odd = "caf\xE9 \"q\" \\";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        std::filesystem::remove(recordFile);
+        EnvGuard exitCode(L"VX_STUB_EXIT");
+        if (c.exitCode) {
+            exitCode.set(c.exitCode);
+        }
+
+        EXPECT_EQ(c.expected, launch({"prog", odd, "", "-Dx=a b"}));
+
+        std::map<std::string, std::string> record = parseRecord(readFile(recordFile));
+        const std::map<std::string, std::string> expected = {
+            {"argc", "4"},
+            {"argv[0]", hexOf("prog")},
+            {"argv[1]", hexOf(odd)},
+            {"argv[2]", ""},
+            {"argv[3]", hexOf("-Dx=a b")},
+            {"argv[4]", "null"},
+            {"arg3", "0"},
+            {"arg4", "null"},
+            {"arg5", "0"},
+            {"arg6", "null"},
+            {"arg7", ""},
+            {"arg8", ""},
+            {"arg9", hexOf("java")},
+            {"arg10", hexOf("java")},
+            {"arg11", "0"},
+            {"arg12", "0"},
+            {"arg13", "0"},
+            {"arg14", "0"},
+            {"acp", std::to_string(GetACP())},
+            {"jvm.dll", "not-loaded"},
+            {"splashscreen.dll", "not-loaded"},
+        };
+        // The stub records more than this (process details for other tests).
+        for (const auto& [key, value] : expected) {
+            const auto found = record.find(key);
+            EXPECT_TRUE(found != record.end() && found->second == value)
+                << key << ": expected \"" << value << "\", recorded "
+                << (found == record.end() ? std::string("nothing") : '"' + found->second + '"');
+        }
+    }
+}
+
+TEST_F(JliLaunchTest, StubReportsThePreloadedLibraries) {
+    ASSERT_NE(nullptr, jli.get());
+    {
+        Module jvm(stubRuntimeBin() + L"\\server\\jvm.dll");
+        Module splash(stubRuntimeBin() + L"\\splashscreen.dll");
+        ASSERT_NE(nullptr, jvm.get());
+        ASSERT_NE(nullptr, splash.get());
+        EXPECT_EQ(0, launch({"prog"}));
+    }
+    std::map<std::string, std::string> record = parseRecord(readFile(recordFile));
+    EXPECT_EQ("loaded", record["jvm.dll"]);
+    EXPECT_EQ("loaded", record["splashscreen.dll"]);
+    EXPECT_EQ("jvm.dll loaded\nsplashscreen.dll loaded\njli.dll called\n"
+              "splashscreen.dll unloaded\njvm.dll unloaded\n",
+              readFile(eventsFile));
+}
+
+} // namespace

@@ -1,0 +1,202 @@
+// Stand-in for the runtime's jli.dll: its launch entry records how it was
+// called and returns the exit code that the test chose.
+//
+// Environment:
+//   VX_STUB_RECORD  file that each call appends its record to (none if unset)
+//   VX_STUB_EXIT    decimal result of the entry (default 0)
+//   VX_STUB_EXIT_PROCESS  when set, the entry ends the whole process with
+//                   this decimal code instead of returning, as a Java
+//                   application that calls System.exit does
+//   VX_STUB_EVENTS  file that gets "jli.dll loaded", "jli.dll called" and
+//                   "jli.dll unloaded" lines (jvm.dll and splashscreen.dll
+//                   write their own)
+//
+// Record format: one "key=value" line per item, each call's record starting
+// with its "argc=" line. Strings are lower-case hex of their bytes (empty
+// for ""), so any byte survives; a null pointer is "null".
+//   argc=<decimal>                     argument 1
+//   argv[0]=<hex> ... argv[argc-1]=<hex>
+//   argv[<argc>]=null|<hex>            the slot after the last argument
+//   arg3=<decimal>                     jargc
+//   arg4=null|non-null                 jargv
+//   arg5=<decimal>                     appclassc
+//   arg6=null|non-null                 appclassv
+//   arg7=..arg10=null|<hex>            fullversion, dotversion, pname, lname
+//   arg11=..arg14=<decimal>            javaargs, cpwildcard, javaw, ergo
+//   acp=<decimal>                      GetACP() at the time of the call
+//   jvm.dll=loaded|not-loaded          GetModuleHandleW at the time of the call
+//   splashscreen.dll=loaded|not-loaded
+//   pid=<decimal>                      GetCurrentProcessId()
+//   cmdline=<hex>                      GetCommandLineW() as UTF-8
+//   VANTORIX_RESTARTED=null|<hex>      that variable as the runtime sees it
+//   ancestor[0]=<hex> ...              executable file names of this process,
+//                                      its parent, the parent's parent, ...
+//                                      (as far as the process list shows)
+//
+// On i686 the export is "_JLI_Launch@56" (a stdcall function that removes its
+// 56 bytes of arguments); on x86_64 it is "JLI_Launch". The .def files give
+// the names.
+
+#include <cstdlib>
+#include <string>
+
+#include "StubEvents.h"
+
+#include <tlhelp32.h>
+
+namespace {
+
+std::string hexOf(const char* text) {
+    if (!text) {
+        return "null";
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        hex += digits[*p >> 4];
+        hex += digits[*p & 0xF];
+    }
+    return hex;
+}
+
+const char* nullness(const void* pointer) {
+    return pointer ? "non-null" : "null";
+}
+
+const char* loadState(const wchar_t* module) {
+    return GetModuleHandleW(module) ? "loaded" : "not-loaded";
+}
+
+void line(std::string& record, const std::string& key, const std::string& value) {
+    record += key;
+    record += '=';
+    record += value;
+    record += '\n';
+}
+
+std::string utf8Of(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) {
+        return std::string();
+    }
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &bytes[0], size, nullptr, nullptr);
+    bytes.resize(static_cast<std::size_t>(size - 1));
+    return bytes;
+}
+
+std::string variableHex(const wchar_t* name) {
+    wchar_t value[2048];
+    SetLastError(ERROR_SUCCESS);
+    const DWORD length = GetEnvironmentVariableW(name, value, 2048);
+    if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) {
+        return "null";
+    }
+    if (length >= 2048) {
+        return hexOf("(too long)");
+    }
+    return hexOf(utf8Of(value).c_str());
+}
+
+// The chain of processes that led to this one, so that a test can count
+// how many launchers ran on the way.
+void appendAncestry(std::string& record) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const StubFile owner(snapshot);
+    DWORD pid = GetCurrentProcessId();
+    for (int depth = 0; depth < 16 && pid != 0; ++depth) {
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof(entry);
+        bool found = false;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+            if (entry.th32ProcessID == pid) {
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            return;
+        }
+        line(record, "ancestor[" + std::to_string(depth) + "]", hexOf(utf8Of(entry.szExeFile).c_str()));
+        pid = entry.th32ParentProcessID == pid ? 0 : entry.th32ParentProcessID;
+    }
+}
+
+// The process exit code the test chose, if it chose one.
+bool chosenProcessExitCode(UINT& code) {
+    wchar_t value[32];
+    const DWORD length = GetEnvironmentVariableW(L"VX_STUB_EXIT_PROCESS", value, 32);
+    if (length == 0 || length >= 32) {
+        return false;
+    }
+    code = static_cast<UINT>(std::wcstoul(value, nullptr, 10));
+    return true;
+}
+
+int chosenExitCode() {
+    wchar_t value[32];
+    const DWORD length = GetEnvironmentVariableW(L"VX_STUB_EXIT", value, 32);
+    if (length == 0 || length >= 32) {
+        return 0;
+    }
+    return static_cast<int>(std::wcstol(value, nullptr, 10));
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    reportStubAttachment("jli.dll loaded", "jli.dll unloaded", reason);
+    return TRUE;
+}
+
+// Exported through the .def file only.
+extern "C" int __stdcall JLI_Launch(int argc, char** argv, int jargc, const char** jargv,
+                                    int appclassc, const char** appclassv,
+                                    const char* fullversion, const char* dotversion,
+                                    const char* pname, const char* lname, int javaargs,
+                                    int cpwildcard, int javaw, int ergo);
+
+int __stdcall JLI_Launch(int argc, char** argv, int jargc, const char** jargv, int appclassc,
+                         const char** appclassv, const char* fullversion, const char* dotversion,
+                         const char* pname, const char* lname, int javaargs, int cpwildcard,
+                         int javaw, int ergo) {
+    appendStubEvent("jli.dll called");
+
+    std::string record;
+    line(record, "argc", std::to_string(argc));
+    if (argv) {
+        for (int i = 0; i <= argc; ++i) {
+            line(record, "argv[" + std::to_string(i) + "]", hexOf(argv[i]));
+        }
+    }
+    line(record, "arg3", std::to_string(jargc));
+    line(record, "arg4", nullness(jargv));
+    line(record, "arg5", std::to_string(appclassc));
+    line(record, "arg6", nullness(appclassv));
+    line(record, "arg7", hexOf(fullversion));
+    line(record, "arg8", hexOf(dotversion));
+    line(record, "arg9", hexOf(pname));
+    line(record, "arg10", hexOf(lname));
+    line(record, "arg11", std::to_string(javaargs));
+    line(record, "arg12", std::to_string(cpwildcard));
+    line(record, "arg13", std::to_string(javaw));
+    line(record, "arg14", std::to_string(ergo));
+    line(record, "acp", std::to_string(GetACP()));
+    line(record, "jvm.dll", loadState(L"jvm.dll"));
+    line(record, "splashscreen.dll", loadState(L"splashscreen.dll"));
+    line(record, "pid", std::to_string(GetCurrentProcessId()));
+    line(record, "cmdline", hexOf(utf8Of(GetCommandLineW()).c_str()));
+    line(record, "VANTORIX_RESTARTED", variableHex(L"VANTORIX_RESTARTED"));
+    appendAncestry(record);
+    appendToFileNamedBy(L"VX_STUB_RECORD", record.data(), record.size());
+
+    UINT processExitCode = 0;
+    if (chosenProcessExitCode(processExitCode)) {
+        ExitProcess(processExitCode);
+    }
+
+    return chosenExitCode();
+}
