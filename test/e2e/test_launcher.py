@@ -1,0 +1,565 @@
+"""End-to-end tests of the launcher executable.
+
+Every test lays out a real application image in a temporary directory (the
+built launcher renamed, its config file, the stub runtime) and runs it under
+Wine. CTest runs one test class per CTest test:
+
+    test_launcher.py [-v] ArgumentsTest
+
+The paths come from the environment that test/e2e/CMakeLists.txt sets:
+VX_E2E_LAUNCHER, VX_E2E_UTF8_LAUNCHER and VX_E2E_LEGACY_LAUNCHER (the builds
+with either code-page choice), VX_E2E_STUB_RUNTIME, VX_E2E_WINE_RUN,
+VX_E2E_ARCH, VX_E2E_MSGBOX_READER and VX_E2E_WORK (room for a Wine prefix).
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import image as images  # noqa: E402
+
+APP_PATH_PROPERTY = "-Dvantorix.app-path="
+
+
+class ImageTestCase(unittest.TestCase):
+    """Gives each test its own directory for images."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tools = images.Tools.from_environment()
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="vx-e2e-")
+        self.addCleanup(shutil.rmtree, self.work, True)
+
+    def image(self, config="", name="Demo", directory="img", runtime=True, launcher=None):
+        """An image in this test's directory; launcher: another build of the
+        launcher than the main one."""
+        tools = self.tools.with_launcher(launcher) if launcher else self.tools
+        return images.assemble(os.path.join(self.work, directory), tools, name, config, runtime)
+
+    def run_image(self, image, args=(), timeout=60, **options):
+        return images.run(self.tools, image, args, timeout, **options)
+
+    def assertArguments(self, run, expected):
+        call = run.call
+        self.assertEqual(call.arguments(), expected)
+        self.assertEqual(call.argv_terminator, "null")
+
+    def assertFailed(self, run, text):
+        """Exit code 1 and the launch error text as the only line on stderr."""
+        self.assertEqual((run.exit_code, run.stderr_text), (1, text + "\r\n"))
+        self.assertEqual(run.calls, [])
+
+
+class ArgumentsTest(ImageTestCase):
+    """The JVM argument list that reaches the runtime's launch entry."""
+
+    def test_config_files(self):
+        # (label, config, command-line arguments, expected list after the
+        # program name; {A} application directory, {R} image root, {X}
+        # executable path).
+        cases = [
+            ("class path",
+             "[Application]\napp.classpath=$APPDIR\\a.jar\napp.classpath=$APPDIR\\b.jar\n"
+             "app.mainclass=Main\n",
+             [], ["-classpath", "{A}\\a.jar;{A}\\b.jar", APP_PATH_PROPERTY + "{X}", "Main"]),
+            ("module path with main module",
+             "[Application]\napp.modulepath=$APPDIR\\mods\napp.modulepath=$ROOTDIR\\more\n"
+             "app.mainmodule=m/Main\n[JavaOptions]\njava-options=-Xmx512m\n"
+             "java-options=-Dbin=$BINDIR\n[ArgOptions]\narguments=one\narguments=two\n",
+             [], ["--module-path", "{A}\\mods", "--module-path", "{R}\\more", "-Xmx512m", "-Dbin={R}",
+                  APP_PATH_PROPERTY + "{X}", "-m", "m/Main", "one", "two"]),
+            ("command line replaces the default arguments",
+             "[Application]\napp.mainclass=Main\n[ArgOptions]\narguments=one\narguments=two\n",
+             ["three"], [APP_PATH_PROPERTY + "{X}", "Main", "three"]),
+            ("command-line macros stay unexpanded",
+             "[Application]\napp.mainclass=Main\n[ArgOptions]\narguments=$APPDIR\n",
+             ["$APPDIR", "two words", "-splash:x"],
+             [APP_PATH_PROPERTY + "{X}", "Main", "$APPDIR", "two words", "-splash:x"]),
+            ("main class and main jar",
+             "[Application]\napp.mainjar=$APPDIR\\main.jar\napp.mainclass=Main\n",
+             [], [APP_PATH_PROPERTY + "{X}", "Main", "-jar", "{A}\\main.jar"]),
+            ("CR LF line ends and unknown names",
+             "; comment\r\n[Application]\r\napp.mainclass=Main\r\nunknown=1\r\n[Other]\r\n"
+             "app.mainclass=Ignored\r\n",
+             [], [APP_PATH_PROPERTY + "{X}", "Main"]),
+            ("empty config file", "", [], [APP_PATH_PROPERTY + "{X}"]),
+        ]
+        for label, config, args, expected in cases:
+            with self.subTest(label):
+                image = self.image(config, directory=label.replace(" ", "_"))
+                run = self.run_image(image, args)
+                self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+                self.assertArguments(run, [image.win_exe] + [
+                    arg.replace("{A}", image.win_app_dir).replace("{R}", image.win_root)
+                       .replace("{X}", image.win_exe) for arg in expected])
+
+    def test_main_jar_with_splash(self):
+        image = self.image("[Application]\napp.mainjar=$APPDIR\\main.jar\napp.splash=$APPDIR\\s.png\n")
+        image.add_file(os.path.join("app", "s.png"), b"\x89PNG")
+        run = self.run_image(image)
+        self.assertEqual(run.exit_code, 0)
+        self.assertArguments(run, [
+            image.win_exe, "-splash:" + image.win_app_dir + "\\s.png", APP_PATH_PROPERTY + image.win_exe,
+            "-jar", image.win_app_dir + "\\main.jar"])
+
+    def test_runtime_named_by_config_file(self):
+        image = self.image("[Application]\napp.runtime=$ROOTDIR\\jre\napp.mainclass=Main\n", runtime=False)
+        image.add_runtime(self.tools.stub_runtime, directory="jre")
+        run = self.run_image(image)
+        self.assertEqual(run.exit_code, 0)
+        self.assertArguments(run, [image.win_exe, APP_PATH_PROPERTY + image.win_exe, "Main"])
+
+
+class RestartTest(ImageTestCase):
+    """"PATH" without the application directory: one child, never more."""
+
+    CONFIG = "[Application]\napp.mainclass=Main\n"
+
+    def test_path_forms(self):
+        # (label, "PATH" entries in front of the prefix's own, launcher
+        # processes expected on the way to the runtime)
+        image = self.image(self.CONFIG)
+        cases = [
+            ("listed", image.win_app_dir, 1),
+            ("listed in other letter case", image.win_app_dir.upper(), 1),
+            ("listed among others", "C:\\tools;" + image.win_app_dir.lower() + ";C:\\more", 1),
+            ("not listed", "", 2),
+            ("listed with a trailing backslash", image.win_app_dir + "\\", 2),
+            ("only a parent listed", image.win_root, 2),
+        ]
+        for label, path, processes in cases:
+            with self.subTest(label):
+                run = self.run_image(image, ["a", "b c"], path=path)
+                self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+                self.assertEqual(run.call.launcher_processes("Demo.exe"), processes, run.call.ancestors)
+                self.assertIsNone(run.call.restart_mark)
+                self.assertArguments(run, [image.win_exe, APP_PATH_PROPERTY + image.win_exe, "Main",
+                                           "a", "b c"])
+
+    def test_child_gets_the_same_command_line(self):
+        image = self.image(self.CONFIG)
+        args = ["plain", "two words", 'quote"d', "$APPDIR", "-splash:x"]
+        in_process = self.run_image(image, args)
+        restarted = self.run_image(image, args, path="")
+        self.assertEqual(restarted.call.launcher_processes("Demo.exe"), 2)
+        self.assertNotEqual(restarted.call.pid, in_process.call.pid)
+        self.assertEqual(restarted.call.command_line, in_process.call.command_line)
+        self.assertEqual(restarted.call.arguments(), in_process.call.arguments())
+
+    def test_child_exit_code(self):
+        # The parent turns any non-zero code of the child into its own 1.
+        image = self.image(self.CONFIG)
+        cases = [
+            ("application ends the process with 3", {"VX_STUB_EXIT_PROCESS": "3"},
+             "Child process exited with code 3\r\n"),
+            ("code above the signed range", {"VX_STUB_EXIT_PROCESS": "3221225477"},
+             "Child process exited with code 3221225477\r\n"),
+            # The child reports its own failure (same standard error) and
+            # ends with 1.
+            ("runtime entry returns 3", {"VX_STUB_EXIT": "3"},
+             "Failed to launch JVM\r\nChild process exited with code 1\r\n"),
+        ]
+        for label, env, stderr in cases:
+            with self.subTest(label):
+                run = self.run_image(image, path="", env=env)
+                self.assertEqual((run.exit_code, run.stderr_text), (1, stderr))
+                self.assertEqual(run.call.launcher_processes("Demo.exe"), 2)
+
+    def test_restart_does_not_recurse(self):
+        # With ';' in the directory name the application directory can never
+        # be matched by a "PATH" element, not even after the child's own
+        # extension: the child must still go on in-process.
+        image = self.image(self.CONFIG, directory="semi;colon")
+        for label, path in [("not listed", ""), ("listed as far as possible", image.win_app_dir)]:
+            with self.subTest(label):
+                # A launcher that restarts without end never gets here: the
+                # time limit stops it and its chain of children.
+                run = self.run_image(image, ["x"], path=path, timeout=30)
+                self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+                self.assertEqual(run.call.launcher_processes("Demo.exe"), 2, run.call.ancestors)
+                # The mark is the launcher's business: the Java side never
+                # sees it.
+                self.assertIsNone(run.call.restart_mark)
+                self.assertArguments(run, [image.win_exe, APP_PATH_PROPERTY + image.win_exe, "Main", "x"])
+
+    def test_config_error_is_reported_before_any_child(self):
+        image = self.image(config=None)
+        run = self.run_image(image, path="")
+        self.assertFailed(run, 'Error opening "%s" file: No such file or directory' % image.win_config_path)
+
+
+class LibrariesTest(ImageTestCase):
+    """Which runtime libraries are held during the launch."""
+
+    # jvm.dll is loaded before splashscreen.dll and released before the
+    # launch; splashscreen.dll is held through it.
+    SPLASH_EVENTS = [
+        "jli.dll loaded",
+        "jvm.dll loaded",
+        "splashscreen.dll loaded",
+        "jvm.dll unloaded",
+        "jli.dll called",
+        "splashscreen.dll unloaded",
+        "jli.dll unloaded",
+    ]
+
+    def test_splash_preloads_jvm_and_holds_splash_library(self):
+        image = self.image("[Application]\napp.mainclass=Main\napp.splash=$APPDIR\\s.png\n")
+        image.add_file(os.path.join("app", "s.png"))
+        run = self.run_image(image)
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(run.events, self.SPLASH_EVENTS)
+        self.assertEqual((run.call.jvm_loaded, run.call.splash_loaded), (False, True))
+
+    def test_without_splash_only_jli(self):
+        cases = [
+            ("no splash property", "[Application]\napp.mainclass=Main\n"),
+            ("splash file missing", "[Application]\napp.mainclass=Main\napp.splash=$APPDIR\\none.png\n"),
+        ]
+        for label, config in cases:
+            with self.subTest(label):
+                run = self.run_image(self.image(config, directory=label.replace(" ", "_")))
+                self.assertEqual(run.exit_code, 0)
+                self.assertEqual(run.events, ["jli.dll loaded", "jli.dll called", "jli.dll unloaded"])
+                self.assertEqual((run.call.jvm_loaded, run.call.splash_loaded), (False, False))
+                self.assertFalse([arg for arg in run.call.arguments() if arg.startswith("-splash:")])
+
+    def test_restarting_parent_loads_no_runtime_library(self):
+        image = self.image("[Application]\napp.mainclass=Main\napp.splash=$APPDIR\\s.png\n")
+        image.add_file(os.path.join("app", "s.png"))
+        run = self.run_image(image, path="")
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(run.call.launcher_processes("Demo.exe"), 2)
+        # Only the child's loads: the parent touches no runtime library.
+        self.assertEqual(run.events, self.SPLASH_EVENTS)
+
+
+class FailuresTest(ImageTestCase):
+    """Failed launches: the text on standard error and exit code 1."""
+
+    def test_config_file_errors(self):
+        image = self.image(config=None)
+        self.assertFailed(self.run_image(image),
+                          'Error opening "%s" file: No such file or directory' % image.win_config_path)
+
+        image.write_config("[Application]\napp.mainclass=Main\n[JavaOptions\njava-options=-Xmx1g\n")
+        self.assertFailed(self.run_image(image),
+                          "Error parsing [%s] file at 3: Missing ']' character" % image.win_config_path)
+
+    def test_runtime_errors(self):
+        config = "[Application]\napp.mainclass=Main\n"
+
+        missing = self.image(config, directory="missing", runtime=False)
+        self.assertFailed(self.run_image(missing),
+                          'Failed to find JVM in "%s\\runtime" directory.' % missing.win_root)
+
+        named = self.image("[Application]\napp.runtime=$ROOTDIR\\jre\n", directory="named")
+        self.assertFailed(self.run_image(named),
+                          'Failed to find JVM in "%s\\jre" directory.' % named.win_root)
+
+        # A runtime whose jli.dll is a library without the launch entry.
+        no_entry = self.image(config, directory="no_entry", runtime=False)
+        jli = os.path.join(no_entry.add_runtime(self.tools.stub_runtime, libraries=["splashscreen.dll"]),
+                           "jli.dll")
+        os.rename(os.path.join(os.path.dirname(jli), "splashscreen.dll"), jli)
+        self.assertFailed(self.run_image(no_entry),
+                          "GetProcAddress(%s, JLI_Launch) failed. System error [127]"
+                          "(system error 127 (Procedure not found))" % images.windows_path(jli))
+
+        # A jli.dll that is no library at all.
+        not_a_library = self.image(config, directory="not_a_library", runtime=False)
+        fake = not_a_library.add_file(os.path.join("runtime", "bin", "jli.dll"), b"not a library\n")
+        run = self.run_image(not_a_library)
+        self.assertEqual(run.exit_code, 1)
+        self.assertRegex(run.stderr_text, r"^LoadLibraryW\(%s\) failed\. System error \[\d+\]\(system error "
+                         r"\d+ \([^\r\n]+\)\)\r\n$" % re.escape(images.windows_path(fake)))
+
+        returns_one = self.image(config, directory="returns_one")
+        run = self.run_image(returns_one, stub_exit=1)
+        self.assertEqual((run.exit_code, run.stderr_text), (1, "Failed to launch JVM\r\n"))
+        self.assertEqual(len(run.calls), 1)
+
+
+class PathsTest(ImageTestCase):
+    """Image directories with spaces, non-ASCII letters and long paths, in
+    process and through the restart.
+
+    The JVM arguments are converted to the process's ANSI code page, which
+    the launcher's manifest sets to UTF-8; the build with the other choice
+    keeps the system's code page (1252 under Wine). Both are checked: the
+    arguments must equal the wide text encoded in the code page that the
+    stub recorded, so a letter the code page lacks arrives as '?'."""
+
+    CONFIG = "[Application]\napp.classpath=$APPDIR\\lib.jar\napp.mainclass=Main\n"
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        # (label, launcher build, its ANSI code page under Wine)
+        cls.code_page_builds = [(label, os.environ.get(variable), code_page) for label, variable, code_page in [
+            ("UTF-8 manifest", "VX_E2E_UTF8_LAUNCHER", 65001),
+            ("legacy code page", "VX_E2E_LEGACY_LAUNCHER", 1252),
+        ]]
+
+    def check_image_runs(self, image, branches=(("in process", None), ("restarted", ""))):
+        calls = []
+        for label, path in branches:
+            with self.subTest(image=os.path.basename(image.root), branch=label):
+                run = self.run_image(image, ["arg with space", "Jörg", "Юлия"], path=path)
+                self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+                expected = [image.win_exe, "-classpath", image.win_app_dir + "\\lib.jar",
+                            APP_PATH_PROPERTY + image.win_exe, "Main", "arg with space", "Jörg", "Юлия"]
+                self.assertEqual(run.call.argv, [arg.encode(run.call.codec, errors="replace")
+                                                 for arg in expected])
+                self.assertEqual(run.call.launcher_processes(image.name + ".exe"), 1 if path is None else 2)
+                calls.append(run.call)
+        return calls
+
+    def test_spaces(self):
+        self.check_image_runs(self.image(self.CONFIG, name="Demo App", directory="My Apps"))
+
+    def test_non_ascii_letters(self):
+        for label, launcher, code_page in self.code_page_builds:
+            with self.subTest(label):
+                if not launcher:
+                    self.skipTest("no launcher built with the " + label)
+                for directory in ["Jörg", "Юлия 日本"]:
+                    image = self.image(self.CONFIG, directory=label + "/" + directory, launcher=launcher)
+                    for call in self.check_image_runs(image):
+                        self.assertEqual(call.acp, code_page)
+                        if code_page == 1252 and directory != "Jörg":
+                            # What the legacy code page loses: the runtime
+                            # gets a path that names no directory.
+                            self.assertIn(b"\\???? ??\\Demo.exe", call.argv[0])
+
+    def test_long_path(self):
+        # An image root of more than 260 characters runs in process, but the
+        # restart cannot start the executable again: CreateProcessW refuses
+        # an application name that long.
+        directory = os.path.join(*["long-directory-name-%02d" % i for i in range(12)])
+        image = self.image(self.CONFIG, directory=directory)
+        self.assertGreater(len(image.win_exe), 260)
+        self.check_image_runs(image, branches=[("in process", None)])
+        run = self.run_image(image, path="")
+        self.assertFailed(run, "CreateProcessW() failed. System error [2](system error 2 (File not found))")
+
+    def test_error_text_is_utf8(self):
+        # Whatever the ANSI code page, the error text is UTF-8.
+        for label, launcher, _ in self.code_page_builds:
+            with self.subTest(label):
+                if not launcher:
+                    self.skipTest("no launcher built with the " + label)
+                image = self.image(config=None, directory=label + "/Jörg", launcher=launcher)
+                run = self.run_image(image)
+                self.assertFailed(run, 'Error opening "%s" file: No such file or directory'
+                                  % image.win_config_path)
+                self.assertIn("Jörg".encode("utf-8"), run.stderr)
+                self.assertNotIn("JÃ¶rg".encode("utf-8"), run.stderr)
+
+
+TRACE_LINE = re.compile(r"^\[(TRACE|INFO|WARNING|ERROR)\] [\w.-]+:\d+: ")
+
+
+class DebugTraceTest(ImageTestCase):
+    """VANTORIX_DEBUG=true: the trace on the console the launcher attaches
+    to (here a pseudo-terminal)."""
+
+    CONFIG = "[Application]\napp.mainclass=Main\n"
+
+    def trace(self, image, path=None, debug="true", **options):
+        run = images.Launch(self.tools, image, path=path, debug=debug, **options).run_in_terminal()
+        lines = [line for line in run.stdout.decode("utf-8").split("\n") if line]
+        return run, lines
+
+    def assertTraceFrame(self, lines):
+        """Every record in the "[LEVEL] file:line: text" layout; app::launch
+        entered first and left last, the exit line with line 0."""
+        records = [line for line in lines if line.startswith("[")]
+        for line in records:
+            self.assertRegex(line, TRACE_LINE)
+        entry = re.match(r"^\[TRACE\] app\.cpp:(\d+): Entering app::launch$", records[0])
+        self.assertIsNotNone(entry, records[0])
+        self.assertEqual(records[-1], "[TRACE] app.cpp:0: Exiting app::launch (entered at app.cpp:%s)"
+                         % entry.group(1))
+        return records
+
+    def test_successful_launch(self):
+        image = self.image(self.CONFIG)
+        run, lines = self.trace(image)
+        self.assertEqual(run.exit_code, 0)
+        records = self.assertTraceFrame(lines)
+        self.assertEqual(sum(1 for line in records if line.endswith("Entering app::launch")), 1)
+        self.assertTrue(any(line.endswith('Launcher config file path: "%s"' % image.win_config_path)
+                            for line in records), lines)
+        self.assertTrue(any(line.endswith("SetDllDirectory to: %s\\runtime\\bin" % image.win_root)
+                            for line in records), lines)
+        self.assertEqual(len(run.calls), 1)
+
+    def test_restart_traces_both_processes(self):
+        run, lines = self.trace(self.image(self.CONFIG), path="")
+        self.assertEqual(run.exit_code, 0)
+        records = self.assertTraceFrame(lines)
+        self.assertEqual(sum(1 for line in records if line.endswith("Entering app::launch")), 2)
+        self.assertEqual(sum(1 for line in records if "Exiting app::launch" in line), 2)
+
+    def test_failed_launch(self):
+        image = self.image(config=None)
+        run, lines = self.trace(image)
+        self.assertEqual(run.exit_code, 1)
+        self.assertTraceFrame(lines)
+        text = 'Error opening "%s" file: No such file or directory' % image.win_config_path
+        error = [line for line in lines if line.startswith("[ERROR]")]
+        self.assertEqual(len(error), 1, lines)
+        self.assertRegex(error[0], r"^\[ERROR\] app\.cpp:\d+: Exception with message '.*%s' caught$"
+                         % re.escape(text))
+        # The launch error text follows as a line of its own.
+        self.assertEqual(lines[lines.index(error[0]) + 1], text)
+
+    def test_other_values_leave_the_trace_off(self):
+        image = self.image(self.CONFIG)
+        for value in ["TRUE", " true", "1", ""]:
+            with self.subTest(value=value):
+                run, lines = self.trace(image, debug=value)
+                self.assertEqual(run.exit_code, 0)
+                self.assertEqual(lines, [])
+
+
+class MessageBoxTest(ImageTestCase):
+    """The message box of a failed launch, on a private X server and a
+    private Wine prefix so that nothing else sees either."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        for program in ("Xvfb", "xdotool"):
+            if not shutil.which(program):
+                raise unittest.SkipTest(program + " is not installed")
+        if not cls.tools.msgbox_reader:
+            raise unittest.SkipTest("VX_E2E_MSGBOX_READER not set")
+        cls.prefix = os.path.join(os.environ.get("VX_E2E_WORK") or tempfile.gettempdir(),
+                                  "wineprefix-msgbox")
+        cls.xvfb, cls.display = start_xvfb()
+        cls.saved_prefix = os.environ.get("VX_WINEPREFIX")
+        os.environ["VX_WINEPREFIX"] = cls.prefix
+
+    @classmethod
+    def tearDownClass(cls):
+        # Only this class's own Wine processes and X server.
+        subprocess.run(["bash", "-c", '. "$1"; vx_wine_stop', "stop",
+                        os.path.join(os.path.dirname(cls.tools.wine_run), "wine-env.sh")],
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if cls.saved_prefix is None:
+            os.environ.pop("VX_WINEPREFIX", None)
+        else:
+            os.environ["VX_WINEPREFIX"] = cls.saved_prefix
+        cls.xvfb.terminate()
+        cls.xvfb.wait(10)
+
+    def launch(self, image, **options):
+        launch = images.Launch(self.tools, image, display=self.display, **options).start()
+        self.addCleanup(launch.kill)
+        return launch
+
+    def windows(self, caption):
+        """The X windows named exactly caption."""
+        return self.xdotool("search", "--name", "^%s$" % re.escape(caption))
+
+    def find_window(self, caption, timeout=30):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            windows = self.windows(caption)
+            if windows:
+                return windows[0]
+            time.sleep(0.2)
+        return None
+
+    def read_box(self, caption):
+        out = os.path.join(self.work, "box.txt")
+        with open(out, "wb") as stdout:
+            subprocess.run(self.tools.wine_command(self.tools.msgbox_reader, [caption]), stdout=stdout,
+                           stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
+                           env=dict(os.environ, DISPLAY=self.display, LC_ALL="C.UTF-8"))
+        with open(out, "rb") as f:
+            return f.read().decode("utf-8")
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=self.display),
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL).stdout.decode().split()
+
+    def owners(self, caption):
+        """The host processes that show a window named caption."""
+        return [pid for window in self.windows(caption) for pid in self.xdotool("getwindowpid", window)]
+
+    def close_box(self, window, caption):
+        owner = self.xdotool("getwindowpid", window)
+        self.xdotool("key", "--window", window, "Return")
+        # The X server hands a closed window's number to the next client, so
+        # the box's owner tells whether it is gone.
+        deadline = time.monotonic() + 10
+        while owner and owner[0] in self.owners(caption) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertFalse(owner and owner[0] in self.owners(caption), "the box did not close")
+
+    def expect_box(self, launch, caption, text):
+        window = self.find_window(caption)
+        self.assertIsNotNone(window, "no message box captioned " + caption)
+        self.assertEqual(self.read_box(caption), text)
+        self.assertIsNone(launch.process.poll(), "the launcher must wait for the box")
+        self.close_box(window, caption)
+
+    def tearDown(self):
+        # A box left open by a failed test must not block the next one.
+        for window in self.windows("Demo.exe") + self.windows("Other App.exe"):
+            self.xdotool("windowkill", window)
+        super().tearDown()
+
+    def test_failed_launch_shows_the_error(self):
+        image = self.image(config=None, name="Other App", directory="Jörg")
+        launch = self.launch(image)
+        text = 'Error opening "%s" file: No such file or directory' % image.win_config_path
+        self.expect_box(launch, "Other App.exe", text)
+        run = launch.wait()
+        self.assertEqual((run.exit_code, run.stderr_text), (1, text + "\r\n"))
+
+    def test_failed_child_and_parent_each_show_a_box(self):
+        image = self.image("[Application]\napp.mainclass=Main\n")
+        launch = self.launch(image, path="", stub_exit=1)
+        self.expect_box(launch, "Demo.exe", "Failed to launch JVM")
+        self.expect_box(launch, "Demo.exe", "Child process exited with code 1")
+        run = launch.wait()
+        self.assertEqual(run.exit_code, 1)
+
+    def test_successful_launch_shows_no_box(self):
+        image = self.image("[Application]\napp.mainclass=Main\n")
+        run = self.launch(image).wait(timeout=60)
+        self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+        self.assertIsNone(self.find_window("Demo.exe", timeout=1))
+
+
+def start_xvfb():
+    """Starts Xvfb on a display number it picks itself; returns the process
+    and the display name."""
+    read_end, write_end = os.pipe()
+    process = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
+                                "-screen", "0", "1024x768x24"], pass_fds=(write_end,),
+                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as numbers:
+        number = numbers.readline().strip()
+    if not number:
+        process.kill()
+        raise RuntimeError("Xvfb did not start")
+    return process, ":" + number
+
+
+if __name__ == "__main__":
+    unittest.main()
