@@ -33,6 +33,33 @@ private:
     Severity level;
 };
 
+// Routes every record into a capturing sink while it exists.
+class ScopedLogCapture {
+public:
+    ScopedLogCapture() {
+        LogDispatcher::shared().installAppender(&sink);
+        LogDispatcher::shared().setMinimumLevel(Severity::Trace);
+    }
+    ScopedLogCapture(const ScopedLogCapture&) = delete;
+    ScopedLogCapture& operator=(const ScopedLogCapture&) = delete;
+
+    const std::vector<LogRecord>& records() const { return sink.records; }
+
+    std::vector<WideString> textsOf(const WideString& function) const {
+        std::vector<WideString> texts;
+        for (const LogRecord& record : sink.records) {
+            if (record.function == function) {
+                texts.push_back(record.text);
+            }
+        }
+        return texts;
+    }
+
+private:
+    DispatcherGuard guard;
+    CapturingLogAppender sink;
+};
+
 // Captures what is written to a standard stream object for its lifetime.
 class StreamCapture {
 public:

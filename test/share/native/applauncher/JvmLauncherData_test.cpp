@@ -13,81 +13,14 @@
 #include <vector>
 
 #include "Log.h"
+#include "LogCapture.h"
+#include "ScopedEnvironment.h"
 #include "tstrings.h"
 
 namespace {
 
 constexpr std::size_t headerSize = sizeof(JvmlLauncherData);
 constexpr std::size_t pointerSize = sizeof(char*);
-
-// Sets or removes an environment variable for the lifetime of the guard.
-class EnvironmentGuard {
-public:
-    EnvironmentGuard(const char* name, const char* value) : name(name) {
-        if (const char* old = std::getenv(name)) {
-            previous = old;
-        }
-        set(value);
-    }
-    ~EnvironmentGuard() { set(previous ? previous->c_str() : nullptr); }
-    EnvironmentGuard(const EnvironmentGuard&) = delete;
-    EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
-
-private:
-    void set(const char* value) {
-#ifdef _WIN32
-        // "NAME=" removes the variable from the runtime's environment.
-        _putenv((name + "=" + (value ? value : "")).c_str());
-#else
-        if (value) {
-            setenv(name.c_str(), value, 1);
-        } else {
-            unsetenv(name.c_str());
-        }
-#endif
-    }
-
-    std::string name;
-    std::optional<std::string> previous;
-};
-
-class CapturingLogAppender : public LogAppender {
-public:
-    void append(const LogRecord& record) override { records.push_back(record); }
-    std::vector<LogRecord> records;
-};
-
-// Routes the dispatcher's records into a capturing sink while it exists.
-class LogCapture {
-public:
-    LogCapture()
-        : previous(LogDispatcher::shared().currentAppender()),
-          previousLevel(LogDispatcher::shared().minimumLevelValue()) {
-        LogDispatcher::shared().installAppender(&sink);
-        LogDispatcher::shared().setMinimumLevel(Severity::Trace);
-    }
-    ~LogCapture() {
-        LogDispatcher::shared().setMinimumLevel(previousLevel);
-        LogDispatcher::shared().installAppender(previous);
-    }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    std::vector<WideString> textsOf(const WideString& function) const {
-        std::vector<WideString> texts;
-        for (const LogRecord& record : sink.records) {
-            if (record.function == function) {
-                texts.push_back(record.text);
-            }
-        }
-        return texts;
-    }
-
-private:
-    LogAppender* previous;
-    Severity previousLevel;
-    CapturingLogAppender sink;
-};
 
 std::uintptr_t addressOf(const void* pointer) {
     return reinterpret_cast<std::uintptr_t>(pointer);
@@ -236,7 +169,7 @@ TEST(JvmLauncherDataTest, SizeArithmeticRejectsBlocksBeyondThe32BitLimit) {
 }
 
 TEST(JvmLauncherDataTest, TraceLinesNameTheMemberAndTheSizes) {
-    LogCapture capture;
+    ScopedLogCapture capture;
     JliLaunchDataOwner data = createJliLaunchData("ab", {"x", "yz"});
     const std::int32_t size = launchDataApi().getJvmlLauncherDataSize(data.get());
     JvmlLauncherDataBlock block(buildLauncherDataBlock(&launchDataApi(), data.release()));
@@ -413,7 +346,7 @@ TEST(PrintDebugLineTest, PrintsOnlyWhenTheSwitchIsExactlyTrue) {
                           {"truE", false},  {"1", false},    {"true ", false}, {"", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value ? c.value : "(unset)");
-        EnvironmentGuard debug("VANTORIX_DEBUG", c.value);
+        ScopedEnvironment debug("VANTORIX_DEBUG", c.value);
         testing::internal::CaptureStderr();
         printDebugLine("a%sc %d", "b", 5);
         EXPECT_EQ(c.prints ? "abc 5\n" : "", testing::internal::GetCapturedStderr());
@@ -421,7 +354,7 @@ TEST(PrintDebugLineTest, PrintsOnlyWhenTheSwitchIsExactlyTrue) {
 }
 
 TEST(PrintDebugLineTest, StartJvmWithBlockPrintsTheLibraryAndEachArgument) {
-    EnvironmentGuard debug("VANTORIX_DEBUG", "true");
+    ScopedEnvironment debug("VANTORIX_DEBUG", "true");
     JliLaunchDataOwner data = createJliLaunchData("C:\\jli.dll", {"prog", "%s%n"});
     JvmlLauncherDataBlock block(buildLauncherDataBlock(&launchDataApi(), data.release()));
     ASSERT_TRUE(block);

@@ -91,12 +91,10 @@ TEST_F(JvmArguments, ExampleTable) {
 }
 
 TEST_F(JvmArguments, MissingSplashIsDroppedWithOneWarning) {
-    DispatcherGuard guard;
-    CapturingLogAppender capture;
-    LogDispatcher::shared().installAppender(&capture);
+    const ScopedLogCapture capture;
     EXPECT_EQ(argumentsFor("[Application]\napp.splash=$A\\none.png\n"), WideStringList{appPath()});
     int warnings = 0;
-    for (const LogRecord& record : capture.records) {
+    for (const LogRecord& record : capture.records()) {
         if (record.levelName == L"WARNING") {
             ++warnings;
             EXPECT_EQ(record.text, L"Splash property ignored. File \"" + dir() + L"\\none.png\" not found");
