@@ -274,8 +274,9 @@ class Launch:
 
     def kill(self):
         """Ends the launcher and every process started from this image (a
-        restarted child is not a descendant on the host side)."""
-        if self.process.poll() is None:
+        restarted child is not a descendant on the host side) and removes
+        the run's files. Safe to call after the run has ended."""
+        if self.process is not None and self.process.poll() is None:
             self.process.kill()
             self.process.wait(10)
         for pid in _processes_mentioning((self.image.root, self.image.win_root)):
@@ -283,6 +284,7 @@ class Launch:
                 os.kill(pid, 9)
             except ProcessLookupError:
                 pass
+        shutil.rmtree(self.work, ignore_errors=True)
 
     def run_in_terminal(self, timeout=60):
         """Runs the launcher on a pseudo-terminal (script), so that a console
