@@ -365,6 +365,49 @@ class PathsTest(ImageTestCase):
                 self.assertNotIn("JÃ¶rg".encode("utf-8"), run.stderr)
 
 
+class CodePageTest(ImageTestCase):
+    """What the runtime in our process receives for non-ASCII text, with the
+    manifest's UTF-8 code page and with the build that leaves it out."""
+
+    DIRECTORY = "Zoë 中文"
+    ARGUMENT = "中文参数"
+    CONFIG = "[Application]\napp.mainclass=Main\n[ArgOptions]\narguments=" + ARGUMENT + "\n"
+
+    def launch(self, launcher):
+        image = self.image(self.CONFIG, directory=self.DIRECTORY, launcher=launcher)
+        run = self.run_image(image)
+        self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+        return image, run.call
+
+    def test_utf8_code_page_keeps_every_byte(self):
+        launcher = os.environ.get("VX_E2E_UTF8_LAUNCHER")
+        if not launcher:
+            self.skipTest("no launcher built with the UTF-8 code page")
+        image, call = self.launch(launcher)
+        self.assertEqual(call.acp, 65001)
+        exe = image.win_exe.encode("utf-8")
+        self.assertIn("Zoë 中文".encode("utf-8"), exe)
+        self.assertEqual(call.argv[0], exe)
+        self.assertEqual(call.argv[-2:], [b"Main", self.ARGUMENT.encode("utf-8")])
+        self.assertIn((APP_PATH_PROPERTY + image.win_exe).encode("utf-8"), call.argv)
+
+    def test_legacy_code_page_loses_what_it_cannot_represent(self):
+        launcher = os.environ.get("VX_E2E_LEGACY_LAUNCHER")
+        if not launcher:
+            self.skipTest("no launcher built without the UTF-8 code page")
+        image, call = self.launch(launcher)
+        self.assertEqual(call.acp, 1252)
+        # 'ë' exists in code page 1252 and arrives as its one byte there; the
+        # CJK letters do not and arrive as '?': the path in element 0 and in
+        # the app-path property names a directory that does not exist, and
+        # the argument is nothing but question marks.
+        exe = image.win_exe.encode("cp1252", errors="replace")
+        self.assertIn(b"\\Zo\xeb ??\\Demo.exe", exe)
+        self.assertEqual(call.argv[0], exe)
+        self.assertIn(APP_PATH_PROPERTY.encode("ascii") + exe, call.argv)
+        self.assertEqual(call.argv[-1], b"????")
+
+
 TRACE_LINE = re.compile(r"^\[(TRACE|INFO|WARNING|ERROR)\] [\w.-]+:\d+: ")
 
 
