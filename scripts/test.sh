@@ -35,12 +35,14 @@ for preset in "${presets[@]}"; do
   ctest --preset "$preset" -j "$jobs" 2>&1 | tee "build/logs/$preset-test.log"
   status=${PIPESTATUS[0]}
   [ "$status" -eq 0 ] || failed_steps+=("$preset:test")
+  # Say why tests were skipped, never silently.
+  grep -h 'will be reported as skipped' "build/logs/$preset-configure.log" | sed 's/^-- /note: /'
   # "N% tests passed, F tests failed out of T" and the skipped count.
   summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of' "build/logs/$preset-test.log" | tail -n 1)
   if [ -n "$summary" ]; then
     total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
     nfail=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$summary")
-    nskip=$(grep -cE '^ *[0-9]+ - .* \(Skipped\)$' "build/logs/$preset-test.log" || true)
+    nskip=$(grep -cE '^[[:space:]]*[0-9]+ - .*\(Skipped\)$' "build/logs/$preset-test.log" || true)
     passed=$((passed + total - nfail - nskip)); failed=$((failed + nfail)); skipped=$((skipped + nskip))
   fi
 done
