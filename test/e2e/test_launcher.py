@@ -373,17 +373,17 @@ class CodePageTest(ImageTestCase):
     ARGUMENT = "中文参数"
     CONFIG = "[Application]\napp.mainclass=Main\n[ArgOptions]\narguments=" + ARGUMENT + "\n"
 
-    def launch(self, launcher):
+    def launch(self, variable):
+        launcher = os.environ.get(variable)
+        if not launcher:
+            self.skipTest("no launcher build in " + variable)
         image = self.image(self.CONFIG, directory=self.DIRECTORY, launcher=launcher)
         run = self.run_image(image)
         self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
         return image, run.call
 
     def test_utf8_code_page_keeps_every_byte(self):
-        launcher = os.environ.get("VX_E2E_UTF8_LAUNCHER")
-        if not launcher:
-            self.skipTest("no launcher built with the UTF-8 code page")
-        image, call = self.launch(launcher)
+        image, call = self.launch("VX_E2E_UTF8_LAUNCHER")
         self.assertEqual(call.acp, 65001)
         exe = image.win_exe.encode("utf-8")
         self.assertIn("Zoë 中文".encode("utf-8"), exe)
@@ -392,10 +392,7 @@ class CodePageTest(ImageTestCase):
         self.assertIn((APP_PATH_PROPERTY + image.win_exe).encode("utf-8"), call.argv)
 
     def test_legacy_code_page_loses_what_it_cannot_represent(self):
-        launcher = os.environ.get("VX_E2E_LEGACY_LAUNCHER")
-        if not launcher:
-            self.skipTest("no launcher built without the UTF-8 code page")
-        image, call = self.launch(launcher)
+        image, call = self.launch("VX_E2E_LEGACY_LAUNCHER")
         self.assertEqual(call.acp, 1252)
         # 'ë' exists in code page 1252 and arrives as its one byte there; the
         # CJK letters do not and arrive as '?': the path in element 0 and in
