@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "FileUtils.h"
 #include "Platform.h"
 
 namespace {
@@ -20,22 +21,11 @@ void determineProcessName() {
     WideString name = L"Unknown";
     WideString path;
     if (platform::ownModulePath(path)) {
-        const std::size_t separator = path.find_last_of(L"\\/");
-        name = separator == WideString::npos ? path : path.substr(separator + 1);
+        name = FileUtils::fileNameOf(path);
     }
     const std::size_t length = std::min(name.size(), processNameCapacity - 1);
     name.copy(processName, length);
     processName[length] = L'\0';
-}
-
-WideString baseName(const wchar_t* path) {
-    const wchar_t* base = path;
-    for (const wchar_t* p = path; *p; ++p) {
-        if (*p == L'\\' || *p == L'/') {
-            base = p + 1;
-        }
-    }
-    return base;
 }
 
 } // namespace
@@ -81,7 +71,7 @@ void LogDispatcher::write(Severity level, const wchar_t* sourceFile, std::int32_
     record.processId = platform::processId();
     record.threadId = platform::threadId();
     record.processName = processName;
-    record.sourceFile = baseName(sourceFile ? sourceFile : L"");
+    record.sourceFile = FileUtils::fileNameOf(sourceFile ? sourceFile : L"");
     record.function = function ? function : L"";
     record.levelName = severityName(level);
     record.sourceLine = line;
@@ -165,7 +155,7 @@ TraceScope::~TraceScope() {
     try {
         dispatcher->write(level, sourceFile.c_str(), 0, function.c_str(),
                           StringBuilder() << "Exiting " << scopeName << " (entered at "
-                                          << baseName(sourceFile.c_str()) << ":" << line << ")");
+                                          << FileUtils::fileNameOf(sourceFile) << ":" << line << ")");
     } catch (...) {
         // A destructor that logs must not throw; the record is lost.
     }

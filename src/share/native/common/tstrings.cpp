@@ -1,6 +1,7 @@
 #include "tstrings.h"
 
 #include <climits>
+#include <cstring>
 #include <cstdarg>
 #include <stdexcept>
 
@@ -53,6 +54,16 @@ std::string toMultiByte(const WideString& text, unsigned codePage) {
     return result;
 }
 
+// One unit per byte, of the same value.
+WideString widened(const char* begin, const char* end) {
+    WideString result;
+    result.reserve(static_cast<std::size_t>(end - begin));
+    for (const char* p = begin; p != end; ++p) {
+        result += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+    }
+    return result;
+}
+
 } // namespace
 
 WideString utf8ToWide(const std::string& bytes) {
@@ -68,22 +79,14 @@ std::string wideToAnsi(const WideString& text) {
 }
 
 WideString bytesToWide(const char* bytes) {
-    WideString result;
-    if (bytes) {
-        for (const char* p = bytes; *p; ++p) {
-            result += static_cast<wchar_t>(static_cast<unsigned char>(*p));
-        }
-    }
-    return result;
+    return bytes ? widened(bytes, bytes + std::strlen(bytes)) : WideString();
 }
 
 WideString utf8OrBytesToWide(const std::string& bytes) {
-    WideString decoded = utf8ToWide(bytes);
+    const WideString decoded = utf8ToWide(bytes);
     if (decoded.empty() && !bytes.empty()) {
         // Not valid UTF-8: keep every byte rather than lose the text.
-        for (char ch : bytes) {
-            decoded += static_cast<wchar_t>(static_cast<unsigned char>(ch));
-        }
+        return widened(bytes.data(), bytes.data() + bytes.size());
     }
     return decoded;
 }

@@ -109,11 +109,7 @@ void restartAsChild(const WideString& executablePath) {
     // CreateProcessW may write into the command line: hand it a private copy.
     WideString commandLine = GetCommandLineW();
 
-    if (!SetEnvironmentVariableW(restartMarkVariable, L"1")) {
-        const DWORD error = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "SetEnvironmentVariable(" << restartMarkVariable << ", 1) failed",
-                                   reinterpret_cast<const void*>(&SetEnvironmentVariableW), error));
-    }
+    SysInfo::setEnvVariable(restartMarkVariable, L"1");
     const BOOL created = CreateProcessW(executablePath.c_str(), &commandLine[0], nullptr, nullptr,
                                         TRUE, 0, nullptr, nullptr, &startupInfo, &processInfo);
     const DWORD createError = GetLastError();
