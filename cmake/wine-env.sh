@@ -17,7 +17,12 @@ vx_wine_select() {
       [ -n "$VX_WINE" ] || { echo "wine64 is not installed (run scripts/install-deps.sh)" >&2; return 1; } ;;
     i686)
       # Debian's 32-bit loader comes with wine32:i386 as /usr/lib/wine/wine.
-      if [ -x /usr/lib/wine/wine ] && [ -d /usr/lib/i386-linux-gnu/wine ]; then
+      # VX_WINE32=absent makes a machine with wine32 behave as one without
+      # it, so that both states of the suite can be run on one machine.
+      if [ "${VX_WINE32:-}" = absent ]; then
+        echo "wine32 is treated as not installed (VX_WINE32=absent)" >&2
+        return 1
+      elif [ -x /usr/lib/wine/wine ] && [ -d /usr/lib/i386-linux-gnu/wine ]; then
         VX_WINE=/usr/lib/wine/wine
       else
         echo "wine32 is not installed: Debian's i386 packages could not be installed on this machine" >&2

@@ -38,10 +38,11 @@ if [ ${#need[@]} -gt 0 ]; then
   }
 fi
 
-# wine32: best effort, remembered as unavailable for this machine when the
-# i386 index does not allow it so that later runs do not retry for minutes.
+# wine32: best effort. A failed try is remembered for a day, so that test
+# runs in between do not ask apt again, and a later day tries once more.
 marker=/var/tmp/vantorix-wine32-unavailable
-if ! pkg_installed wine32:i386 && [ ! -e "$marker" ]; then
+recent_failure() { [ -n "$(find "$marker" -mmin -1440 2>/dev/null)" ]; }
+if ! pkg_installed wine32:i386 && ! recent_failure; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi

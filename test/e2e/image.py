@@ -49,6 +49,12 @@ class Tools:
                    os.environ["VX_E2E_WINE_RUN"], os.environ.get("VX_E2E_ARCH", "x86_64"),
                    os.environ.get("VX_E2E_MSGBOX_READER"))
 
+    @property
+    def jli_entry_name(self):
+        """The export name of the runtime's launch entry: the i686 runtime
+        exports the decorated stdcall name."""
+        return "_JLI_Launch@56" if self.arch == "i686" else "JLI_Launch"
+
     def with_launcher(self, launcher):
         """The same tools with another build of the launcher."""
         return Tools(launcher, self.stub_runtime, self.wine_run, self.arch, self.msgbox_reader)

@@ -271,8 +271,9 @@ class FailuresTest(ImageTestCase):
                            "jli.dll")
         os.rename(os.path.join(os.path.dirname(jli), "splashscreen.dll"), jli)
         self.assertFailed(self.run_image(no_entry),
-                          "GetProcAddress(%s, JLI_Launch) failed. System error [127]"
-                          "(system error 127 (Procedure not found))" % images.windows_path(jli))
+                          "GetProcAddress(%s, %s) failed. System error [127]"
+                          "(system error 127 (Procedure not found))"
+                          % (images.windows_path(jli), self.tools.jli_entry_name))
 
         # A jli.dll that is no library at all.
         not_a_library = self.image(config, directory="not_a_library", runtime=False)
