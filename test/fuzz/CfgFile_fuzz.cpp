@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     } catch (const VxError<std::runtime_error>&) {
-        // A malformed header: the parse error.
+        // A malformed header or a line that is not UTF-8: the parse error.
     }
     return 0;
 }

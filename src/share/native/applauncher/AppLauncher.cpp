@@ -11,14 +11,22 @@
 
 namespace {
 
-WideString findJvmLib(const CfgFile& cfgFile, const WideString& defaultRuntimeDirectory,
-                      const WideStringList& candidates) {
+// A relative "app.runtime" is taken from the image root, never from the
+// current directory: that is wherever the user happened to be (a document's
+// folder, when opened through a file association), and a runtime found
+// there would be loaded, and searched for DLLs, in our place.
+WideString findJvmLib(const CfgFile& cfgFile, const WideString& rootDirectory,
+                      const WideString& defaultRuntimeDirectory, const WideStringList& candidates) {
     const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);
     const auto runtime = application.find(PropertyId::Runtime);
 
     WideString runtimeDirectory;
     if (runtime != application.end()) {
         runtimeDirectory = lastValueOf(*runtime);
+        if (!FileUtils::isAbsolutePath(runtimeDirectory)) {
+            runtimeDirectory = FileUtils::joinPath(rootDirectory, runtimeDirectory);
+        }
+        logTrace("Java runtime directory: \"" << runtimeDirectory << "\"");
     } else {
         runtimeDirectory = defaultRuntimeDirectory;
         logTrace("Property \"" << PropertyId::Runtime.name() << "\" not found in \""
@@ -104,11 +112,12 @@ std::unique_ptr<Jvm> AppLauncher::createJvmLauncher() const {
 
     if (!librarySearchPathHasAppDir()) {
         const WideString current = SysInfo::envVariableOr(librarySearchVariable, WideString());
-        SysInfo::setEnvVariable(librarySearchVariable, current + L";" + appDirectory);
+        SysInfo::setEnvVariable(librarySearchVariable,
+                                FileUtils::appendToSearchList(current, appDirectory, L';'));
     }
 
     auto jvm = std::make_unique<Jvm>();
-    jvm->setLibraryPath(findJvmLib(cfgFile, defaultRuntimeDirectory, jvmLibraryCandidates));
+    jvm->setLibraryPath(findJvmLib(cfgFile, rootDirectory, defaultRuntimeDirectory, jvmLibraryCandidates));
     jvm->appendArgument(executablePath);
     jvm->initFromConfigFile(cfgFile);
     return jvm;

@@ -217,6 +217,15 @@ CfgFile CfgFile::load(const WideString& path) {
             bytes.erase(0, 3);
         }
         const WideString line = tstrings::utf8ToWide(bytes);
+        // A line saved in another encoding (an editor's ANSI code page) is
+        // not dropped in silence: it may be the header that all the
+        // application's properties depend on.
+        if (line.empty() && !bytes.empty()) {
+            throwWithPosition(std::runtime_error(
+                (StringBuilder() << "Error parsing [" << path << "] file at " << lineNumber
+                                 << ": The line is not valid UTF-8 text")
+                    .utf8()));
+        }
         if (line.empty() || line[0] == L';') {
             continue;
         }

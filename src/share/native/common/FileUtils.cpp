@@ -75,4 +75,14 @@ WideString dropSuffix(const WideString& path) {
     return path.substr(0, dot);
 }
 
+WideString appendToSearchList(const WideString& list, const WideString& element, wchar_t separator) {
+    if (list.empty()) {
+        return element;
+    }
+    if (list.back() == separator) {
+        return list + element;
+    }
+    return list + separator + element;
+}
+
 } // namespace FileUtils

@@ -13,6 +13,15 @@ WideString joinPath(const WideString& a, const WideString& b);
 WideString fileNameOf(const WideString& path);
 WideString directoryOf(const WideString& path);
 WideString dropSuffix(const WideString& path);
+// Appends an element to a separator-delimited search list ("PATH") without
+// ever making an empty element: an empty element means the current
+// directory to the loader. No separator goes before the element when the
+// list is empty or already ends in one.
+WideString appendToSearchList(const WideString& list, const WideString& element, wchar_t separator);
+
+// OS half. Whether the path names the same place from any current
+// directory (and, on Windows, from any current drive).
+bool isAbsolutePath(const WideString& path);
 
 // OS half. Any entry counts, a directory too; failures count as missing.
 bool pathExists(const WideString& path);

@@ -70,7 +70,8 @@ std::unique_ptr<Dll> loadDllWithAlteredPATH(const WideString& libraryPath) {
 
     const WideString pathName = L"PATH";
     const WideString oldPath = SysInfo::envVariable(pathName);
-    const WideString newPath = oldPath + L";" + FileUtils::directoryOf(libraryPath);
+    const WideString newPath =
+        FileUtils::appendToSearchList(oldPath, FileUtils::directoryOf(libraryPath), L';');
     SysInfo::setEnvVariable(pathName, newPath);
     logTrace("New value of PATH: " << newPath);
     const AtEndOfScope restorePath([&pathName, &oldPath]() { SysInfo::setEnvVariable(pathName, oldPath); });

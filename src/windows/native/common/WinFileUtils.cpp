@@ -22,6 +22,16 @@ using RuntimeText = std::unique_ptr<wchar_t, FreeDeleter>;
 
 namespace FileUtils {
 
+bool isAbsolutePath(const WideString& path) {
+    // "C:\x" and "\\server\share" (or "\\?\"); "\x" depends on the
+    // current drive and "C:x" on that drive's current directory.
+    if (path.size() >= 3 && path[1] == L':' && isPathSeparator(path[2])) {
+        const wchar_t drive = path[0];
+        return (drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z');
+    }
+    return path.size() >= 2 && isPathSeparator(path[0]) && isPathSeparator(path[1]);
+}
+
 bool pathExists(const WideString& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -85,11 +85,49 @@ TEST_F(AppLauncherImage, BuildsTheJvmAndExtendsTheSearchPath) {
               L"C:\\Windows;" + appDir() + L"\\;" + appDir());
 }
 
-TEST_F(AppLauncherImage, UnsetSearchPathStartsWithASeparator) {
+TEST_F(AppLauncherImage, ExtendedSearchPathHasNoEmptyElement) {
+    // An empty element would put the current directory back into the
+    // DLL search.
     writeConfig("");
-    searchPath.unset();
-    launcher.createJvmLauncher();
-    EXPECT_EQ(SysInfo::envVariable(L"VX_TEST_SEARCH_PATH"), L";" + appDir());
+    const struct {
+        const wchar_t* before;  // nullptr: not set
+        WideString after;
+    } cases[] = {
+        {nullptr, appDir()},
+        {L"", appDir()},
+        {L"C:\\Windows;", L"C:\\Windows;" + appDir()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before ? c.before : L"(unset)");
+        if (c.before) {
+            searchPath.set(c.before);
+        } else {
+            searchPath.unset();
+        }
+        launcher.createJvmLauncher();
+        EXPECT_EQ(SysInfo::envVariable(L"VX_TEST_SEARCH_PATH"), c.after);
+    }
+}
+
+TEST_F(AppLauncherImage, RelativeRuntimeIsFoundFromTheImageRootNotTheCurrentDirectory) {
+    // The current directory holds a runtime of the same relative name too.
+    TempDir elsewhere;
+    std::filesystem::create_directories(elsewhere.path() / "runtime" / "bin");
+    std::ofstream(elsewhere.path() / "runtime" / "bin" / "jli.dll") << "planted";
+    const std::filesystem::path saved = std::filesystem::current_path();
+    std::filesystem::current_path(elsewhere.path());
+    writeConfig("[Application]\napp.runtime=runtime\n");
+    const WideString found = launcher.createJvmLauncher()->libraryPath();
+    writeConfig("[Application]\napp.runtime=.\\nowhere\n");
+    std::string missing;
+    try {
+        launcher.createJvmLauncher();
+    } catch (const VxErrorBase& e) {
+        missing = e.plainMessage();
+    }
+    std::filesystem::current_path(saved);
+    EXPECT_EQ(found, root() + L"\\runtime\\bin\\jli.dll");
+    EXPECT_EQ(missing, "Failed to find JVM in \"" + tstrings::wideToUtf8(root()) + "\\.\\nowhere\" directory.");
 }
 
 TEST_F(AppLauncherImage, RuntimeFromTheConfigFileLastValueWins) {

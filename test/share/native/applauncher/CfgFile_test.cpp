@@ -115,9 +115,6 @@ TEST_F(CfgFileTest, FormatRules) {
         {"UTF-8 values are decoded",
          "[Application]\napp.mainjar=Pr\xC3\xBC" "fung-\xE6\x97\xA5\xE6\x9C\xAC.jar\n",
          {{L"Application", {{L"app.mainjar", {L"Pr\u00FCfung-\u65E5\u672C.jar"}}}}}},
-        {"an invalid UTF-8 line is skipped, a header line too",
-         "[Application]\napp.mainjar=\xFF.jar\n[ArgOptions\xFF]\napp.mainclass=A\n",
-         {{L"Application", {{L"app.mainclass", {L"A"}}}}}},
         {"a byte-order mark at the start of the file is skipped",
          "\xEF\xBB\xBF[Application]\napp.mainjar=a.jar\n",
          {{L"Application", {{L"app.mainjar", {L"a.jar"}}}}}},
@@ -179,6 +176,25 @@ TEST_F(CfgFileTest, MissingBracketNamesPathAndLine) {
         const WideString path = writeFile(L"broken.cfg", c.bytes);
         EXPECT_EQ(loadError(path), "Error parsing [" + utf8(path) + "] file at " +
                                        std::to_string(c.line) + ": Missing ']' character");
+    }
+}
+
+TEST_F(CfgFileTest, LineThatIsNotUtf8NamesPathAndLine) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int line;
+    } cases[] = {
+        {"a Latin-1 header", "; made by an ANSI editor\n[Applicati\xF3n]\napp.mainjar=a.jar\n", 2},
+        {"a value", "[Application]\napp.mainjar=\xFF.jar\n", 2},
+        {"a comment", "[Application]\napp.mainjar=a.jar\n;caf\xE9\n", 3},
+        {"a cut sequence on the last line", "[Application]\napp.mainjar=\xE6\x97", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const WideString path = writeFile(L"latin1.cfg", c.bytes);
+        EXPECT_EQ(loadError(path), "Error parsing [" + utf8(path) + "] file at " +
+                                       std::to_string(c.line) + ": The line is not valid UTF-8 text");
     }
 }
 

@@ -124,3 +124,24 @@ TEST(FileUtils, PathBuilderJoinsComponents) {
 }
 
 } // namespace
+
+TEST(FileUtils, AppendToSearchListNeverMakesAnEmptyElement) {
+    struct Case {
+        const wchar_t* list;
+        wchar_t separator;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"C:\\Windows", L';', L"C:\\Windows;C:\\App\\app"},
+        {L"C:\\Windows;", L';', L"C:\\Windows;C:\\App\\app"},
+        {L"", L';', L"C:\\App\\app"},
+        // Only the one trailing separator is reused; an empty element the
+        // list already had is not ours to remove.
+        {L"C:\\Windows;;", L';', L"C:\\Windows;;C:\\App\\app"},
+        {L"/usr/lib", L':', L"/usr/lib:C:\\App\\app"},
+        {L"/usr/lib:", L':', L"/usr/lib:C:\\App\\app"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(tstrings::wideToUtf8(c.list));
+        EXPECT_EQ(FileUtils::appendToSearchList(c.list, L"C:\\App\\app", c.separator), c.expected);
+    }
+}

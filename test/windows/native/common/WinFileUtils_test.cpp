@@ -44,6 +44,23 @@ TEST(WinFileUtils, ToAbsolutePathResolvesAgainstTheCurrentDirectory) {
     }
 }
 
+TEST(WinFileUtils, IsAbsolutePathOnlyForPathsIndependentOfTheCurrentDirectory) {
+    const struct {
+        const wchar_t* path;
+        bool absolute;
+    } cases[] = {
+        {L"C:\\Apps", true},    {L"c:/apps", true},        {L"\\\\server\\share", true},
+        {L"\\\\?\\C:\\x", true}, {L"//server/share", true}, {L"runtime", false},
+        {L"runtime\\bin", false}, {L".\\runtime", false},    {L"..\\jre", false},
+        {L"\\jre", false},        {L"C:jre", false},          {L"C:", false},
+        {L"", false},             {L"1:\\x", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(tstrings::wideToUtf8(c.path));
+        EXPECT_EQ(FileUtils::isAbsolutePath(c.path), c.absolute);
+    }
+}
+
 TEST(WinFileUtils, ToAbsolutePathKeepsLongPathsWhole) {
     WideString longPath = L"C:\\vx";
     while (longPath.size() < 400) {
