@@ -31,12 +31,13 @@ RUNTIME_LIBRARIES = ("jli.dll", os.path.join("server", "jvm.dll"), "splashscreen
 class Tools:
     """Where the built pieces are."""
 
-    def __init__(self, launcher, stub_runtime, wine_run, arch="x86_64", msgbox_reader=None):
+    def __init__(self, launcher, stub_runtime, wine_run, arch="x86_64", msgbox_reader=None, helper=None):
         self.launcher = launcher
         self.stub_runtime = stub_runtime
         self.wine_run = wine_run
         self.arch = arch
         self.msgbox_reader = msgbox_reader
+        self.helper = helper
 
     @classmethod
     def from_environment(cls):
@@ -47,7 +48,7 @@ class Tools:
             raise RuntimeError("not set: " + ", ".join(missing) + " (run the tests through ctest)")
         return cls(os.environ["VX_E2E_LAUNCHER"], os.environ["VX_E2E_STUB_RUNTIME"],
                    os.environ["VX_E2E_WINE_RUN"], os.environ.get("VX_E2E_ARCH", "x86_64"),
-                   os.environ.get("VX_E2E_MSGBOX_READER"))
+                   os.environ.get("VX_E2E_MSGBOX_READER"), os.environ.get("VX_E2E_HELPER"))
 
     @property
     def jli_entry_name(self):
@@ -57,7 +58,7 @@ class Tools:
 
     def with_launcher(self, launcher):
         """The same tools with another build of the launcher."""
-        return Tools(launcher, self.stub_runtime, self.wine_run, self.arch, self.msgbox_reader)
+        return Tools(launcher, self.stub_runtime, self.wine_run, self.arch, self.msgbox_reader, self.helper)
 
     def wine_command(self, program, args=()):
         return [self.wine_run, "--arch=" + self.arch, program, *args]
@@ -108,6 +109,13 @@ class AppImage:
             shutil.copyfile(os.path.join(stub_runtime, "bin", library), target)
         return bin_dir
 
+    def add_fixture(self, stub_runtime, fixture, relative_path):
+        """Copies one of the stub runtime's fixture libraries into the image."""
+        target = os.path.join(self.root, relative_path)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copyfile(os.path.join(stub_runtime, "fixtures", fixture), target)
+        return target
+
     def add_file(self, relative_path, content=b""):
         path = os.path.join(self.root, relative_path)
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -154,6 +162,15 @@ class StubCall:
             self.ancestors.append(_text_or_none(fields["ancestor[%d]" % len(self.ancestors)]))
         self.jvm_loaded = fields.get("jvm.dll") == "loaded"
         self.splash_loaded = fields.get("splashscreen.dll") == "loaded"
+        self.startup_flags = int(fields.get("startup.flags", "0"), 16)
+        self.startup_show = int(fields.get("startup.show", "0"))
+        self.startup_title = _text_or_none(fields.get("startup.title"))
+        self.stdout_type = fields.get("stdout")
+        self.stderr_type = fields.get("stderr")
+        self.dll_directory = _text_or_none(fields.get("dlldir"))
+        self.path = _text_or_none(fields.get("path"))
+        self.spawned = fields.get("spawned")
+        self.stdin = bytes.fromhex(fields["stdin"]) if "stdin" in fields else None
 
     @property
     def codec(self):
@@ -225,19 +242,26 @@ class Launch:
     stub runtime write. Use `run` for the common case."""
 
     def __init__(self, tools, image, args=(), path=None, env=None, display=None, debug=None,
-                 stub_exit=None):
+                 stub_exit=None, starter=None, cwd=None):
         """path: the Windows "PATH" entries put in front of the prefix's own
         (WINEPATH); None means the image's application directory, "" means
         nothing added. env: extra variables. display: the X display for
-        message boxes (none by default, so that a box never blocks)."""
+        message boxes (none by default, so that a box never blocks).
+        starter: options of "e2ehelper start", which then starts the
+        launcher (as a shortcut, a double-click or a service would); the
+        full 32-bit exit code is then in exit_code. cwd: the current
+        directory (a host path)."""
         self.tools = tools
         self.image = image
         self.args = list(args)
+        self.starter = starter
+        self.cwd = cwd
         self.work = tempfile.mkdtemp(prefix="vx-run-")
         self.record_file = os.path.join(self.work, "record.txt")
         self.events_file = os.path.join(self.work, "events.txt")
         self.stdout_file = os.path.join(self.work, "stdout.txt")
         self.stderr_file = os.path.join(self.work, "stderr.txt")
+        self.exit_code_file = os.path.join(self.work, "exit-code.txt")
 
         environment = dict(os.environ)
         for name in ("DISPLAY", "VANTORIX_DEBUG", "VANTORIX_RESTARTED", "VX_STUB_EXIT",
@@ -260,14 +284,20 @@ class Launch:
         self.process = None
 
     def command(self):
-        return self.tools.wine_command(self.image.exe, self.args)
+        if self.starter is None:
+            return self.tools.wine_command(self.image.exe, self.args)
+        if not self.tools.helper:
+            raise RuntimeError("VX_E2E_HELPER not set")
+        return self.tools.wine_command(self.tools.helper, [
+            "start", *self.starter, "--exit-code-file", windows_path(self.exit_code_file), "--",
+            self.image.win_exe, *self.args])
 
     def start(self):
         """Starts the launcher in the background; output goes to files (a Wine
         helper that inherits a pipe would keep it open)."""
         with open(self.stdout_file, "wb") as out, open(self.stderr_file, "wb") as err:
             self.process = subprocess.Popen(self.command(), stdin=subprocess.DEVNULL, stdout=out,
-                                            stderr=err, env=self.environment)
+                                            stderr=err, env=self.environment, cwd=self.cwd)
         return self
 
     def wait(self, timeout=60):
@@ -276,7 +306,9 @@ class Launch:
         except subprocess.TimeoutExpired:
             self.kill()
             raise
-        return self._result(exit_code, _read(self.stdout_file), _read(self.stderr_file))
+        if self.starter is not None:
+            exit_code = int(read_file(self.exit_code_file) or b"-1")
+        return self._result(exit_code, read_file(self.stdout_file), read_file(self.stderr_file))
 
     def kill(self):
         """Ends the launcher and every process started from this image (a
@@ -285,7 +317,7 @@ class Launch:
         if self.process is not None and self.process.poll() is None:
             self.process.kill()
             self.process.wait(10)
-        for pid in _processes_mentioning((self.image.root, self.image.win_root)):
+        for pid in processes_mentioning((self.image.root, self.image.win_root)):
             try:
                 os.kill(pid, 9)
             except ProcessLookupError:
@@ -303,11 +335,11 @@ class Launch:
             completed = subprocess.run(["script", "-qfec", inner, "/dev/null"], stdin=subprocess.DEVNULL,
                                        stdout=out, stderr=subprocess.STDOUT, env=self.environment,
                                        timeout=timeout)
-        text = terminal_text(_read(terminal_file))
+        text = terminal_text(read_file(terminal_file))
         return self._result(completed.returncode, text.encode("utf-8"), b"")
 
     def _result(self, exit_code, stdout, stderr):
-        result = Run(exit_code, stdout, stderr, _read(self.record_file), _read(self.events_file))
+        result = Run(exit_code, stdout, stderr, read_file(self.record_file), read_file(self.events_file))
         shutil.rmtree(self.work, ignore_errors=True)
         return result
 
@@ -330,8 +362,9 @@ def terminal_text(data):
     return text.replace("\r", "")
 
 
-def _processes_mentioning(texts):
-    """Host processes whose command line contains one of the texts."""
+def processes_mentioning(texts):
+    """Host processes whose command line contains one of the texts (the
+    image root names the launcher's processes, parent and child)."""
     wanted = [text.encode("utf-8") for text in texts]
     found = []
     for entry in os.listdir("/proc"):
@@ -347,7 +380,7 @@ def _processes_mentioning(texts):
     return found
 
 
-def _read(path):
+def read_file(path):
     try:
         with open(path, "rb") as f:
             return f.read()

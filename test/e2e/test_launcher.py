@@ -25,6 +25,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import image as images  # noqa: E402
 
 APP_PATH_PROPERTY = "-Dvantorix.app-path="
+UNREPRESENTABLE = 'The JVM argument "%s" has characters that the ANSI code page %d cannot represent'
 
 
 class ImageTestCase(unittest.TestCase):
@@ -154,24 +155,61 @@ class RestartTest(ImageTestCase):
         self.assertEqual(restarted.call.command_line, in_process.call.command_line)
         self.assertEqual(restarted.call.arguments(), in_process.call.arguments())
 
-    def test_child_exit_code(self):
-        # The parent turns any non-zero code of the child into its own 1.
+    def test_child_exit_code_is_the_parents(self):
+        # The application's own code comes through the restart as it does in
+        # process, all 32 bits of it, and only the child reports a failure.
         image = self.image(self.CONFIG)
         cases = [
-            ("application ends the process with 3", {"VX_STUB_EXIT_PROCESS": "3"},
-             "Child process exited with code 3\r\n"),
-            ("code above the signed range", {"VX_STUB_EXIT_PROCESS": "3221225477"},
-             "Child process exited with code 3221225477\r\n"),
-            # The child reports its own failure (same standard error) and
-            # ends with 1.
-            ("runtime entry returns 3", {"VX_STUB_EXIT": "3"},
-             "Failed to launch JVM\r\nChild process exited with code 1\r\n"),
+            ("application ends the process with 3", {"VX_STUB_EXIT_PROCESS": "3"}, 3, ""),
+            ("code above the signed range", {"VX_STUB_EXIT_PROCESS": "3221225477"}, 3221225477, ""),
+            ("runtime entry returns 3", {"VX_STUB_EXIT": "3"}, 1, "Failed to launch JVM\r\n"),
+            ("success", {}, 0, ""),
         ]
-        for label, env, stderr in cases:
+        for label, env, code, stderr in cases:
             with self.subTest(label):
-                run = self.run_image(image, path="", env=env)
-                self.assertEqual((run.exit_code, run.stderr_text), (1, stderr))
-                self.assertEqual(run.call.launcher_processes("Demo.exe"), 2)
+                for starter in (None, []):
+                    run = self.run_image(image, path="", env=env, starter=starter)
+                    # A Unix parent sees the low byte, a Windows one all of it.
+                    expected = code if starter is not None else code & 0xFF
+                    self.assertEqual((run.exit_code, run.stderr_text), (expected, stderr))
+                    self.assertEqual(run.call.launcher_processes("Demo.exe"), 2)
+
+    def test_child_gets_the_start_up_settings(self):
+        # A shortcut set to "Run: Minimized" (SW_SHOWMINNOACTIVE, 7) with a
+        # link name for the taskbar.
+        image = self.image(self.CONFIG)
+        starter = ["--show", "7", "--title", "C:\\Users\\Jörg\\Desktop\\Demo.lnk"]
+        for label, path in [("in process", None), ("restarted", "")]:
+            with self.subTest(label):
+                call = self.run_image(image, path=path, starter=starter).call
+                self.assertEqual(call.launcher_processes("Demo.exe"), 1 if path is None else 2)
+                flags = STARTF_USESHOWWINDOW | STARTF_TITLEISLINKNAME
+                self.assertEqual(call.startup_flags & flags, flags)
+                self.assertEqual(call.startup_show, 7)
+                self.assertEqual(call.startup_title, "C:\\Users\\Jörg\\Desktop\\Demo.lnk")
+
+    def test_ending_the_parent_ends_the_child_but_not_what_it_started(self):
+        image = self.image(self.CONFIG)
+        token = "survivor-%d" % os.getpid()
+        launch = images.Launch(self.tools, image, path="", env={
+            "VX_STUB_SLEEP_MS": "60000",
+            "VX_STUB_SPAWN": '"%s" sleep 60000 %s' % (images.windows_path(self.tools.helper), token),
+        }).start()
+        self.addCleanup(launch.kill)
+        self.addCleanup(kill_processes_mentioning, token)
+        call = wait_for_call(launch)
+        self.assertEqual(call.launcher_processes("Demo.exe"), 2)
+        self.assertNotIn(call.spawned, (None, "failed"))
+        # The parent's Unix process is the Windows process (Task Manager's
+        # "End task" is TerminateProcess, which this stands in for).
+        self.assertEqual(len(images.processes_mentioning([image.root, image.win_root])), 2)
+        os.kill(launch.process.pid, 9)
+        launch.process.wait(10)
+        deadline = time.monotonic() + 10
+        while images.processes_mentioning([image.root, image.win_root]) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(images.processes_mentioning([image.root, image.win_root]), [], "the child outlived its parent")
+        self.assertTrue(images.processes_mentioning([token]), "the application's own process was ended")
 
     def test_restart_does_not_recurse(self):
         # With ';' in the directory name the application directory can never
@@ -218,6 +256,25 @@ class LibrariesTest(ImageTestCase):
         self.assertEqual(run.exit_code, 0)
         self.assertEqual(run.events, self.SPLASH_EVENTS)
         self.assertEqual((run.call.jvm_loaded, run.call.splash_loaded), (False, True))
+
+    def test_splash_with_a_client_vm_or_none(self):
+        # 32-bit runtimes often have only bin\\client\\jvm.dll; without any VM
+        # directory the runtime finds its own VM at launch.
+        config = "[Application]\napp.mainclass=Main\napp.splash=$APPDIR\\s.png\n"
+        cases = [("client VM only", "client", self.SPLASH_EVENTS),
+                 ("no VM directory", None, [event for event in self.SPLASH_EVENTS if "jvm.dll" not in event])]
+        for label, vm_directory, events in cases:
+            with self.subTest(label):
+                image = self.image(config, directory=label.replace(" ", "_"))
+                image.add_file(os.path.join("app", "s.png"))
+                server = os.path.join(image.root, "runtime", "bin", "server")
+                if vm_directory:
+                    os.rename(server, os.path.join(image.root, "runtime", "bin", vm_directory))
+                else:
+                    shutil.rmtree(server)
+                run = self.run_image(image)
+                self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+                self.assertEqual(run.events, events)
 
     def test_without_splash_only_jli(self):
         cases = [
@@ -275,18 +332,96 @@ class FailuresTest(ImageTestCase):
                           "(system error 127 (Procedure not found))"
                           % (images.windows_path(jli), self.tools.jli_entry_name))
 
-        # A jli.dll that is no library at all.
+        # A jli.dll that is no library at all: the system's text names the
+        # file instead of showing its "%1".
         not_a_library = self.image(config, directory="not_a_library", runtime=False)
-        fake = not_a_library.add_file(os.path.join("runtime", "bin", "jli.dll"), b"not a library\n")
-        run = self.run_image(not_a_library)
-        self.assertEqual(run.exit_code, 1)
-        self.assertRegex(run.stderr_text, r"^LoadLibraryW\(%s\) failed\. System error \[\d+\]\(system error "
-                         r"\d+ \([^\r\n]+\)\)\r\n$" % re.escape(images.windows_path(fake)))
+        fake = images.windows_path(not_a_library.add_file(os.path.join("runtime", "bin", "jli.dll"),
+                                                          b"not a library\n"))
+        self.assertFailed(self.run_image(not_a_library),
+                          "LoadLibraryW(%s) failed. System error [193](system error 193 (Bad EXE format for %s))"
+                          % (fake, fake))
+
+        # A jli.dll whose own dependency is missing: it is the dependency
+        # that the user has to look for.
+        needs_dependency = self.image(config, directory="needs_dependency", runtime=False)
+        jli = needs_dependency.add_fixture(self.tools.stub_runtime, "needsdep.dll", os.path.join("runtime", "bin", "jli.dll"))
+        self.assertFailed(self.run_image(needs_dependency), DEPENDENCY_MISSING % images.windows_path(jli))
 
         returns_one = self.image(config, directory="returns_one")
         run = self.run_image(returns_one, stub_exit=1)
         self.assertEqual((run.exit_code, run.stderr_text), (1, "Failed to launch JVM\r\n"))
         self.assertEqual(len(run.calls), 1)
+
+
+DEPENDENCY_MISSING = ("LoadLibraryW(%s) failed: the file exists, but a library that it depends on was not found. "
+                      "System error [126](system error 126 (Module not found))")
+
+
+class SafetyTest(ImageTestCase):
+    """What the current directory and a careless "PATH" must not change: the
+    runtime and its dependencies come from the image only."""
+
+    CONFIG = "[Application]\napp.runtime=runtime\napp.mainclass=Main\n"
+
+    def planted_directory(self, jli=b"planted, not a library\n"):
+        """A current directory with a runtime\\bin\\jli.dll and vxdep.dll of
+        its own, as a document's folder may have."""
+        planted = images.AppImage(os.path.join(self.work, "documents"), "unused")
+        planted.add_file(os.path.join("runtime", "bin", "jli.dll"), jli)
+        planted.add_fixture(self.tools.stub_runtime, "vxdep.dll", "vxdep.dll")
+        return planted.root
+
+    def test_relative_runtime_comes_from_the_image_root(self):
+        image = self.image(self.CONFIG)
+        for label, path in [("in process", None), ("restarted", "")]:
+            with self.subTest(label):
+                run = self.run_image(image, path=path, cwd=self.planted_directory())
+                self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+                self.assertEqual(run.call.dll_directory, image.win_root + "\\runtime\\bin")
+
+    def test_dependency_in_the_current_directory_is_never_loaded(self):
+        # "PATH" forms that once put the current directory into the search:
+        # an element after a trailing ';', and a leading ';' for an empty
+        # "PATH". The child's "PATH" has no empty element either way.
+        image = self.image(self.CONFIG, runtime=False)
+        jli = image.add_fixture(self.tools.stub_runtime, "needsdep.dll", os.path.join("runtime", "bin", "jli.dll"))
+        for label, path in [("PATH ends in ';'", "C:\\windows\\system32;C:\\windows;"), ("PATH empty", "")]:
+            with self.subTest(label):
+                run = self.run_image(image, cwd=self.planted_directory(), starter=["--set", "PATH=" + path])
+                self.assertFailed(run, DEPENDENCY_MISSING % images.windows_path(jli))
+                self.assertNotIn("vxdep.dll loaded", run.events)
+
+    def test_extended_path_has_no_empty_element(self):
+        image = self.image(self.CONFIG)
+        for label, path, expected in [
+                ("PATH ends in ';'", "C:\\windows\\system32;C:\\windows;",
+                 "C:\\windows\\system32;C:\\windows;" + image.win_app_dir),
+                ("PATH empty", "", image.win_app_dir)]:
+            with self.subTest(label):
+                run = self.run_image(image, starter=["--set", "PATH=" + path])
+                self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+                self.assertEqual(run.call.launcher_processes("Demo.exe"), 2)
+                self.assertEqual(run.call.path, expected)
+
+    def test_dependency_beside_the_runtime_library_is_found(self):
+        # The counterpart: the runtime's bin directory is searched, so the
+        # library loads and only the missing launch entry stops it.
+        image = self.image(self.CONFIG, runtime=False)
+        jli = image.add_fixture(self.tools.stub_runtime, "needsdep.dll", os.path.join("runtime", "bin", "jli.dll"))
+        image.add_fixture(self.tools.stub_runtime, "vxdep.dll", os.path.join("runtime", "bin", "vxdep.dll"))
+        run = self.run_image(image, cwd=self.planted_directory())
+        self.assertEqual(run.exit_code, 1)
+        self.assertIn("GetProcAddress(%s, %s) failed" % (images.windows_path(jli), self.tools.jli_entry_name),
+                      run.stderr_text)
+
+    def test_config_line_that_is_not_utf8(self):
+        # One Latin-1 'é' in a header, as an editor that saves in the ANSI
+        # code page writes it.
+        image = self.image(None)
+        with open(image.config_path, "wb") as out:
+            out.write(b"; Configuration g\xe9n\xe9rale\n[Application]\napp.mainclass=Main\n")
+        self.assertFailed(self.run_image(image), "Error parsing [%s] file at 1: The line is not valid UTF-8 text"
+                          % image.win_config_path)
 
 
 class PathsTest(ImageTestCase):
@@ -310,14 +445,15 @@ class PathsTest(ImageTestCase):
             ("legacy code page", "VX_E2E_LEGACY_LAUNCHER", 1252),
         ]]
 
-    def check_image_runs(self, image, branches=(("in process", None), ("restarted", ""))):
+    def check_image_runs(self, image, branches=(("in process", None), ("restarted", "")),
+                         args=("arg with space", "Jörg", "Юлия")):
         calls = []
         for label, path in branches:
             with self.subTest(image=os.path.basename(image.root), branch=label):
-                run = self.run_image(image, ["arg with space", "Jörg", "Юлия"], path=path)
+                run = self.run_image(image, args, path=path)
                 self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
                 expected = [image.win_exe, "-classpath", image.win_app_dir + "\\lib.jar",
-                            APP_PATH_PROPERTY + image.win_exe, "Main", "arg with space", "Jörg", "Юлия"]
+                            APP_PATH_PROPERTY + image.win_exe, "Main", *args]
                 self.assertEqual(run.call.argv, [arg.encode(run.call.codec, errors="replace")
                                                  for arg in expected])
                 self.assertEqual(run.call.launcher_processes(image.name + ".exe"), 1 if path is None else 2)
@@ -334,12 +470,20 @@ class PathsTest(ImageTestCase):
                     self.skipTest("no launcher built with the " + label)
                 for directory in ["Jörg", "Юлия 日本"]:
                     image = self.image(self.CONFIG, directory=label + "/" + directory, launcher=launcher)
-                    for call in self.check_image_runs(image):
+                    if code_page == 1252:
+                        # Only what the legacy code page can represent
+                        # reaches the runtime; the rest is refused, never
+                        # passed on as a path that names no directory.
+                        if directory != "Jörg":
+                            for path in (None, ""):
+                                self.assertFailed(self.run_image(image, path=path), UNREPRESENTABLE
+                                                  % (image.win_exe, code_page))
+                            continue
+                        calls = self.check_image_runs(image, args=("arg with space", "Jörg"))
+                    else:
+                        calls = self.check_image_runs(image)
+                    for call in calls:
                         self.assertEqual(call.acp, code_page)
-                        if code_page == 1252 and directory != "Jörg":
-                            # What the legacy code page loses: the runtime
-                            # gets a path that names no directory.
-                            self.assertIn(b"\\???? ??\\Demo.exe", call.argv[0])
 
     def test_long_path(self):
         # An image root of more than 260 characters runs in process, but the
@@ -392,18 +536,54 @@ class CodePageTest(ImageTestCase):
         self.assertEqual(call.argv[-2:], [b"Main", self.ARGUMENT.encode("utf-8")])
         self.assertIn((APP_PATH_PROPERTY + image.win_exe).encode("utf-8"), call.argv)
 
-    def test_legacy_code_page_loses_what_it_cannot_represent(self):
-        image, call = self.launch("VX_E2E_LEGACY_LAUNCHER")
-        self.assertEqual(call.acp, 1252)
-        # 'ë' exists in code page 1252 and arrives as its one byte there; the
-        # CJK letters do not and arrive as '?': the path in element 0 and in
-        # the app-path property names a directory that does not exist, and
-        # the argument is nothing but question marks.
-        exe = image.win_exe.encode("cp1252", errors="replace")
-        self.assertIn(b"\\Zo\xeb ??\\Demo.exe", exe)
-        self.assertEqual(call.argv[0], exe)
-        self.assertIn(APP_PATH_PROPERTY.encode("ascii") + exe, call.argv)
-        self.assertEqual(call.argv[-1], b"????")
+    def test_legacy_code_page_refuses_what_it_cannot_represent(self):
+        launcher = os.environ.get("VX_E2E_LEGACY_LAUNCHER")
+        if not launcher:
+            self.skipTest("no launcher build in VX_E2E_LEGACY_LAUNCHER")
+        # CJK letters in the image's own path: element 0 would name a
+        # directory that does not exist.
+        image = self.image(self.CONFIG, directory=self.DIRECTORY, launcher=launcher)
+        self.assertFailed(self.run_image(image), UNREPRESENTABLE % (image.win_exe, 1252))
+        # 'ë' exists in code page 1252 and arrives as its one byte there;
+        # "Łódź Ω" has only look-alikes ("Lodz O"), which are refused too.
+        image = self.image("[Application]\napp.mainclass=Main\n", directory="Zoë", launcher=launcher)
+        run = self.run_image(image, ["Zoë"])
+        self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+        self.assertEqual(run.call.argv[0], image.win_exe.encode("cp1252"))
+        self.assertEqual(run.call.argv[-1], b"Zo\xeb")
+        self.assertFailed(self.run_image(image, ["Łódź Ω"]), UNREPRESENTABLE % ("Łódź Ω", 1252))
+
+    def test_utf8_code_page_passes_every_argument_exactly(self):
+        launcher = os.environ.get("VX_E2E_UTF8_LAUNCHER")
+        if not launcher:
+            self.skipTest("no launcher build in VX_E2E_UTF8_LAUNCHER")
+        image = self.image("[Application]\napp.mainclass=Main\n", launcher=launcher)
+        run = self.run_image(image, ["Łódź Ω", "文件"])
+        self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+        self.assertEqual(run.call.argv[-2:], ["Łódź Ω".encode("utf-8"), "文件".encode("utf-8")])
+
+
+STARTF_USESHOWWINDOW = 0x1
+STARTF_TITLEISLINKNAME = 0x800
+
+
+def wait_for_call(launch, timeout=30):
+    """The stub runtime's record of a launch that is still running."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        calls = images.parse_record(images.read_file(launch.record_file))
+        if calls:
+            return calls[0]
+        time.sleep(0.1)
+    raise AssertionError("the runtime was not called")
+
+
+def kill_processes_mentioning(text):
+    for pid in images.processes_mentioning([text]):
+        try:
+            os.kill(pid, 9)
+        except ProcessLookupError:
+            pass
 
 
 TRACE_LINE = re.compile(r"^\[(TRACE|INFO|WARNING|ERROR)\] [\w.-]+:\d+: ")
@@ -450,6 +630,11 @@ class DebugTraceTest(ImageTestCase):
         records = self.assertTraceFrame(lines)
         self.assertEqual(sum(1 for line in records if line.endswith("Entering app::launch")), 2)
         self.assertEqual(sum(1 for line in records if "Exiting app::launch" in line), 2)
+        # The parent's one word on its child: the code it passes on.
+        self.assertEqual([line for line in records if "Child process" in line and "exited" in line],
+                         [line for line in records if re.match(r"^\[TRACE\] Restart\.cpp:\d+: Child process "
+                                                               r"exited with code 0$", line)])
+        self.assertTrue(any(line.endswith("Child process exited with code 0") for line in records), lines)
 
     def test_failed_launch(self):
         image = self.image(config=None)
@@ -553,7 +738,7 @@ class MessageBoxTest(ImageTestCase):
     def expect_box(self, launch, caption, text):
         window = self.find_window(caption)
         self.assertIsNotNone(window, "no message box captioned " + caption)
-        self.assertEqual(self.read_box(caption), text)
+        self.assertEqual(self.read_box(caption).replace("\r\n", "\n"), text)
         self.assertIsNone(launch.process.poll(), "the launcher must wait for the box")
         self.close_box(window, caption)
 
@@ -571,13 +756,42 @@ class MessageBoxTest(ImageTestCase):
         run = launch.wait()
         self.assertEqual((run.exit_code, run.stderr_text), (1, text + "\r\n"))
 
-    def test_failed_child_and_parent_each_show_a_box(self):
+    def test_failed_child_shows_the_only_box(self):
         image = self.image("[Application]\napp.mainclass=Main\n")
         launch = self.launch(image, path="", stub_exit=1)
         self.expect_box(launch, "Demo.exe", "Failed to launch JVM")
-        self.expect_box(launch, "Demo.exe", "Child process exited with code 1")
         run = launch.wait()
-        self.assertEqual(run.exit_code, 1)
+        self.assertEqual((run.exit_code, run.stderr_text), (1, "Failed to launch JVM\r\n"))
+        self.assertEqual(self.windows("Demo.exe"), [])
+
+    def test_application_exit_code_through_the_restart_shows_no_box(self):
+        image = self.image("[Application]\napp.mainclass=Main\n")
+        run = self.launch(image, path="", env={"VX_STUB_EXIT_PROCESS": "3"}).wait()
+        self.assertEqual((run.exit_code, run.stderr_text), (3, ""))
+        self.assertIsNone(self.find_window("Demo.exe", timeout=1))
+
+    def test_no_box_where_no_window_station_is_visible(self):
+        # As in a service or a scheduled task: nobody could close a box, so
+        # the launcher must not wait for one.
+        missing = self.image(config=None, directory="missing")
+        cases = [("config error", missing, None, 'Error opening "%s" file: No such file or directory'
+                  % missing.win_config_path),
+                 ("failed child", self.image("[Application]\napp.mainclass=Main\n"), "", "Failed to launch JVM")]
+        for label, image, path, text in cases:
+            with self.subTest(label):
+                run = self.launch(image, path=path, stub_exit=1, starter=["--hidden-window-station"]).wait()
+                self.assertEqual((run.exit_code, run.stderr_text), (1, text + "\r\n"))
+                self.assertEqual(self.windows("Demo.exe"), [])
+
+    def test_long_error_text_is_cut_in_the_box_only(self):
+        runtime = "r" * 200 + ("\\" + "d" * 200) * 24
+        image = self.image("[Application]\napp.runtime=%s\n" % runtime)
+        text = 'Failed to find JVM in "%s\\%s" directory.' % (image.win_root, runtime)
+        self.assertGreater(len(text), 5000)
+        launch = self.launch(image)
+        self.expect_box(launch, "Demo.exe", text[:3000] + "\n[...]\n" + text[-1000:])
+        run = launch.wait()
+        self.assertEqual((run.exit_code, run.stderr_text), (1, text + "\r\n"))
 
     def test_successful_launch_shows_no_box(self):
         image = self.image("[Application]\napp.mainclass=Main\n")

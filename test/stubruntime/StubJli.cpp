@@ -10,6 +10,15 @@
 //   VX_STUB_EVENTS  file that gets "jli.dll loaded", "jli.dll called" and
 //                   "jli.dll unloaded" lines (jvm.dll and splashscreen.dll
 //                   write their own)
+//   VX_STUB_SPAWN   command line of a process that the entry starts (not
+//                   waited for, no handles inherited), as an application
+//                   that opens a browser or an updater does
+//   VX_STUB_STDIN   when set, the entry reads standard input to its end
+//   VX_STUB_STDOUT, VX_STUB_STDERR  text that the entry writes to standard
+//                   output or standard error
+//   VX_STUB_STDERR_MB  megabytes of numbered lines written to standard error
+//   VX_STUB_SLEEP_MS  milliseconds the entry waits before it ends
+// The record is complete before anything is written or waited for.
 //
 // Record format: one "key=value" line per item, each call's record starting
 // with its "argc=" line. Strings are lower-case hex of their bytes (empty
@@ -29,6 +38,15 @@
 //   pid=<decimal>                      GetCurrentProcessId()
 //   cmdline=<hex>                      GetCommandLineW() as UTF-8
 //   VANTORIX_RESTARTED=null|<hex>      that variable as the runtime sees it
+//   startup.flags=<hex> startup.show=<decimal> startup.title=null|<hex>
+//                                      GetStartupInfoW's dwFlags, wShowWindow
+//                                      and lpTitle
+//   stdout=<type> stderr=<type>        GetFileType of the standard handles
+//                                      (disk, char, pipe, unknown, none)
+//   dlldir=<hex>                       GetDllDirectoryW
+//   path=<hex>                         "PATH" as the runtime sees it
+//   spawned=<decimal>                  process id of VX_STUB_SPAWN's process
+//   stdin=<hex>                        what VX_STUB_STDIN read
 //   ancestor[0]=<hex> ...              executable file names of this process,
 //                                      its parent, the parent's parent, ...
 //                                      (as far as the process list shows)
@@ -37,6 +55,7 @@
 // 56 bytes of arguments); on x86_64 it is "JLI_Launch". The .def files give
 // the names.
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -125,6 +144,141 @@ void appendAncestry(std::string& record) {
     }
 }
 
+std::string hexOfBytes(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char byte : bytes) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 0xF];
+    }
+    return hex;
+}
+
+// The variable's value as a wide string; false when it is not set.
+bool variable(const wchar_t* name, std::wstring& value) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) {
+        value.clear();
+        return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+    }
+    value.assign(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name, &value[0], size));
+    return true;
+}
+
+const char* fileTypeOf(DWORD which) {
+    const HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return "none";
+    }
+    switch (GetFileType(handle)) {
+    case FILE_TYPE_DISK:
+        return "disk";
+    case FILE_TYPE_CHAR:
+        return "char";
+    case FILE_TYPE_PIPE:
+        return "pipe";
+    default:
+        return "unknown";
+    }
+}
+
+void appendStartupInfo(std::string& record) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    GetStartupInfoW(&startup);
+    char flags[16];
+    std::snprintf(flags, sizeof(flags), "%lx", static_cast<unsigned long>(startup.dwFlags));
+    line(record, "startup.flags", flags);
+    line(record, "startup.show", std::to_string(startup.wShowWindow));
+    line(record, "startup.title", startup.lpTitle ? hexOf(utf8Of(startup.lpTitle).c_str()) : "null");
+    line(record, "stdout", fileTypeOf(STD_OUTPUT_HANDLE));
+    line(record, "stderr", fileTypeOf(STD_ERROR_HANDLE));
+    wchar_t directory[2048] = L"";
+    GetDllDirectoryW(2048, directory);
+    line(record, "dlldir", hexOf(utf8Of(directory).c_str()));
+    std::wstring path;
+    line(record, "path", variable(L"PATH", path) ? hexOf(utf8Of(path.c_str()).c_str()) : "null");
+}
+
+void spawnIfAsked(std::string& record) {
+    std::wstring commandLine;
+    if (!variable(L"VX_STUB_SPAWN", commandLine) || commandLine.empty()) {
+        return;
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        line(record, "spawned", std::to_string(process.dwProcessId));
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    } else {
+        line(record, "spawned", "failed");
+    }
+}
+
+void readStdinIfAsked(std::string& record) {
+    std::wstring unused;
+    if (!variable(L"VX_STUB_STDIN", unused)) {
+        return;
+    }
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+        bytes.append(buffer, got);
+    }
+    line(record, "stdin", hexOfBytes(bytes));
+}
+
+void writeTo(DWORD which, const char* bytes, std::size_t length) {
+    DWORD written = 0;
+    while (length > 0 && WriteFile(GetStdHandle(which), bytes, static_cast<DWORD>(length), &written,
+                                   nullptr) && written > 0) {
+        bytes += written;
+        length -= written;
+    }
+}
+
+void writeOutputIfAsked() {
+    std::wstring text;
+    if (variable(L"VX_STUB_STDOUT", text)) {
+        const std::string bytes = utf8Of(text.c_str());
+        writeTo(STD_OUTPUT_HANDLE, bytes.data(), bytes.size());
+    }
+    if (variable(L"VX_STUB_STDERR", text)) {
+        const std::string bytes = utf8Of(text.c_str());
+        writeTo(STD_ERROR_HANDLE, bytes.data(), bytes.size());
+    }
+    if (variable(L"VX_STUB_STDERR_MB", text)) {
+        const unsigned long megabytes = std::wcstoul(text.c_str(), nullptr, 10);
+        // Numbered lines of 64 bytes, so that a test can tell which ones arrived.
+        std::string chunk;
+        unsigned long number = 0;
+        for (unsigned long written = 0; written < megabytes * 1024 * 1024; written += 64) {
+            char row[80];
+            std::snprintf(row, sizeof(row), "stderr line %010lu ...............................................", number++);
+            chunk.append(row, 63);
+            chunk += '\n';
+            if (chunk.size() >= 65536) {
+                writeTo(STD_ERROR_HANDLE, chunk.data(), chunk.size());
+                chunk.clear();
+            }
+        }
+        writeTo(STD_ERROR_HANDLE, chunk.data(), chunk.size());
+    }
+}
+
+void sleepIfAsked() {
+    std::wstring milliseconds;
+    if (variable(L"VX_STUB_SLEEP_MS", milliseconds)) {
+        Sleep(static_cast<DWORD>(std::wcstoul(milliseconds.c_str(), nullptr, 10)));
+    }
+}
+
 // The process exit code the test chose, if it chose one.
 bool chosenProcessExitCode(UINT& code) {
     wchar_t value[32];
@@ -191,7 +345,13 @@ int __stdcall JLI_Launch(int argc, char** argv, int jargc, const char** jargv, i
     line(record, "cmdline", hexOf(utf8Of(GetCommandLineW()).c_str()));
     line(record, "VANTORIX_RESTARTED", variableHex(L"VANTORIX_RESTARTED"));
     appendAncestry(record);
+    appendStartupInfo(record);
+    spawnIfAsked(record);
+    readStdinIfAsked(record);
     appendToFileNamedBy(L"VX_STUB_RECORD", record.data(), record.size());
+
+    writeOutputIfAsked();
+    sleepIfAsked();
 
     UINT processExitCode = 0;
     if (chosenProcessExitCode(processExitCode)) {

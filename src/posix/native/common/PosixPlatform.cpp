@@ -113,9 +113,16 @@ int multiByteToWide(unsigned, const char* bytes, int count, wchar_t* out, int ou
     return written;
 }
 
-int wideToMultiByte(unsigned, const wchar_t* text, int count, char* out, int outSize) {
+int wideToMultiByte(unsigned, const wchar_t* text, int count, char* out, int outSize, bool* exact) {
     int written = 0;
+    if (exact) {
+        *exact = true;
+    }
     for (int i = 0; i < count; ++i) {
+        const auto value = static_cast<char32_t>(text[i]);
+        if (exact && (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))) {
+            *exact = false;
+        }
         char encoded[4];
         const int length = encodeUtf8(static_cast<char32_t>(text[i]), encoded);
         if (out) {
@@ -127,6 +134,10 @@ int wideToMultiByte(unsigned, const wchar_t* text, int count, char* out, int out
         written += length;
     }
     return written;
+}
+
+unsigned ansiCodePage() {
+    return codePageUtf8;
 }
 
 int boundedWidePrintf(wchar_t* buffer, std::size_t size, const wchar_t* format, va_list args) {

@@ -6,6 +6,7 @@
 #include "ErrorHandling.h"
 #include "FileUtils.h"
 #include "Log.h"
+#include "Platform.h"
 #include "SysInfo.h"
 
 Jvm::Jvm() {
@@ -103,7 +104,20 @@ JliLaunchDataOwner Jvm::makeLaunchData() const {
     std::vector<std::string> arguments;
     arguments.reserve(argumentList.size());
     for (const WideString& argument : argumentList) {
-        arguments.push_back(tstrings::wideToAnsi(argument));
+        // A look-alike ("Lodz" for "Łódź") or a '?' would name another
+        // file or directory, and the application would fail later and
+        // obscurely; refusing here names the culprit.
+        std::string bytes;
+        if (!tstrings::wideToAnsiExact(argument, bytes)) {
+            constexpr std::size_t shown = 200;
+            const WideString text = argument.size() > shown ? argument.substr(0, shown) + L"..." : argument;
+            throwWithPosition(std::runtime_error(
+                (StringBuilder() << "The JVM argument \"" << text
+                                 << "\" has characters that the ANSI code page "
+                                 << platform::ansiCodePage() << " cannot represent")
+                    .utf8()));
+        }
+        arguments.push_back(std::move(bytes));
     }
     return createJliLaunchData(tstrings::wideToUtf8(jvmLibraryPath), std::move(arguments));
 }

@@ -20,7 +20,12 @@ constexpr unsigned codePageUtf8 = 65001;
 // with a null output, the written length otherwise, 0 for invalid input.
 int multiByteToWide(unsigned codePage, const char* bytes, int count, wchar_t* out, int outSize);
 // WideCharToMultiByte contract (flags 0): unrepresentable units replaced.
-int wideToMultiByte(unsigned codePage, const wchar_t* text, int count, char* out, int outSize);
+// With `exact`, no best-fit look-alike is used either, and *exact tells
+// whether every unit had an exact form in the code page.
+int wideToMultiByte(unsigned codePage, const wchar_t* text, int count, char* out, int outSize,
+                    bool* exact = nullptr);
+// The number of the process's ANSI code page (GetACP).
+unsigned ansiCodePage();
 
 // Bounded wide printf: the units written (terminator excluded), or -1 when
 // the result did not fit (or formatting failed).

@@ -14,6 +14,8 @@ namespace {
 // Points at app::launch's own error text while a failure is reported.
 const std::string* launchErrorSlot = nullptr;
 
+int exitCodeOnReturn = 0;
+
 // Prints every record as one line on standard error.
 class StandardLogAppender : public LogAppender {
 public:
@@ -82,6 +84,10 @@ LogAppender& sharedLastErrorLogAppender() {
     return lastErrorLogAppender;
 }
 
+void setExitCodeOnReturn(int code) {
+    exitCodeOnReturn = code;
+}
+
 std::string launchErrorText() {
     return launchErrorSlot ? *launchErrorSlot : std::string();
 }
@@ -106,8 +112,9 @@ int launch(const std::nothrow_t&, LaunchFunction launchFunction, LogAppender* ex
         const SourcePosition handlers = CURRENT_POSITION;
         try {
             const SetLoggerAtEndOfScope setLogger(&withExtraAppender, extra);
+            exitCodeOnReturn = 0;
             launchFunction();
-            return 0;
+            return exitCodeOnReturn;
         } catch (const VxErrorBase& e) {
             // plainMessage is UTF-8 (paths and config values), so it is
             // decoded rather than widened byte by byte.

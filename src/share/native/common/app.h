@@ -13,10 +13,15 @@ using LaunchFunction = void (*)();
 
 namespace app {
 
-// Exit code 0 when the launch function returned, 1 when it threw. Nothing
-// leaves this function. A null extra appender means the shared
-// LastErrorLogAppender.
+// Exit code 0 when the launch function returned (or the code it set with
+// setExitCodeOnReturn), 1 when it threw. Nothing leaves this function. A
+// null extra appender means the shared LastErrorLogAppender.
 int launch(const std::nothrow_t&, LaunchFunction launchFunction, LogAppender* extraAppender = nullptr);
+
+// The exit code of the current launch when its launch function returns:
+// the parent of a restart ends with its child's code, which the child has
+// already reported on if it failed. Each launch starts with 0.
+void setExitCodeOnReturn(int code);
 
 // True exactly when VANTORIX_DEBUG equals "true"; read afresh on every call.
 bool debugSwitchOn();

@@ -34,12 +34,12 @@ WideString fromMultiByte(const std::string& bytes, unsigned codePage) {
     return result;
 }
 
-std::string toMultiByte(const WideString& text, unsigned codePage) {
+std::string toMultiByte(const WideString& text, unsigned codePage, bool* exact = nullptr) {
     if (text.size() > static_cast<std::size_t>(INT_MAX)) {
         throwWithPosition(std::runtime_error("Unexpected reply from WideCharToMultiByte()"));
     }
     const int count = static_cast<int>(text.size());
-    const int needed = platform::wideToMultiByte(codePage, text.data(), count, nullptr, 0);
+    const int needed = platform::wideToMultiByte(codePage, text.data(), count, nullptr, 0, exact);
     if (needed < 0) {
         throwWithPosition(std::runtime_error("Unexpected reply from WideCharToMultiByte()"));
     }
@@ -47,7 +47,7 @@ std::string toMultiByte(const WideString& text, unsigned codePage) {
         return std::string();
     }
     std::string result(static_cast<std::size_t>(needed), '\0');
-    const int written = platform::wideToMultiByte(codePage, text.data(), count, &result[0], needed);
+    const int written = platform::wideToMultiByte(codePage, text.data(), count, &result[0], needed, exact);
     if (written != needed) {
         throwWithPosition(std::runtime_error("Unexpected reply from WideCharToMultiByte()"));
     }
@@ -76,6 +76,12 @@ std::string wideToUtf8(const WideString& text) {
 
 std::string wideToAnsi(const WideString& text) {
     return toMultiByte(text, platform::codePageAnsi);
+}
+
+bool wideToAnsiExact(const WideString& text, std::string& bytes) {
+    bool exact = true;
+    bytes = toMultiByte(text, platform::codePageAnsi, &exact);
+    return exact;
 }
 
 WideString bytesToWide(const char* bytes) {

@@ -22,6 +22,9 @@ WideString utf8ToWide(const std::string& bytes);
 std::string wideToUtf8(const WideString& text);
 // The process's ANSI code page; unrepresentable characters are replaced.
 std::string wideToAnsi(const WideString& text);
+// The same conversion without look-alikes: false when some character has
+// no exact form in the code page (bytes then hold the lossy conversion).
+bool wideToAnsiExact(const WideString& text, std::string& bytes);
 
 // Widens every byte to the code unit of the same value (no decoding).
 WideString bytesToWide(const char* bytes);

@@ -2,7 +2,7 @@
 
 // Sole owner of a kernel handle; closes it on destruction, keeping the
 // thread's last error intact so that a failure read after cleanup is still
-// the failure that happened.
+// the failure that happened. Null and INVALID_HANDLE_VALUE both mean "none".
 
 #include "WinSys.h"
 
@@ -12,9 +12,20 @@ public:
     ~ScopedHandle() { reset(); }
     ScopedHandle(const ScopedHandle&) = delete;
     ScopedHandle& operator=(const ScopedHandle&) = delete;
+    ScopedHandle(ScopedHandle&& other) noexcept : handle(other.release()) {}
+    ScopedHandle& operator=(ScopedHandle&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
 
     HANDLE get() const { return handle; }
     explicit operator bool() const { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+
+    HANDLE release() {
+        const HANDLE released = handle;
+        handle = nullptr;
+        return released;
+    }
 
     void reset(HANDLE replacement = nullptr) {
         if (*this) {

@@ -9,29 +9,14 @@
 #include "FileUtils.h"
 #include "JvmLauncher.h"
 #include "Log.h"
-#include "ScopedHandle.h"
+#include "Restart.h"
 #include "SysInfo.h"
 #include "Toolbox.h"
 #include "WinErrorHandling.h"
 #include "WinSys.h"
-
-const wchar_t restartMarkVariable[] = L"VANTORIX_RESTARTED";
+#include "app.h"
 
 namespace {
-
-// Reads and removes the restart mark. A process started by the restart
-// must never restart again: when the application directory can never match
-// a "PATH" element (a directory name with ';' in it), every child would
-// otherwise start another child.
-bool takeRestartMark() {
-    SetLastError(ERROR_SUCCESS);
-    const DWORD length = GetEnvironmentVariableW(restartMarkVariable, nullptr, 0);
-    const bool marked = length != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-    if (marked) {
-        SetEnvironmentVariableW(restartMarkVariable, nullptr);
-    }
-    return marked;
-}
 
 std::unique_ptr<Dll> loadDllWithAddDllDirectory(const WideString& libraryPath) {
     const TraceScope trace(Severity::Trace, CURRENT_POSITION,
@@ -102,44 +87,22 @@ WideString serverJvmDllPath(const Jvm& jvm) {
     return PathBuilder() << FileUtils::directoryOf(jvm.libraryPath()) << L"server" << L"jvm.dll";
 }
 
-void restartAsChild(const WideString& executablePath) {
-    STARTUPINFOW startupInfo{};
-    startupInfo.cb = sizeof(startupInfo);
-    PROCESS_INFORMATION processInfo{};
-
-    // CreateProcessW may write into the command line: hand it a private copy.
-    WideString commandLine = GetCommandLineW();
-
-    SysInfo::setEnvVariable(restartMarkVariable, L"1");
-    const BOOL created = CreateProcessW(executablePath.c_str(), &commandLine[0], nullptr, nullptr,
-                                        TRUE, 0, nullptr, nullptr, &startupInfo, &processInfo);
-    const DWORD createError = GetLastError();
-    // Only the child needs the mark; this process's own children must not see it.
-    SetEnvironmentVariableW(restartMarkVariable, nullptr);
-    if (!created) {
-        throwWithPosition(SysError(StringBuilder() << "CreateProcessW() failed",
-                                   reinterpret_cast<const void*>(&CreateProcessW), createError));
+// The VM that the splash screen library needs loaded first: the server VM,
+// else the client VM (often the only one of a 32-bit runtime). Empty when
+// the runtime has neither; it then finds its own VM at launch.
+WideString jvmDllToPreload(const Jvm& jvm) {
+    const WideString server = serverJvmDllPath(jvm);
+    if (FileUtils::pathExists(server)) {
+        return server;
     }
-    // Closed thread first, then process, on every path out.
-    const ScopedHandle process(processInfo.hProcess);
-    const ScopedHandle thread(processInfo.hThread);
-
-    if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
-        const DWORD error = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "WaitForSingleObject() failed",
-                                   reinterpret_cast<const void*>(&WaitForSingleObject), error));
+    const WideString client = PathBuilder() << FileUtils::directoryOf(jvm.libraryPath()) << L"client"
+                                            << L"jvm.dll";
+    if (FileUtils::pathExists(client)) {
+        return client;
     }
-
-    DWORD exitCode = 0;
-    if (!GetExitCodeProcess(process.get(), &exitCode)) {
-        const DWORD error = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "GetExitCodeProcess() failed",
-                                   reinterpret_cast<const void*>(&GetExitCodeProcess), error));
-    }
-    if (exitCode != 0) {
-        throwWithPosition(std::runtime_error(
-            (StringBuilder() << "Child process exited with code " << exitCode).utf8()));
-    }
+    logTrace("No jvm.dll in \"" << FileUtils::directoryOf(server) << "\" or \""
+                                  << FileUtils::directoryOf(client) << "\": not preloaded");
+    return WideString();
 }
 
 void launchInProcess(Jvm& jvm) {
@@ -153,7 +116,11 @@ void launchInProcess(Jvm& jvm) {
     if (jvm.hasSplashOption()) {
         // jvm.dll is loaded before the splash library and dropped again
         // before the launch.
-        const PreloadedDll jvmDll(serverJvmDllPath(jvm));
+        const WideString jvmDllPath = jvmDllToPreload(jvm);
+        std::unique_ptr<PreloadedDll> jvmDll;
+        if (!jvmDllPath.empty()) {
+            jvmDll = std::make_unique<PreloadedDll>(jvmDllPath);
+        }
         splashScreenDll = std::make_unique<PreloadedDll>(
             FileUtils::joinPath(runtimeLibraryDirectory, L"splashscreen.dll"));
     }
@@ -187,7 +154,9 @@ void launchApp() {
 
     if (!pathHasAppDir && !restarted) {
         jvm.reset();
-        restartAsChild(executablePath);
+        // The child reports its own failures; its code, whatever it is, is
+        // the application's and becomes ours.
+        app::setExitCodeOnReturn(static_cast<int>(restartAsChild(executablePath)));
         return;
     }
     launchInProcess(*jvm);

@@ -6,7 +6,3 @@
 // runs the JVM in this process. Throws on failure.
 void launchApp();
 
-// Name of the environment variable that marks a process started by the
-// restart. The child removes it as soon as it has read it, so neither the
-// Java application nor anything it starts inherits it.
-extern const wchar_t restartMarkVariable[];

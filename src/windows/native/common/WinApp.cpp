@@ -64,6 +64,39 @@ private:
     std::unique_ptr<Channel> err;
 };
 
+// Whether anybody can see a window of this process. A service, a scheduled
+// task that runs whether the user is logged on or not, or a remote shell
+// has a window station without WSF_VISIBLE: a box there is never closed,
+// so it would block the launcher (and the parent of a restart) for ever.
+bool windowStationVisible() {
+    USEROBJECTFLAGS flags{};
+    DWORD needed = 0;
+    if (!GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof(flags),
+                                   &needed)) {
+        return true;
+    }
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+// A box taller than the screen cannot be read or closed; standard error
+// keeps the whole text. Long texts keep their start, which names what
+// failed, and their end, which says why.
+WideString boxText(const WideString& text) {
+    constexpr std::size_t head = 3000;
+    constexpr std::size_t tail = 1000;
+    if (text.size() <= head + tail) {
+        return text;
+    }
+    // Never between the two halves of a surrogate pair.
+    const auto isHighSurrogate = [](wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; };
+    const std::size_t headEnd = isHighSurrogate(text[head - 1]) ? head - 1 : head;
+    std::size_t tailStart = text.size() - tail;
+    if (isHighSurrogate(text[tailStart - 1])) {
+        --tailStart;
+    }
+    return text.substr(0, headEnd) + L"\n[...]\n" + text.substr(tailStart);
+}
+
 // Shows the launch error text in a message box captioned with the
 // executable's file name.
 class LastErrorGuiLogAppender : public LogAppender {
@@ -76,9 +109,13 @@ public:
         }
         busy = true;
         try {
-            const WideString text = StringBuilder(app::launchErrorText()).text();
-            const WideString caption = FileUtils::fileNameOf(SysInfo::executablePath());
-            MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_ICONERROR);
+            // Nothing is logged here: a record would pass through the tee
+            // and print the launch error text a second time.
+            if (windowStationVisible()) {
+                const WideString text = boxText(StringBuilder(app::launchErrorText()).text());
+                const WideString caption = FileUtils::fileNameOf(SysInfo::executablePath());
+                MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_ICONERROR);
+            }
         } catch (const std::runtime_error& e) {
             logCaughtError(CURRENT_POSITION, e);
         } catch (...) {

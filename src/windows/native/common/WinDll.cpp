@@ -15,8 +15,15 @@ HMODULE loadLibrary(const WideString& path) {
     HMODULE module = LoadLibraryW(path.c_str());
     if (!module) {
         const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "LoadLibraryW(" << path << ") failed",
-                                   reinterpret_cast<const void*>(&LoadLibraryW), err));
+        StringBuilder message;
+        message << "LoadLibraryW(" << path << ") failed";
+        // "Module not found" for a file that is there sends the user
+        // looking for the wrong thing.
+        if (err == ERROR_MOD_NOT_FOUND && FileUtils::pathExists(path)) {
+            message << ": the file exists, but a library that it depends on was not found";
+        }
+        throwWithPosition(SysError(message, reinterpret_cast<const void*>(&LoadLibraryW), err,
+                                   "System error", path));
     }
     return module;
 }

@@ -31,8 +31,35 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
+// Replaces every "%<digits>" of a description by the insert. Without one,
+// the insert and a blank beside it go, so that no placeholder reaches the
+// user.
+WideString fillInserts(const WideString& text, const WideString& insert) {
+    WideString result;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool placeholder = text[i] == L'%' && i + 1 < text.size() && text[i + 1] >= L'1' &&
+                                 text[i + 1] <= L'9';
+        if (!placeholder) {
+            result += text[i];
+            continue;
+        }
+        ++i;
+        while (i + 1 < text.size() && text[i + 1] >= L'0' && text[i + 1] <= L'9') {
+            ++i;
+        }
+        if (!insert.empty()) {
+            result += insert;
+        } else if (!result.empty() && result.back() == L' ') {
+            result.pop_back();
+        } else if (i + 1 < text.size() && text[i + 1] == L' ') {
+            ++i;
+        }
+    }
+    return result;
+}
+
 std::string makeMessage(const std::string& message, const char* label,
-                        const void* failedFunction, DWORD errorCode) {
+                        const void* failedFunction, DWORD errorCode, const WideString& insert) {
     std::string text = label ? label : "Some error";
     text += " [" + std::to_string(errorCode) + "]";
 
@@ -50,7 +77,7 @@ std::string makeMessage(const std::string& message, const char* label,
         }
     }
     if (moduleKnown) {
-        text += "(" + tstrings::wideToUtf8(systemErrorText(errorCode, module)) + ")";
+        text += "(" + tstrings::wideToUtf8(systemErrorText(errorCode, module, insert)) + ")";
     }
     return combineMessages(message, text);
 }
@@ -58,15 +85,15 @@ std::string makeMessage(const std::string& message, const char* label,
 } // namespace
 
 SysError::SysError(const StringBuilder& message, const void* failedFunction, DWORD errorCode,
-                   const char* label)
-    : std::runtime_error(makeMessage(message.utf8(), label, failedFunction, errorCode)) {}
+                   const char* label, const WideString& insert)
+    : std::runtime_error(makeMessage(message.utf8(), label, failedFunction, errorCode, insert)) {}
 
-WideString systemErrorText(DWORD errorCode, HMODULE module) {
+WideString systemErrorText(DWORD errorCode, HMODULE module, const WideString& insert) {
     return (StringBuilder() << L"system error " << errorCode << L" ("
-                            << systemMessageText(errorCode, module) << L")").text();
+                            << systemMessageText(errorCode, module, insert) << L")").text();
 }
 
-WideString systemMessageText(DWORD errorCode, HMODULE module) {
+WideString systemMessageText(DWORD errorCode, HMODULE module, const WideString& insert) {
     const DWORD systemFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                               FORMAT_MESSAGE_FROM_SYSTEM;
     wchar_t* raw = nullptr;
@@ -83,7 +110,7 @@ WideString systemMessageText(DWORD errorCode, HMODULE module) {
     }
     std::unique_ptr<wchar_t, LocalFreeDeleter> buffer(raw);
 
-    WideString text(buffer.get(), length);
+    WideString text = fillInserts(WideString(buffer.get(), length), insert);
     for (wchar_t& ch : text) {
         if (ch < L' ') {
             ch = L' ';

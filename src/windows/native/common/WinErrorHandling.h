@@ -13,15 +13,19 @@
 class SysError : public std::runtime_error {
 public:
     // failedFunction: address of the function that failed (its module's
-    // message table is searched first); may be null.
+    // message table is searched first); may be null. insert: what the
+    // description's "%1" stands for (a file name), if known.
     SysError(const StringBuilder& message, const void* failedFunction,
-             DWORD errorCode = GetLastError(), const char* label = "System error");
+             DWORD errorCode = GetLastError(), const char* label = "System error",
+             const WideString& insert = WideString());
 };
 
 // "system error <code> (<description>)".
-WideString systemErrorText(DWORD errorCode, HMODULE module);
+WideString systemErrorText(DWORD errorCode, HMODULE module, const WideString& insert = WideString());
 // The system's description of the code on one line, trailing periods and
-// blanks removed; "No description available" when there is none.
-WideString systemMessageText(DWORD errorCode, HMODULE module);
+// blanks removed; "No description available" when there is none. Inserts
+// ("%1" in "%1 is not a valid Win32 application") are filled with insert,
+// or dropped when it is empty: never shown as they stand.
+WideString systemMessageText(DWORD errorCode, HMODULE module, const WideString& insert = WideString());
 // Joins a message and more text with ". " (or " " after ";.,:!?").
 std::string combineMessages(const std::string& message, const std::string& more);

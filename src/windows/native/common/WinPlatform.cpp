@@ -14,8 +14,29 @@ int multiByteToWide(unsigned codePage, const char* bytes, int count, wchar_t* ou
     return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes, count, out, outSize);
 }
 
-int wideToMultiByte(unsigned codePage, const wchar_t* text, int count, char* out, int outSize) {
-    return WideCharToMultiByte(codePage, 0, text, count, out, outSize, nullptr, nullptr);
+int wideToMultiByte(unsigned codePage, const wchar_t* text, int count, char* out, int outSize,
+                    bool* exact) {
+    if (!exact) {
+        return WideCharToMultiByte(codePage, 0, text, count, out, outSize, nullptr, nullptr);
+    }
+    const unsigned actual = codePage == CP_ACP ? GetACP() : codePage;
+    if (actual == CP_UTF8) {
+        // UTF-8 takes neither the best-fit flag nor the default-character
+        // check; only an unpaired surrogate has no form there.
+        const int strict =
+            WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, count, out, outSize, nullptr, nullptr);
+        *exact = strict != 0 || count == 0;
+        return strict ? strict : WideCharToMultiByte(CP_UTF8, 0, text, count, out, outSize, nullptr, nullptr);
+    }
+    BOOL usedDefault = FALSE;
+    const int written = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, count, out, outSize,
+                                            nullptr, &usedDefault);
+    *exact = !usedDefault;
+    return written;
+}
+
+unsigned ansiCodePage() {
+    return GetACP();
 }
 
 int boundedWidePrintf(wchar_t* buffer, std::size_t size, const wchar_t* format, va_list args) {

@@ -50,6 +50,23 @@ TEST_F(AppLaunch, SuccessReachesNoAppenderAndLeavesTheChosenSink) {
     EXPECT_NE(dynamic_cast<NopLogAppender*>(installed), nullptr);
 }
 
+void forwardChildCode() { app::setExitCodeOnReturn(3); }
+void forwardThenThrow() {
+    app::setExitCodeOnReturn(3);
+    throwWithPosition(std::runtime_error("failed after all"));
+}
+
+TEST_F(AppLaunch, ReturningLaunchFunctionMayChooseTheExitCode) {
+    ExtraAppender extra;
+    StreamCapture err(std::cerr);
+    EXPECT_EQ(app::launch(std::nothrow, forwardChildCode, &extra), 3);
+    // Forwarded codes report nothing, and the next launch starts from 0.
+    EXPECT_TRUE(extra.records.empty());
+    EXPECT_EQ(app::launch(std::nothrow, succeed, &extra), 0);
+    EXPECT_EQ(app::launch(std::nothrow, forwardThenThrow, &extra), 1);
+    EXPECT_EQ(extra.records.size(), 1u);
+}
+
 TEST_F(AppLaunch, FailureTable) {
     errno = ENOENT;
     const std::string enoentText = errnoText();

@@ -1,0 +1,130 @@
+#include "Restart.h"
+
+#include "ErrorHandling.h"
+#include "Log.h"
+#include "ScopedHandle.h"
+#include "StringBuilder.h"
+#include "SysInfo.h"
+#include "WinErrorHandling.h"
+
+const wchar_t restartMarkVariable[] = L"VANTORIX_RESTARTED";
+
+namespace {
+
+[[noreturn]] void throwFailedCall(const char* call, const void* function, DWORD error,
+                                  const WideString& insert = WideString()) {
+    throwWithPosition(
+        SysError(StringBuilder() << call << "() failed", function, error, "System error", insert));
+}
+
+// The start-up information this process was given, for the child: a
+// shortcut's show state ("Run: Minimized"), its hot key, the taskbar's
+// link name, the monitor and the standard handles then reach the JVM's
+// windows as they would have in-process.
+STARTUPINFOW inheritedStartupInfo() {
+    STARTUPINFOW startupInfo{};
+    GetStartupInfoW(&startupInfo);
+    startupInfo.cb = sizeof(startupInfo);
+    // The runtime library's inherited file-descriptor table is this
+    // process's business, not the child's.
+    startupInfo.lpReserved = nullptr;
+    startupInfo.cbReserved2 = 0;
+    startupInfo.lpReserved2 = nullptr;
+    return startupInfo;
+}
+
+// A job that ends the child when this process goes (ended by a service
+// wrapper, an IDE's stop button or an installer holding our process id),
+// from which the Java application's own processes break away silently.
+// None when the system refuses one; the restart then goes on without it.
+ScopedHandle makeChildJob() {
+    ScopedHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job) {
+        const DWORD error = GetLastError();
+        logTrace("CreateJobObjectW() failed: " << systemErrorText(error, nullptr)
+                                               << ". The child runs without a job");
+        return job;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
+    if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
+                                 sizeof(limits))) {
+        const DWORD error = GetLastError();
+        logTrace("SetInformationJobObject() failed: " << systemErrorText(error, nullptr)
+                                                      << ". The child runs without a job");
+        job.reset();
+    }
+    return job;
+}
+
+} // namespace
+
+bool takeRestartMark() {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD length = GetEnvironmentVariableW(restartMarkVariable, nullptr, 0);
+    const bool marked = length != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+    if (marked) {
+        SetEnvironmentVariableW(restartMarkVariable, nullptr);
+    }
+    return marked;
+}
+
+DWORD restartAsChild(const WideString& executablePath) {
+    STARTUPINFOW startupInfo = inheritedStartupInfo();
+    PROCESS_INFORMATION processInfo{};
+    const ScopedHandle job = makeChildJob();
+
+    // CreateProcessW may write into the command line: hand it a private copy.
+    WideString commandLine = GetCommandLineW();
+
+    // Suspended until it is in the job, so that nothing it starts escapes.
+    const DWORD creationFlags = job ? CREATE_SUSPENDED : 0;
+    SysInfo::setEnvVariable(restartMarkVariable, L"1");
+    const BOOL created = CreateProcessW(executablePath.c_str(), &commandLine[0], nullptr, nullptr,
+                                        TRUE, creationFlags, nullptr, nullptr, &startupInfo,
+                                        &processInfo);
+    const DWORD createError = GetLastError();
+    // Only the child needs the mark; this process's own children must not see it.
+    SetEnvironmentVariableW(restartMarkVariable, nullptr);
+    if (!created) {
+        throwFailedCall("CreateProcessW", reinterpret_cast<const void*>(&CreateProcessW), createError,
+                        executablePath);
+    }
+    // Closed thread first, then process, on every path out.
+    const ScopedHandle process(processInfo.hProcess);
+    const ScopedHandle thread(processInfo.hThread);
+
+    if (job) {
+        if (AssignProcessToJobObject(job.get(), process.get())) {
+            logTrace("Child process " << processInfo.dwProcessId
+                                      << " runs in a job that ends it with this process");
+        } else {
+            // Before Windows 8 a process in a job that forbids breakaway
+            // cannot be put into a second one.
+            const DWORD error = GetLastError();
+            logTrace("AssignProcessToJobObject() failed: " << systemErrorText(error, nullptr)
+                                                           << ". The child runs without a job");
+        }
+        if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+            const DWORD error = GetLastError();
+            TerminateProcess(process.get(), 1);
+            throwFailedCall("ResumeThread", reinterpret_cast<const void*>(&ResumeThread), error);
+        }
+    }
+
+    if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
+        const DWORD error = GetLastError();
+        throwFailedCall("WaitForSingleObject", reinterpret_cast<const void*>(&WaitForSingleObject),
+                        error);
+    }
+
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.get(), &exitCode)) {
+        const DWORD error = GetLastError();
+        throwFailedCall("GetExitCodeProcess", reinterpret_cast<const void*>(&GetExitCodeProcess),
+                        error);
+    }
+    logTrace("Child process exited with code " << exitCode);
+    return exitCode;
+}

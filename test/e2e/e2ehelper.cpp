@@ -1,0 +1,153 @@
+// Stands in for what starts the launcher on a user's machine, for the
+// end-to-end tests:
+//
+//   e2ehelper start [--show N] [--title T] [--no-std-handles]
+//                   [--hidden-window-station] [--set NAME=VALUE]...
+//                   [--exit-code-file F] -- program [args...]
+//     Starts the program with that start-up information and returns its
+//     exit code: --show as a shortcut's "Run:" setting does, --title as the
+//     taskbar's link name, --no-std-handles as a double-click (no standard
+//     handles at all), --hidden-window-station as a service or a scheduled
+//     task whose window station nobody sees. --set changes the environment
+//     the program inherits (an empty VALUE sets the empty string);
+//     --exit-code-file receives the exit code in decimal, all 32 bits of
+//     it (a Unix parent sees only the low byte).
+//   e2ehelper sleep MS [token...]
+//     Waits; a process that outlives another (the token names it for the
+//     test).
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+
+#include "WinSys.h"
+
+namespace {
+
+// The quoting that CommandLineToArgvW reverses.
+void appendQuoted(std::wstring& commandLine, const std::wstring& argument) {
+    if (!commandLine.empty()) {
+        commandLine += L' ';
+    }
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
+        commandLine += argument;
+        return;
+    }
+    commandLine += L'"';
+    std::size_t backslashes = 0;
+    for (const wchar_t ch : argument) {
+        if (ch == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        commandLine.append(ch == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        commandLine += ch;
+    }
+    commandLine.append(backslashes * 2, L'\\');
+    commandLine += L'"';
+}
+
+int fail(const wchar_t* what) {
+    std::fwprintf(stderr, L"e2ehelper: %ls failed (error %lu)\n", what, GetLastError());
+    return 125;
+}
+
+int start(int argc, wchar_t** argv) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    std::wstring title;
+    std::wstring desktop;
+    std::wstring exitCodeFile;
+    int i = 2;
+    for (; i < argc && std::wcscmp(argv[i], L"--") != 0; ++i) {
+        const std::wstring option = argv[i];
+        if (option == L"--show" && i + 1 < argc) {
+            startup.dwFlags |= STARTF_USESHOWWINDOW;
+            startup.wShowWindow = static_cast<WORD>(std::wcstoul(argv[++i], nullptr, 10));
+        } else if (option == L"--title" && i + 1 < argc) {
+            startup.dwFlags |= STARTF_TITLEISLINKNAME;
+            title = argv[++i];
+        } else if (option == L"--set" && i + 1 < argc) {
+            const std::wstring assignment = argv[++i];
+            const std::size_t equals = assignment.find(L'=');
+            if (equals == std::wstring::npos) {
+                std::fwprintf(stderr, L"e2ehelper: --set needs NAME=VALUE\n");
+                return 125;
+            }
+            SetEnvironmentVariableW(assignment.substr(0, equals).c_str(),
+                                    assignment.substr(equals + 1).c_str());
+        } else if (option == L"--exit-code-file" && i + 1 < argc) {
+            exitCodeFile = argv[++i];
+        } else if (option == L"--no-std-handles") {
+            startup.dwFlags |= STARTF_USESTDHANDLES;
+        } else if (option == L"--hidden-window-station") {
+            const HWINSTA station = CreateWindowStationW(L"VxHidden", 0, WINSTA_ALL_ACCESS, nullptr);
+            if (!station) {
+                return fail(L"CreateWindowStationW");
+            }
+            const HWINSTA own = GetProcessWindowStation();
+            SetProcessWindowStation(station);
+            const HDESK created = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+            SetProcessWindowStation(own);
+            if (!created) {
+                return fail(L"CreateDesktopW");
+            }
+            desktop = L"VxHidden\\Default";
+        } else {
+            std::fwprintf(stderr, L"e2ehelper: unknown option %ls\n", argv[i]);
+            return 125;
+        }
+    }
+    if (i + 1 >= argc) {
+        std::fwprintf(stderr, L"e2ehelper: no program after --\n");
+        return 125;
+    }
+    if (!title.empty()) {
+        startup.lpTitle = &title[0];
+    }
+    if (!desktop.empty()) {
+        startup.lpDesktop = &desktop[0];
+    }
+    std::wstring commandLine;
+    for (int arg = i + 1; arg < argc; ++arg) {
+        appendQuoted(commandLine, argv[arg]);
+    }
+    PROCESS_INFORMATION process{};
+    // Standard handles are inherited as they are, unless --no-std-handles
+    // left them null.
+    if (!CreateProcessW(argv[i + 1], &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return fail(L"CreateProcessW");
+    }
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 125;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    if (!exitCodeFile.empty()) {
+        FILE* file = _wfopen(exitCodeFile.c_str(), L"w");
+        if (file) {
+            std::fprintf(file, "%lu\n", exitCode);
+            std::fclose(file);
+        }
+    }
+    return static_cast<int>(exitCode);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv);
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc >= 2 && std::wcscmp(argv[1], L"start") == 0) {
+        return start(argc, argv);
+    }
+    if (argc >= 3 && std::wcscmp(argv[1], L"sleep") == 0) {
+        Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
+        return 0;
+    }
+    std::fwprintf(stderr, L"usage: e2ehelper start [options] -- program [args...] | sleep MS\n");
+    return 125;
+}
