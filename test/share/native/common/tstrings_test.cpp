@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "ErrorHandling.h"
+#include "Platform.h"
 #include "tstrings.h"
 
 namespace {
@@ -32,6 +33,35 @@ TEST(Conversions, AnsiReplacesWhatItCannotRepresent) {
     // No error for a character outside the code page; whatever replaces it
     // is one or more bytes, never an exception or an empty result.
     EXPECT_FALSE(tstrings::wideToAnsi(L"\u4E2D").empty());
+}
+
+TEST(Conversions, ExactAnsiConversionRefusesLookAlikes) {
+    // Windows test binaries run with the system's code page (1252 under
+    // Wine); the native build's "ANSI" code page is UTF-8.
+    const bool utf8 = platform::ansiCodePage() == platform::codePageUtf8;
+    const struct {
+        const wchar_t* text;
+        bool exactIn1252;
+        bool exactInUtf8;
+    } cases[] = {
+        {L"", true, true},
+        {L"plain", true, true},
+        {L"Zo\u00EB", true, true},
+        // Best fit would make this "Lodz O".
+        {L"\u0141\u00F3d\u017A \u03A9", false, true},
+        {L"\u6587\u4EF6", false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(tstrings::wideToUtf8(c.text));
+        std::string bytes;
+        EXPECT_EQ(tstrings::wideToAnsiExact(c.text, bytes), utf8 ? c.exactInUtf8 : c.exactIn1252);
+        if (utf8) {
+            EXPECT_EQ(bytes, tstrings::wideToUtf8(c.text));
+        }
+    }
+    // An unpaired surrogate has no form in any code page.
+    std::string bytes;
+    EXPECT_FALSE(tstrings::wideToAnsiExact(WideString(1, static_cast<wchar_t>(0xD800)) + L"x", bytes));
 }
 
 TEST(Conversions, LenientDecodingKeepsInvalidBytes) {
