@@ -97,6 +97,16 @@ def main():
     heading('HelloApp.exe --greeting "Hi there" (command-line arguments replace the defaults)')
     show_run(images.run(tools, hello, ["--greeting", "Hi there"], path=""), hello)
 
+    # The console launcher, for command-line applications: the caller's
+    # standard handles, and the application's exit code as its own.
+    console = tools.with_launcher(os.path.join(options.build, "bin", "VantorixLauncherConsole.exe"))
+    tool = images.assemble(os.path.join(options.out, "HelloTool"), console, "HelloTool", CONFIG)
+    heading("HelloTool.exe: the same image with the console launcher (VantorixLauncherConsole.exe)")
+    run = images.run(console, tool, ["--greeting", "Hi"], path="", env={
+        "VX_STUB_STDOUT": "Hi from the application's standard output\n", "VX_STUB_EXIT_PROCESS": "3"})
+    print("   standard output: " + run.stdout.decode("utf-8").rstrip())
+    show_run(run, tool)
+
     broken = images.assemble(os.path.join(options.out, "BrokenApp"), tools, "BrokenApp", CONFIG,
                              runtime=False)
     heading("A broken image: " + shown(broken.root) + " has no runtime/ directory")

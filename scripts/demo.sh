@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the x86_64 launcher (preset win64, build/win64), lays out a sample
-# application image in build/demo/ with the stub Java runtime, runs it under
-# Wine and prints what the runtime received; then runs an image whose
-# runtime is missing and shows its error text and exit code.
+# Builds the x86_64 launchers (preset win64, build/win64), lays out sample
+# application images in build/demo/ with the stub Java runtime, runs them
+# under Wine (the GUI launcher, then the console launcher) and prints what
+# the runtime received; then runs an image whose runtime is missing and
+# shows its error text and exit code.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

@@ -12,6 +12,10 @@
 //     the program inherits (an empty VALUE sets the empty string);
 //     --exit-code-file receives the exit code in decimal, all 32 bits of
 //     it (a Unix parent sees only the low byte).
+//   e2ehelper ctrl-c FILE -- program [args...]
+//     On a console of its own, starts the program, waits until FILE exists
+//     (the stub runtime's record: the application runs), sends Ctrl+C to
+//     every process on the console, and returns the program's exit code.
 //   e2ehelper sleep MS [token...]
 //     Waits; a process that outlives another (the token names it for the
 //     test).
@@ -136,6 +140,51 @@ int start(int argc, wchar_t** argv) {
     return static_cast<int>(exitCode);
 }
 
+BOOL WINAPI ignoreConsoleEvent(DWORD) {
+    return TRUE;
+}
+
+int ctrlC(int argc, wchar_t** argv) {
+    if (argc < 5 || std::wcscmp(argv[3], L"--") != 0) {
+        std::fwprintf(stderr, L"e2ehelper: ctrl-c FILE -- program [args...]\n");
+        return 125;
+    }
+    // A console program that Wine starts already has one.
+    if (!AllocConsole() && GetLastError() != ERROR_ACCESS_DENIED) {
+        return fail(L"AllocConsole");
+    }
+    // A handler routine, so that the program does not inherit "ignore Ctrl+C".
+    SetConsoleCtrlHandler(ignoreConsoleEvent, TRUE);
+    std::wstring commandLine;
+    for (int arg = 4; arg < argc; ++arg) {
+        appendQuoted(commandLine, argv[arg]);
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(argv[4], &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return fail(L"CreateProcessW");
+    }
+    CloseHandle(process.hThread);
+    for (int i = 0; i < 600 && GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES; ++i) {
+        Sleep(50);
+    }
+    Sleep(200);
+    if (!GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) {
+        return fail(L"GenerateConsoleCtrlEvent");
+    }
+    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 124);
+        std::fwprintf(stderr, L"e2ehelper: the program did not end after Ctrl+C\n");
+        return 124;
+    }
+    DWORD exitCode = 125;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(exitCode);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv);
@@ -143,6 +192,9 @@ int wmain(int argc, wchar_t** argv);
 int wmain(int argc, wchar_t** argv) {
     if (argc >= 2 && std::wcscmp(argv[1], L"start") == 0) {
         return start(argc, argv);
+    }
+    if (argc >= 2 && std::wcscmp(argv[1], L"ctrl-c") == 0) {
+        return ctrlC(argc, argv);
     }
     if (argc >= 3 && std::wcscmp(argv[1], L"sleep") == 0) {
         Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));

@@ -242,7 +242,7 @@ class Launch:
     stub runtime write. Use `run` for the common case."""
 
     def __init__(self, tools, image, args=(), path=None, env=None, display=None, debug=None,
-                 stub_exit=None, starter=None, cwd=None):
+                 stub_exit=None, starter=None, cwd=None, stdin=None, ctrl_c=False):
         """path: the Windows "PATH" entries put in front of the prefix's own
         (WINEPATH); None means the image's application directory, "" means
         nothing added. env: extra variables. display: the X display for
@@ -250,12 +250,16 @@ class Launch:
         starter: options of "e2ehelper start", which then starts the
         launcher (as a shortcut, a double-click or a service would); the
         full 32-bit exit code is then in exit_code. cwd: the current
-        directory (a host path)."""
+        directory (a host path). stdin: bytes for standard input (read from
+        a file). ctrl_c: "e2ehelper ctrl-c" starts the launcher and sends
+        Ctrl+C once the runtime has been called (run it in a terminal)."""
         self.tools = tools
         self.image = image
         self.args = list(args)
         self.starter = starter
         self.cwd = cwd
+        self.stdin = stdin
+        self.ctrl_c = ctrl_c
         self.work = tempfile.mkdtemp(prefix="vx-run-")
         self.record_file = os.path.join(self.work, "record.txt")
         self.events_file = os.path.join(self.work, "events.txt")
@@ -265,7 +269,8 @@ class Launch:
 
         environment = dict(os.environ)
         for name in ("DISPLAY", "VANTORIX_DEBUG", "VANTORIX_RESTARTED", "VX_STUB_EXIT",
-                     "VX_STUB_EXIT_PROCESS"):
+                     "VX_STUB_EXIT_PROCESS", "VX_STUB_SPAWN", "VX_STUB_STDIN", "VX_STUB_STDOUT",
+                     "VX_STUB_STDERR", "VX_STUB_STDERR_MB", "VX_STUB_SLEEP_MS", "VX_STUB_CTRL_EXIT"):
             environment.pop(name, None)
         # Wine decodes the host's command line and file names with the host
         # locale; C.UTF-8 is always there.
@@ -284,10 +289,13 @@ class Launch:
         self.process = None
 
     def command(self):
-        if self.starter is None:
+        if self.starter is None and not self.ctrl_c:
             return self.tools.wine_command(self.image.exe, self.args)
         if not self.tools.helper:
             raise RuntimeError("VX_E2E_HELPER not set")
+        if self.ctrl_c:
+            return self.tools.wine_command(self.tools.helper, [
+                "ctrl-c", windows_path(self.record_file), "--", self.image.win_exe, *self.args])
         return self.tools.wine_command(self.tools.helper, [
             "start", *self.starter, "--exit-code-file", windows_path(self.exit_code_file), "--",
             self.image.win_exe, *self.args])
@@ -295,10 +303,24 @@ class Launch:
     def start(self):
         """Starts the launcher in the background; output goes to files (a Wine
         helper that inherits a pipe would keep it open)."""
-        with open(self.stdout_file, "wb") as out, open(self.stderr_file, "wb") as err:
-            self.process = subprocess.Popen(self.command(), stdin=subprocess.DEVNULL, stdout=out,
-                                            stderr=err, env=self.environment, cwd=self.cwd)
+        stdin_file = os.path.join(self.work, "stdin.txt")
+        with open(stdin_file, "wb") as data:
+            data.write(self.stdin or b"")
+        with open(self.stdout_file, "wb") as out, open(self.stderr_file, "wb") as err, \
+                open(stdin_file, "rb") as stdin:
+            self.process = subprocess.Popen(self.command(), stdin=stdin if self.stdin is not None else
+                                            subprocess.DEVNULL, stdout=out, stderr=err,
+                                            env=self.environment, cwd=self.cwd)
         return self
+
+    def run_with_pipes(self, timeout=60):
+        """Runs the launcher with pipes for all three standard handles (the
+        Wine server and its helpers are already running, so no helper can
+        inherit them)."""
+        completed = subprocess.run(self.command(), input=self.stdin or b"", stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, env=self.environment, cwd=self.cwd,
+                                   timeout=timeout)
+        return self._result(completed.returncode, completed.stdout, completed.stderr)
 
     def wait(self, timeout=60):
         try:

@@ -563,6 +563,100 @@ class CodePageTest(ImageTestCase):
         self.assertEqual(run.call.argv[-2:], ["Łódź Ω".encode("utf-8"), "文件".encode("utf-8")])
 
 
+class ConsoleTest(ImageTestCase):
+    """The console launcher: the caller's standard handles, exit codes and
+    error texts, in process and through the restart."""
+
+    CONFIG = "[Application]\napp.mainclass=Main\n"
+    BRANCHES = [("in process", None), ("restarted", "")]
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.console = os.environ.get("VX_E2E_CONSOLE_LAUNCHER")
+        if not cls.console:
+            raise unittest.SkipTest("VX_E2E_CONSOLE_LAUNCHER not set")
+
+    def console_image(self, config=CONFIG, directory="img"):
+        return self.image(config, name="Tool", directory=directory, launcher=self.console)
+
+    def launch(self, image, path, **options):
+        return images.Launch(self.tools, image, ["x"], path=path, **options)
+
+    def test_subsystems(self):
+        self.assertEqual(pe_subsystem(self.console), IMAGE_SUBSYSTEM_WINDOWS_CUI)
+        self.assertEqual(pe_subsystem(self.tools.launcher), IMAGE_SUBSYSTEM_WINDOWS_GUI)
+
+    def test_standard_handles_are_the_callers(self):
+        image = self.console_image()
+        env = {"VX_STUB_STDIN": "1", "VX_STUB_STDOUT": "out: Jörg\n", "VX_STUB_STDERR": "err: Юлия\n"}
+        for label, path in self.BRANCHES:
+            for handles in ("pipes", "files"):
+                with self.subTest(label, handles=handles):
+                    launch = self.launch(image, path, env=env, stdin=b"line one\nline two\n")
+                    run = launch.run_with_pipes() if handles == "pipes" else launch.start().wait()
+                    self.assertEqual(run.exit_code, 0, run.stderr_text)
+                    self.assertEqual(run.stdout, "out: Jörg\n".encode("utf-8"))
+                    self.assertEqual(run.stderr, "err: Юлия\n".encode("utf-8"))
+                    self.assertEqual(run.call.stdin, b"line one\nline two\n")
+                    self.assertEqual((run.call.stdout_type, run.call.stderr_type),
+                                     ("pipe", "pipe") if handles == "pipes" else ("disk", "disk"))
+                    self.assertEqual(run.call.launcher_processes("Tool.exe"), 1 if path is None else 2)
+
+    def test_exit_codes_and_errors(self):
+        image = self.console_image()
+        missing = self.console_image(config=None, directory="missing")
+        cases = [
+            ("success", image, {}, 0, ""),
+            ("application exit code", image, {"VX_STUB_EXIT_PROCESS": "3"}, 3, ""),
+            ("launch failure", image, {"VX_STUB_EXIT": "1"}, 1, "Failed to launch JVM\r\n"),
+            ("config error", missing, {}, 1,
+             'Error opening "%s" file: No such file or directory\r\n' % missing.win_config_path),
+        ]
+        for label, target, env, code, stderr in cases:
+            for branch, path in self.BRANCHES:
+                with self.subTest(label, branch=branch):
+                    run = self.launch(target, path, env=env).start().wait()
+                    self.assertEqual((run.exit_code, run.stderr_text), (code, stderr))
+
+    def test_debug_trace_on_standard_error(self):
+        image = self.console_image()
+        run = self.launch(image, "", debug="true").start().wait()
+        self.assertEqual(run.exit_code, 0)
+        lines = run.stderr_text.splitlines()
+        self.assertEqual(sum(1 for line in lines if re.match(r"^\[TRACE\] app\.cpp:\d+: Entering app::launch$",
+                                                             line)), 2, lines)
+        # Trace records and the launch data's own debug lines, nothing else.
+        self.assertTrue(all(TRACE_LINE.match(line) or line.startswith("jli ") for line in lines), lines)
+        self.assertIn("[TRACE] Restart.cpp:", "\n".join(lines))
+        self.assertEqual(run.stdout, b"")
+
+    def test_ctrl_c_reaches_the_application(self):
+        # Wine delivers console control events on a terminal: the helper
+        # sends Ctrl+C to the whole console once the runtime runs; the stub
+        # ends with 130 as the JVM does after its shutdown hooks, and the
+        # parent of a restart passes that code on instead of dying first.
+        image = self.console_image()
+        for label, path in self.BRANCHES:
+            with self.subTest(label):
+                run = self.launch(image, path, ctrl_c=True, env={
+                    "VX_STUB_CTRL_EXIT": "130", "VX_STUB_SLEEP_MS": "30000"}).run_in_terminal()
+                self.assertEqual(run.exit_code, 130, run.stdout)
+                self.assertIn("console event 0", run.events)
+                self.assertEqual(run.call.launcher_processes("Tool.exe"), 1 if path is None else 2)
+
+
+IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
+IMAGE_SUBSYSTEM_WINDOWS_CUI = 3
+
+
+def pe_subsystem(path):
+    with open(path, "rb") as f:
+        data = f.read(4096)
+    pe = int.from_bytes(data[0x3C:0x40], "little")
+    return int.from_bytes(data[pe + 24 + 68:pe + 24 + 70], "little")
+
+
 STARTF_USESHOWWINDOW = 0x1
 STARTF_TITLEISLINKNAME = 0x800
 
@@ -792,6 +886,17 @@ class MessageBoxTest(ImageTestCase):
         self.expect_box(launch, "Demo.exe", text[:3000] + "\n[...]\n" + text[-1000:])
         run = launch.wait()
         self.assertEqual((run.exit_code, run.stderr_text), (1, text + "\r\n"))
+
+    def test_console_launcher_never_shows_a_box(self):
+        console = os.environ.get("VX_E2E_CONSOLE_LAUNCHER")
+        if not console:
+            self.skipTest("VX_E2E_CONSOLE_LAUNCHER not set")
+        image = self.image(config=None, name="Tool", launcher=console)
+        for path in (None, ""):
+            run = self.launch(image, path=path).wait()
+            self.assertEqual((run.exit_code, run.stderr_text),
+                             (1, 'Error opening "%s" file: No such file or directory\r\n' % image.win_config_path))
+            self.assertIsNone(self.find_window("Tool.exe", timeout=1))
 
     def test_successful_launch_shows_no_box(self):
         image = self.image("[Application]\napp.mainclass=Main\n")

@@ -18,6 +18,10 @@
 //                   output or standard error
 //   VX_STUB_STDERR_MB  megabytes of numbered lines written to standard error
 //   VX_STUB_SLEEP_MS  milliseconds the entry waits before it ends
+//   VX_STUB_CTRL_EXIT  when set, a console control event (Ctrl+C, Ctrl+Break)
+//                   adds "console event <n>" to the events and ends the
+//                   process with this decimal code, as the JVM does after
+//                   its shutdown hooks
 // The record is complete before anything is written or waited for.
 //
 // Record format: one "key=value" line per item, each call's record starting
@@ -272,6 +276,22 @@ void writeOutputIfAsked() {
     }
 }
 
+UINT ctrlExitCode = 0;
+
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    const std::string text = "console event " + std::to_string(event);
+    appendStubEvent(text.c_str());
+    ExitProcess(ctrlExitCode);
+}
+
+void handleConsoleEventsIfAsked() {
+    std::wstring code;
+    if (variable(L"VX_STUB_CTRL_EXIT", code)) {
+        ctrlExitCode = static_cast<UINT>(std::wcstoul(code.c_str(), nullptr, 10));
+        SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    }
+}
+
 void sleepIfAsked() {
     std::wstring milliseconds;
     if (variable(L"VX_STUB_SLEEP_MS", milliseconds)) {
@@ -346,6 +366,7 @@ int __stdcall JLI_Launch(int argc, char** argv, int jargc, const char** jargv, i
     line(record, "VANTORIX_RESTARTED", variableHex(L"VANTORIX_RESTARTED"));
     appendAncestry(record);
     appendStartupInfo(record);
+    handleConsoleEventsIfAsked();
     spawnIfAsked(record);
     readStdinIfAsked(record);
     appendToFileNamedBy(L"VX_STUB_RECORD", record.data(), record.size());

@@ -58,6 +58,37 @@ ScopedHandle makeChildJob() {
     return job;
 }
 
+// The child being waited for, for the console control handler.
+HANDLE waitedChild = nullptr;
+
+// Ctrl+C and Ctrl+Break reach every process on the console, the child and
+// its JVM too, whose shutdown hooks then run: this process only stays to
+// pass the child's exit code on. Closing the console, logging off and
+// shutting down end this process when the handler returns, and the job
+// would take the child with it, so the handler first lets the child end.
+BOOL WINAPI waitForChildOnConsoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && waitedChild) {
+        WaitForSingleObject(waitedChild, INFINITE);
+    }
+    return TRUE;
+}
+
+// Installs that handler while the child runs. A handler routine, not the
+// "ignore Ctrl+C" flag, which the child would inherit.
+class ConsoleEventsGoToChild {
+public:
+    explicit ConsoleEventsGoToChild(HANDLE child) {
+        waitedChild = child;
+        SetConsoleCtrlHandler(waitForChildOnConsoleEvent, TRUE);
+    }
+    ~ConsoleEventsGoToChild() {
+        SetConsoleCtrlHandler(waitForChildOnConsoleEvent, FALSE);
+        waitedChild = nullptr;
+    }
+    ConsoleEventsGoToChild(const ConsoleEventsGoToChild&) = delete;
+    ConsoleEventsGoToChild& operator=(const ConsoleEventsGoToChild&) = delete;
+};
+
 } // namespace
 
 bool takeRestartMark() {
@@ -113,6 +144,7 @@ DWORD restartAsChild(const WideString& executablePath) {
         }
     }
 
+    const ConsoleEventsGoToChild consoleEvents(process.get());
     if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
         const DWORD error = GetLastError();
         throwFailedCall("WaitForSingleObject", reinterpret_cast<const void*>(&WaitForSingleObject),
