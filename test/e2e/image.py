@@ -269,7 +269,7 @@ class Launch:
 
         environment = dict(os.environ)
         for name in ("DISPLAY", "VANTORIX_DEBUG", "VANTORIX_RESTARTED", "VX_STUB_EXIT",
-                     "VX_STUB_EXIT_PROCESS", "VX_STUB_SPAWN", "VX_STUB_STDIN", "VX_STUB_STDOUT",
+                     "VX_STUB_EXIT_PROCESS", "VX_STUB_SPAWN", "VX_STUB_SPAWN_INHERIT", "VX_STUB_STDIN", "VX_STUB_STDOUT",
                      "VX_STUB_STDERR", "VX_STUB_STDERR_MB", "VX_STUB_SLEEP_MS", "VX_STUB_CTRL_EXIT"):
             environment.pop(name, None)
         # Wine decodes the host's command line and file names with the host

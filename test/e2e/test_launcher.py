@@ -752,9 +752,9 @@ class DebugTraceTest(ImageTestCase):
                 self.assertEqual(lines, [])
 
 
-class MessageBoxTest(ImageTestCase):
-    """The message box of a failed launch, on a private X server and a
-    private Wine prefix so that nothing else sees either."""
+class DesktopTestCase(ImageTestCase):
+    """Runs under a private X server and a private Wine prefix, so that a
+    message box is a real window that nobody else sees."""
 
     @classmethod
     def setUpClass(cls):
@@ -765,7 +765,7 @@ class MessageBoxTest(ImageTestCase):
         if not cls.tools.msgbox_reader:
             raise unittest.SkipTest("VX_E2E_MSGBOX_READER not set")
         cls.prefix = os.path.join(os.environ.get("VX_E2E_WORK") or tempfile.gettempdir(),
-                                  "wineprefix-msgbox")
+                                  "wineprefix-" + cls.__name__)
         cls.xvfb, cls.display = start_xvfb()
         cls.saved_prefix = os.environ.get("VX_WINEPREFIX")
         os.environ["VX_WINEPREFIX"] = cls.prefix
@@ -807,8 +807,9 @@ class MessageBoxTest(ImageTestCase):
             subprocess.run(self.tools.wine_command(self.tools.msgbox_reader, [caption]), stdout=stdout,
                            stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
                            env=dict(os.environ, DISPLAY=self.display, LC_ALL="C.UTF-8"))
+        # Line ends as the box holds them or as the reader wrote them: "\n".
         with open(out, "rb") as f:
-            return f.read().decode("utf-8")
+            return f.read().decode("utf-8").replace("\r", "")
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=self.display),
@@ -832,15 +833,20 @@ class MessageBoxTest(ImageTestCase):
     def expect_box(self, launch, caption, text):
         window = self.find_window(caption)
         self.assertIsNotNone(window, "no message box captioned " + caption)
-        self.assertEqual(self.read_box(caption).replace("\r\n", "\n"), text)
+        self.assertEqual(self.read_box(caption), text)
         self.assertIsNone(launch.process.poll(), "the launcher must wait for the box")
         self.close_box(window, caption)
 
     def tearDown(self):
         # A box left open by a failed test must not block the next one.
-        for window in self.windows("Demo.exe") + self.windows("Other App.exe"):
+        for window in self.windows("Demo.exe") + self.windows("Other App.exe") + self.windows("Tool.exe"):
             self.xdotool("windowkill", window)
         super().tearDown()
+
+
+
+class MessageBoxTest(DesktopTestCase):
+    """The message box of a failed launch."""
 
     def test_failed_launch_shows_the_error(self):
         image = self.image(config=None, name="Other App", directory="Jörg")
@@ -904,6 +910,106 @@ class MessageBoxTest(ImageTestCase):
         self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
         self.assertIsNone(self.find_window("Demo.exe", timeout=1))
 
+
+def peak_memory_kib(pid):
+    """The peak resident memory of a host process (a Windows process under
+    Wine is one host process)."""
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1])
+    raise AssertionError("no VmHWM for %d" % pid)
+
+
+class CapturedErrorsTest(DesktopTestCase):
+    """Started without standard error (a double-click), the parent of a
+    restart shows what the child wrote to its standard error when it
+    failed; the child shows nothing of its own."""
+
+    CONFIG = "[Application]\napp.mainclass=Main\n"
+    NOT_FOUND = "Error: Could not find or load main class Foo"
+
+    def double_click(self, image, env=None, **options):
+        return self.launch(image, path="", starter=["--no-std-handles"], env=env, **options)
+
+    def the_parent(self, image):
+        """The one launcher process left once the child has ended."""
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            # The helper that started the parent names the image too.
+            processes = [pid for pid in images.processes_mentioning([image.root, image.win_root])
+                         if pid not in images.processes_mentioning(["e2ehelper"])]
+            if len(processes) == 1:
+                return processes[0]
+            time.sleep(0.1)
+        raise AssertionError("the child did not end")
+
+    def test_runtime_message_is_shown(self):
+        image = self.image(self.CONFIG)
+        launch = self.double_click(image, {"VX_STUB_STDERR": "Picked up JAVA_TOOL_OPTIONS\r\n" + self.NOT_FOUND
+                                           + "\r\n", "VX_STUB_EXIT_PROCESS": "1"})
+        window = self.find_window("Demo.exe")
+        self.assertIsNotNone(window)
+        self.assertEqual(self.read_box("Demo.exe"), "Picked up JAVA_TOOL_OPTIONS\n" + self.NOT_FOUND)
+        self.close_box(window, "Demo.exe")
+        run = launch.wait()
+        self.assertEqual(run.exit_code, 1)
+        self.assertEqual(self.windows("Demo.exe"), [])
+
+    def test_launch_failure_of_the_child_is_shown_once(self):
+        image = self.image(self.CONFIG)
+        launch = self.double_click(image, stub_exit=1)
+        self.expect_box(launch, "Demo.exe", "Failed to launch JVM")
+        run = launch.wait()
+        self.assertEqual(run.exit_code, 1)
+        self.assertIsNone(self.find_window("Demo.exe", timeout=2))
+
+    def test_no_box_without_both_failure_and_output(self):
+        image = self.image(self.CONFIG)
+        cases = [("code 3, nothing written", {"VX_STUB_EXIT_PROCESS": "3"}, 3),
+                 ("code 0 after writing", {"VX_STUB_STDERR": "a warning\n"}, 0)]
+        for label, env, code in cases:
+            with self.subTest(label):
+                run = self.double_click(image, env).wait()
+                self.assertEqual(run.exit_code, code)
+                self.assertIsNone(self.find_window("Demo.exe", timeout=1))
+
+    def test_large_output_keeps_its_end_in_little_memory(self):
+        image = self.image(self.CONFIG)
+        peaks = {}
+        for label, env in [("quiet", {"VX_STUB_STDERR": "one line\n"}), ("50 MB", {"VX_STUB_STDERR_MB": "50"})]:
+            with self.subTest(label):
+                env["VX_STUB_EXIT_PROCESS"] = "1"
+                launch = self.double_click(image, env)
+                window = self.find_window("Demo.exe", timeout=120)
+                self.assertIsNotNone(window, "no box")
+                peaks[label] = peak_memory_kib(self.the_parent(image))
+                text = self.read_box("Demo.exe")
+                self.close_box(window, "Demo.exe")
+                self.assertEqual(launch.wait(timeout=60).exit_code, 1)
+        # 50 MB of numbered 64-byte lines: the box ends with the last one.
+        last = "stderr line %010d " % (50 * 1024 * 1024 // 64 - 1)
+        self.assertTrue(text.startswith("...\n"), text[:100])
+        self.assertIn(last, text.splitlines()[-1])
+        self.assertLess(peaks["50 MB"] - peaks["quiet"], 4 * 1024, peaks)
+
+    def test_descendant_holding_standard_error_does_not_keep_the_parent(self):
+        image = self.image(self.CONFIG)
+        token = "holder-%d" % os.getpid()
+        self.addCleanup(kill_processes_mentioning, token)
+        run = self.double_click(image, {
+            "VX_STUB_SPAWN": '"%s" sleep 60000 %s' % (images.windows_path(self.tools.helper), token),
+            "VX_STUB_SPAWN_INHERIT": "1", "VX_STUB_EXIT_PROCESS": "3",
+        }).wait(timeout=30)
+        self.assertEqual(run.exit_code, 3)
+        self.assertTrue(images.processes_mentioning([token]), "the descendant is gone, so it proves nothing")
+
+    def test_redirected_standard_error_is_left_alone(self):
+        image = self.image(self.CONFIG)
+        run = self.launch(image, path="", env={"VX_STUB_STDERR": self.NOT_FOUND + "\n",
+                                               "VX_STUB_EXIT_PROCESS": "1"}).wait()
+        self.assertEqual((run.exit_code, run.stderr_text), (1, self.NOT_FOUND + "\n"))
+        self.assertIsNone(self.find_window("Demo.exe", timeout=1))
 
 def start_xvfb():
     """Starts Xvfb on a display number it picks itself; returns the process

@@ -13,6 +13,8 @@
 //   VX_STUB_SPAWN   command line of a process that the entry starts (not
 //                   waited for, no handles inherited), as an application
 //                   that opens a browser or an updater does
+//   VX_STUB_SPAWN_INHERIT  when set, that process inherits the handles,
+//                   standard error among them
 //   VX_STUB_STDIN   when set, the entry reads standard input to its end
 //   VX_STUB_STDOUT, VX_STUB_STDERR  text that the entry writes to standard
 //                   output or standard error
@@ -214,7 +216,9 @@ void spawnIfAsked(std::string& record) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    std::wstring unused;
+    const BOOL inherit = variable(L"VX_STUB_SPAWN_INHERIT", unused) ? TRUE : FALSE;
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, inherit, 0, nullptr, nullptr,
                        &startup, &process)) {
         line(record, "spawned", std::to_string(process.dwProcessId));
         CloseHandle(process.hThread);

@@ -1,15 +1,26 @@
 #include "Restart.h"
 
+#include <memory>
+
+#include "ErrorCapture.h"
 #include "ErrorHandling.h"
 #include "Log.h"
 #include "ScopedHandle.h"
 #include "StringBuilder.h"
 #include "SysInfo.h"
+#include "Platform.h"
+#include "WinApp.h"
 #include "WinErrorHandling.h"
 
 const wchar_t restartMarkVariable[] = L"VANTORIX_RESTARTED";
 
 namespace {
+
+// The mark's values: restarted, and restarted with the parent listening.
+const wchar_t restartedMark[] = L"1";
+const wchar_t reportedByParentMark[] = L"parent-reports";
+
+bool captureWanted = false;
 
 [[noreturn]] void throwFailedCall(const char* call, const void* function, DWORD error,
                                   const WideString& insert = WideString()) {
@@ -89,29 +100,102 @@ public:
     ConsoleEventsGoToChild& operator=(const ConsoleEventsGoToChild&) = delete;
 };
 
+// The channel for the child's standard error when this process has no
+// usable one; none otherwise, or when the system gives none (the launch
+// goes on without it).
+std::unique_ptr<ErrorCapture> makeErrorCapture() {
+    if (!captureWanted) {
+        return nullptr;
+    }
+    try {
+        auto capture = std::make_unique<ErrorCapture>();
+        logTrace("The child's standard error comes to this process: it has none of its own");
+        return capture;
+    } catch (const std::runtime_error& e) {
+        logTrace("No channel for the child's standard error: " << e.what());
+        return nullptr;
+    }
+}
+
+// A box tall enough for the reason of a failed start, not for a stack trace
+// of hundreds of lines: the last lines say what happened.
+WideString lastLinesOf(const std::string& bytes) {
+    constexpr std::size_t maxLines = 25;
+    constexpr std::size_t maxUnits = 3000;
+    WideString text = tstrings::utf8OrBytesToWide(bytes);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
+        text.pop_back();
+    }
+    std::size_t start = text.size();
+    std::size_t lines = 0;
+    while (start > 0 && lines < maxLines && text.size() - start < maxUnits) {
+        --start;
+        if (text[start] == L'\n') {
+            ++lines;
+        }
+    }
+    if (lines == maxLines || text.size() - start >= maxUnits) {
+        const std::size_t lineStart = text.find(L'\n', start);
+        start = lineStart == WideString::npos || lineStart + 1 >= text.size() ? start : lineStart + 1;
+        return L"...\n" + text.substr(start);
+    }
+    return text;
+}
+
+void reportCapturedErrors(const ErrorCapture& capture, DWORD exitCode) {
+    const std::string tail = capture.tail();
+    logTrace("The child wrote " << capture.bytesSeen() << " bytes to its standard error");
+    if (exitCode == 0 || tail.empty()) {
+        logTrace("No message box: the child ended with code " << exitCode
+                                                              << (tail.empty() ? " and wrote nothing" : ""));
+        return;
+    }
+    const bool shown = app::showErrorMessageBox(lastLinesOf(tail));
+    logTrace((shown ? "Message box shown" : "No message box: no window station is visible")
+             << " for the child's standard error");
+}
+
 } // namespace
 
 bool takeRestartMark() {
-    SetLastError(ERROR_SUCCESS);
-    const DWORD length = GetEnvironmentVariableW(restartMarkVariable, nullptr, 0);
-    const bool marked = length != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-    if (marked) {
-        SetEnvironmentVariableW(restartMarkVariable, nullptr);
+    WideString value;
+    if (!platform::environmentVariable(restartMarkVariable, value)) {
+        return false;
     }
-    return marked;
+    SetEnvironmentVariableW(restartMarkVariable, nullptr);
+    if (value == reportedByParentMark) {
+        app::setMessageBoxShown(false);
+    }
+    return true;
+}
+
+void captureChildErrorsIfUnseen() {
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    captureWanted = error == nullptr || error == INVALID_HANDLE_VALUE ||
+                    (GetFileType(error) == FILE_TYPE_UNKNOWN && GetLastError() != NO_ERROR);
 }
 
 DWORD restartAsChild(const WideString& executablePath) {
     STARTUPINFOW startupInfo = inheritedStartupInfo();
     PROCESS_INFORMATION processInfo{};
     const ScopedHandle job = makeChildJob();
+    std::unique_ptr<ErrorCapture> capture = makeErrorCapture();
+    if (capture) {
+        // Standard input and output stay as the child would inherit them.
+        if (!(startupInfo.dwFlags & STARTF_USESTDHANDLES)) {
+            startupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+            startupInfo.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        }
+        startupInfo.dwFlags |= STARTF_USESTDHANDLES;
+        startupInfo.hStdError = capture->childEnd();
+    }
 
     // CreateProcessW may write into the command line: hand it a private copy.
     WideString commandLine = GetCommandLineW();
 
     // Suspended until it is in the job, so that nothing it starts escapes.
     const DWORD creationFlags = job ? CREATE_SUSPENDED : 0;
-    SysInfo::setEnvVariable(restartMarkVariable, L"1");
+    SysInfo::setEnvVariable(restartMarkVariable, capture ? reportedByParentMark : restartedMark);
     const BOOL created = CreateProcessW(executablePath.c_str(), &commandLine[0], nullptr, nullptr,
                                         TRUE, creationFlags, nullptr, nullptr, &startupInfo,
                                         &processInfo);
@@ -125,6 +209,9 @@ DWORD restartAsChild(const WideString& executablePath) {
     // Closed thread first, then process, on every path out.
     const ScopedHandle process(processInfo.hProcess);
     const ScopedHandle thread(processInfo.hThread);
+    if (capture) {
+        capture->closeChildEnd();
+    }
 
     if (job) {
         if (AssignProcessToJobObject(job.get(), process.get())) {
@@ -145,7 +232,9 @@ DWORD restartAsChild(const WideString& executablePath) {
     }
 
     const ConsoleEventsGoToChild consoleEvents(process.get());
-    if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
+    if (capture) {
+        capture->readUntilEnd(process.get());
+    } else if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
         const DWORD error = GetLastError();
         throwFailedCall("WaitForSingleObject", reinterpret_cast<const void*>(&WaitForSingleObject),
                         error);
@@ -158,5 +247,8 @@ DWORD restartAsChild(const WideString& executablePath) {
                         error);
     }
     logTrace("Child process exited with code " << exitCode);
+    if (capture) {
+        reportCapturedErrors(*capture, exitCode);
+    }
     return exitCode;
 }

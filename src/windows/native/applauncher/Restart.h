@@ -13,8 +13,16 @@
 extern const wchar_t restartMarkVariable[];
 
 // Reads and removes the restart mark: true in a process that the restart
-// started, which must never restart again.
+// started, which must never restart again. A child whose parent reports
+// its standard error shows no message box of its own.
 bool takeRestartMark();
+
+// For the GUI launcher, before anything replaces the standard handles (the
+// debug console): when this process has no usable standard error (a
+// double-click), the child of a restart gets a channel for its standard
+// error instead, and this process shows what came through it when the
+// child fails.
+void captureChildErrorsIfUnseen();
 
 // Starts the executable with this process's own command line, start-up
 // information and environment, waits for it to end and returns its exit

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "Restart.h"
 #include "WinLauncher.h"
 #include "WinSys.h"
 #include "app.h"
@@ -12,5 +13,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // opened through a file association). The runtime's bin directory takes
     // its place before the JVM is loaded.
     SetDllDirectoryW(L"");
+    captureChildErrorsIfUnseen();
     return app::wlaunch(std::nothrow, launchApp);
 }

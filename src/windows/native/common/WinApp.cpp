@@ -2,6 +2,7 @@
 // a message box that shows the user why a launch failed.
 
 #include "app.h"
+#include "WinApp.h"
 
 #include <cstdio>
 #include <ios>
@@ -16,6 +17,8 @@
 #include "WinSys.h"
 
 namespace {
+
+bool messageBoxShown = true;
 
 // The console of the process that started the launcher, or a new one, with
 // standard output and standard error reopened onto it.
@@ -111,10 +114,8 @@ public:
         try {
             // Nothing is logged here: a record would pass through the tee
             // and print the launch error text a second time.
-            if (windowStationVisible()) {
-                const WideString text = boxText(StringBuilder(app::launchErrorText()).text());
-                const WideString caption = FileUtils::fileNameOf(SysInfo::executablePath());
-                MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_ICONERROR);
+            if (messageBoxShown) {
+                app::showErrorMessageBox(StringBuilder(app::launchErrorText()).text());
             }
         } catch (const std::runtime_error& e) {
             logCaughtError(CURRENT_POSITION, e);
@@ -131,6 +132,19 @@ private:
 } // namespace
 
 namespace app {
+
+void setMessageBoxShown(bool shown) {
+    messageBoxShown = shown;
+}
+
+bool showErrorMessageBox(const WideString& text) {
+    if (!windowStationVisible()) {
+        return false;
+    }
+    const WideString caption = FileUtils::fileNameOf(SysInfo::executablePath());
+    MessageBoxW(nullptr, boxText(text).c_str(), caption.c_str(), MB_ICONERROR);
+    return true;
+}
 
 int wlaunch(const std::nothrow_t&, LaunchFunction launchFunction) {
     std::unique_ptr<Console> console;

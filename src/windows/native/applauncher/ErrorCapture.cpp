@@ -1,0 +1,132 @@
+#include "ErrorCapture.h"
+
+#include "ErrorHandling.h"
+#include "StringBuilder.h"
+#include "WinErrorHandling.h"
+
+namespace {
+
+[[noreturn]] void throwFailedCall(const char* call, const void* function, DWORD error) {
+    throwWithPosition(SysError(StringBuilder() << call << "() failed", function, error));
+}
+
+// A name no other pipe has: this process's id and a counter.
+WideString uniquePipeName() {
+    static unsigned counter = 0;
+    return (StringBuilder() << L"\\\\.\\pipe\\vantorix-stderr-" << GetCurrentProcessId() << L"-"
+                            << ++counter)
+        .text();
+}
+
+} // namespace
+
+ErrorCapture::ErrorCapture() {
+    const WideString name = uniquePipeName();
+    // Overlapped on our side only: one thread reads while it waits.
+    readEnd.reset(CreateNamedPipeW(name.c_str(),
+                                   PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED |
+                                       FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT |
+                                       PIPE_REJECT_REMOTE_CLIENTS,
+                                   1, 0, sizeof(buffer), 0, nullptr));
+    if (!readEnd) {
+        const DWORD error = GetLastError();
+        throwFailedCall("CreateNamedPipeW", reinterpret_cast<const void*>(&CreateNamedPipeW), error);
+    }
+    SECURITY_ATTRIBUTES inheritable{};
+    inheritable.nLength = sizeof(inheritable);
+    inheritable.bInheritHandle = TRUE;
+    writeEnd.reset(CreateFileW(name.c_str(), GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!writeEnd) {
+        const DWORD error = GetLastError();
+        throwFailedCall("CreateFileW", reinterpret_cast<const void*>(&CreateFileW), error);
+    }
+    readDone.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!readDone) {
+        const DWORD error = GetLastError();
+        throwFailedCall("CreateEventW", reinterpret_cast<const void*>(&CreateEventW), error);
+    }
+}
+
+void ErrorCapture::startRead() {
+    while (open && !reading) {
+        overlapped = OVERLAPPED{};
+        overlapped.hEvent = readDone.get();
+        ResetEvent(readDone.get());
+        if (ReadFile(readEnd.get(), buffer, sizeof(buffer), nullptr, &overlapped) ||
+            GetLastError() == ERROR_IO_PENDING) {
+            reading = true;
+            return;
+        }
+        // Every write end is closed (ERROR_BROKEN_PIPE), or the pipe
+        // fails: nothing more will come.
+        open = false;
+    }
+}
+
+// Takes the result of the read in flight; true when it had completed.
+bool ErrorCapture::finishRead(bool wait) {
+    DWORD count = 0;
+    if (!GetOverlappedResult(readEnd.get(), &overlapped, &count, wait ? TRUE : FALSE)) {
+        if (GetLastError() == ERROR_IO_INCOMPLETE) {
+            return false;
+        }
+        reading = false;
+        open = false;
+        return true;
+    }
+    reading = false;
+    keep(buffer, count);
+    return true;
+}
+
+void ErrorCapture::keep(const char* bytes, std::size_t count) {
+    seen += count;
+    kept.append(bytes, count);
+    if (kept.size() > tailLimit) {
+        kept.erase(0, kept.size() - tailLimit);
+        cut = true;
+    }
+}
+
+void ErrorCapture::readUntilEnd(HANDLE process) {
+    startRead();
+    for (;;) {
+        const HANDLE handles[] = {process, readDone.get()};
+        const DWORD count = reading ? 2 : 1;
+        const DWORD woken = WaitForMultipleObjects(count, handles, FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0) {
+            break;
+        }
+        if (woken != WAIT_OBJECT_0 + 1) {
+            const DWORD error = GetLastError();
+            throwFailedCall("WaitForMultipleObjects",
+                            reinterpret_cast<const void*>(&WaitForMultipleObjects), error);
+        }
+        finishRead(false);
+        startRead();
+    }
+    // What the child wrote just before it ended is already in the pipe;
+    // take that, but do not wait for writers that outlive it. The bound
+    // stops a descendant that writes without pause from keeping us here.
+    for (int reads = 0; reads < 64 && reading; ++reads) {
+        if (!finishRead(false)) {
+            break;
+        }
+        startRead();
+    }
+    if (reading) {
+        CancelIoEx(readEnd.get(), &overlapped);
+        finishRead(true);
+    }
+}
+
+std::string ErrorCapture::tail() const {
+    if (!cut) {
+        return kept;
+    }
+    // The cut fell somewhere inside a line, perhaps inside a character.
+    const std::size_t lineStart = kept.find('\n');
+    return lineStart == std::string::npos ? kept : kept.substr(lineStart + 1);
+}
