@@ -93,7 +93,8 @@ void brand(const BrandRequest& request) {
     if (!CopyFileW(request.target.c_str(), copy.c_str(), FALSE)) {
         const DWORD err = GetLastError();
         throwWithPosition(SysError(StringBuilder() << "CopyFileW(" << request.target << ", " << copy
-                                                   << ") failed", reinterpret_cast<const void*>(&CopyFileW), err));
+                                                   << ") failed",
+                                                   reinterpret_cast<const void*>(&CopyFileW), err));
     }
     TemporaryFile copyOwner(copy);
     {
@@ -123,7 +124,8 @@ void brand(const BrandRequest& request) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD err = GetLastError();
         throwWithPosition(SysError(StringBuilder() << "MoveFileExW(" << copy << ", " << request.target
-                                                   << ") failed", reinterpret_cast<const void*>(&MoveFileExW), err));
+                                                   << ") failed",
+                                                   reinterpret_cast<const void*>(&MoveFileExW), err));
     }
     copyOwner.release();
 }

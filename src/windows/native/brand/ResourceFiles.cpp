@@ -53,12 +53,14 @@ std::string readFile(const WideString& path) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "Cannot open \"" << path << "\"", reinterpret_cast<const void*>(&CreateFileW), err));
+        throwWithPosition(SysError(StringBuilder() << "Cannot open \"" << path << "\"",
+                                   reinterpret_cast<const void*>(&CreateFileW), err));
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) {
         const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "Cannot read \"" << path << "\"", reinterpret_cast<const void*>(&GetFileSizeEx), err));
+        throwWithPosition(SysError(StringBuilder() << "Cannot read \"" << path << "\"",
+                                   reinterpret_cast<const void*>(&GetFileSizeEx), err));
     }
     if (size.QuadPart > 256 * 1024 * 1024) {
         throwWithPosition(std::runtime_error(
@@ -70,7 +72,8 @@ std::string readFile(const WideString& path) {
         (!ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) ||
          read != bytes.size())) {
         const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "Cannot read \"" << path << "\"", reinterpret_cast<const void*>(&ReadFile), err));
+        throwWithPosition(SysError(StringBuilder() << "Cannot read \"" << path << "\"",
+                                   reinterpret_cast<const void*>(&ReadFile), err));
     }
     return bytes;
 }
