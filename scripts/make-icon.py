@@ -135,7 +135,7 @@ def icon_file(sizes=SIZES):
 
 def main():
     if len(sys.argv) != 2:
-        print(__doc__.strip().splitlines()[2], file=sys.stderr)
+        print(next(line for line in __doc__.splitlines() if line.startswith("usage:")), file=sys.stderr)
         return 2
     with open(sys.argv[1], "wb") as out:
         out.write(icon_file())
