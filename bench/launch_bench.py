@@ -180,6 +180,10 @@ def objdump_imports(objdump, path):
     return [line.split(":", 1)[1].strip() for line in out.splitlines() if "DLL Name:" in line]
 
 
+# The size budget of the stripped x64 GUI launcher (docs/performance.md).
+SIZE_BUDGET = 1_000_000
+
+
 def stripped_size(strip, path, work):
     copy = os.path.join(work, "stripped-" + os.path.basename(path))
     subprocess.run([strip, "-o", copy, path], check=True)
@@ -322,6 +326,9 @@ def main():
         p(f"{'launcher, ' + format(lines, ',') + ' lines':28}{'':>15}"
           f"{median(by_lines[lines].peak_ws):>15.1f} MB")
     p("(peak working set: as the runtime entry reads it, the process's peak up to the hand-over)")
+    launcher_size = stripped_size(opts.strip, opts.launcher, opts.work)
+    p(f"launcher stripped size:     {launcher_size:,} bytes    target <= {SIZE_BUDGET:,}: "
+      f"{'met' if launcher_size <= SIZE_BUDGET else 'MISSED'}")
     print("\n".join(out))
 
     if opts.json:

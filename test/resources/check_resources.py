@@ -1,13 +1,21 @@
 #!/usr/bin/env python3
-"""Extracts the application manifest and the version resource from a built
-Windows executable and checks what they declare.
+"""Extracts the application manifest, the version resource and the icon
+from a built Windows executable and checks what they declare.
 
 usage: check_resources.py EXE [--utf8|--no-utf8] [--version X.Y.Z]
+           [--icon FILE.ico] [--file-version A.B.C.D] [--product-version A.B.C.D]
+           [--string KEY=VALUE]...
+
+Without --icon the icon must hold the default sizes 16 to 256; with it, the
+executable's icon must be exactly that file's images. --file-version and
+--product-version check the fixed numbers; --string one version string.
 """
 import struct
 import sys
 import xml.etree.ElementTree as ET
 
+RT_ICON = 3
+RT_GROUP_ICON = 14
 RT_VERSION = 16
 RT_MANIFEST = 24
 
@@ -102,7 +110,64 @@ def version_strings(block):
     return values
 
 
-def check(path, utf8, version):
+DEFAULT_ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
+
+
+def fixed_versions(block):
+    """The file and product numbers of the VS_FIXEDFILEINFO, as "A.B.C.D"."""
+    start = block.find(struct.pack("<I", 0xFEEF04BD))
+    if start < 0:
+        return None, None
+    ms, ls, pms, pls = struct.unpack_from("<IIII", block, start + 8)
+    text = lambda high, low: "%d.%d.%d.%d" % (high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF)
+    return text(ms, ls), text(pms, pls)
+
+
+def icon_file_images(data):
+    """(width, height, bytes) of every image of an .ico file."""
+    count = struct.unpack_from("<H", data, 4)[0]
+    images = []
+    for i in range(count):
+        width, height, _, _, _, _, size, offset = struct.unpack_from("<BBBBHHII", data, 6 + 16 * i)
+        images.append((width or 256, height or 256, data[offset:offset + size]))
+    return images
+
+
+def executable_icon(found):
+    """(width, height, bytes) of the images that icon group 1 lists."""
+    group = found.get((RT_GROUP_ICON, 1))
+    if group is None:
+        return None
+    count = struct.unpack_from("<H", group, 4)[0]
+    images = []
+    for i in range(count):
+        width, height, _, _, _, _, _, image_id = struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i)
+        images.append((width or 256, height or 256, found.get((RT_ICON, image_id))))
+    return images
+
+
+def check_icon(found, icon_path):
+    images = executable_icon(found)
+    if images is None:
+        return ["no icon group with id 1"]
+    problems = ["icon image %dx%d missing" % (w, h) for w, h, data in images if data is None]
+    if icon_path is None:
+        sizes = sorted(w for w, h, _ in images)
+        if tuple(sizes) != DEFAULT_ICON_SIZES:
+            problems.append("icon sizes %s, not %s" % (sizes, list(DEFAULT_ICON_SIZES)))
+    else:
+        with open(icon_path, "rb") as f:
+            expected = icon_file_images(f.read())
+        if images != expected:
+            problems.append("icon differs from %s" % icon_path)
+    stray = [name for kind, name in found if kind == RT_ICON
+             and name not in range(1, len(images) + 1)]
+    if stray:
+        problems.append("icon images no group lists: %s" % stray)
+    return problems
+
+
+def check(path, utf8, version, icon=None, numbers=(None, None), expected_strings=()):
     problems = []
     with open(path, "rb") as f:
         image = f.read()
@@ -159,21 +224,31 @@ def check(path, utf8, version):
                 problems.append("version resource lacks " + key)
         if version and not strings.get("FileVersion", "").startswith(version):
             problems.append("FileVersion %r is not %s" % (strings.get("FileVersion"), version))
+        for (key, value) in expected_strings:
+            if strings.get(key) != value:
+                problems.append("%s is %r, not %r" % (key, strings.get(key), value))
+        for label, actual, wanted in zip(("file", "product"), fixed_versions(version_block), numbers):
+            if wanted is not None and actual != wanted:
+                problems.append("fixed %s version is %s, not %s" % (label, actual, wanted))
+    problems += check_icon(found, icon)
     return problems
 
 
 def main():
     args = sys.argv[1:]
     utf8 = "--no-utf8" not in args
-    version = None
-    if "--version" in args:
-        version = args[args.index("--version") + 1]
+
+    def option(name):
+        return args[args.index(name) + 1] if name in args else None
+
+    strings = [tuple(args[i + 1].split("=", 1)) for i, arg in enumerate(args) if arg == "--string"]
     path = args[0]
-    problems = check(path, utf8, version)
+    problems = check(path, utf8, option("--version"), option("--icon"),
+                     (option("--file-version"), option("--product-version")), strings)
     for problem in problems:
         print("%s: %s" % (path, problem))
     if not problems:
-        print("%s: manifest and version resource OK" % path)
+        print("%s: manifest, version resource and icon OK" % path)
     return 1 if problems else 0
 
 

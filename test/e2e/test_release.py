@@ -1,0 +1,200 @@
+"""End-to-end tests of what a release ships: the archive of the build tree
+and the branding tool, both run under Wine.
+
+    test_release.py [-v] ArchiveTest|BrandingTest
+
+Besides the variables of test_launcher.py: VX_E2E_BUILD_DIR (the build
+tree), VX_E2E_CMAKE, VX_E2E_SOURCE_DIR, VX_E2E_BRAND (the branding tool)
+and VX_E2E_NOT_LAUNCHER (an executable of ours that is no launcher).
+
+The archive is made from the built tree by cmake/Package.cmake, the step
+that scripts/dist.sh runs after building each platform; calling dist.sh
+itself from a test would build the presets again from inside one of them.
+"""
+
+import hashlib
+import importlib.util
+import os
+import shutil
+import subprocess
+import sys
+import tarfile
+import tempfile
+import unittest
+import zipfile
+
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, here)
+import image as images  # noqa: E402
+from test_launcher import APP_PATH_PROPERTY, ImageTestCase  # noqa: E402
+
+SOURCE_DIR = os.environ.get("VX_E2E_SOURCE_DIR", os.path.dirname(os.path.dirname(here)))
+CHECK_RESOURCES = os.path.join(SOURCE_DIR, "test", "resources", "check_resources.py")
+CONFIG = "[Application]\napp.mainclass=Main\n[ArgOptions]\narguments=one\n"
+
+
+def load_icon_maker():
+    spec = importlib.util.spec_from_file_location("make_icon", os.path.join(SOURCE_DIR, "scripts",
+                                                                          "make-icon.py"))
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def section_names(path):
+    """The section names of a PE image (stripped images have no .debug_*)."""
+    import struct
+    data = read(path)
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    count = struct.unpack_from("<H", data, pe + 6)[0]
+    table = pe + 24 + struct.unpack_from("<H", data, pe + 20)[0]
+    return [data[table + 40 * i:table + 40 * i + 8].rstrip(b"\0").decode("ascii", "replace")
+            for i in range(count)]
+
+
+class ArchiveTest(ImageTestCase):
+    """The archive of the build tree: its sums, and its launcher at work."""
+
+    def test_archive(self):
+        out = os.path.join(self.work, "dist")
+        packed = subprocess.run(
+            [os.environ["VX_E2E_CMAKE"], "-DBUILD_DIR=" + os.environ["VX_E2E_BUILD_DIR"],
+             "-DOUT_DIR=" + out, "-P", os.path.join(SOURCE_DIR, "cmake", "Package.cmake")],
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
+        self.assertEqual(packed.returncode, 0, packed.stdout.decode(errors="replace"))
+        archives = [name for name in os.listdir(out) if name.endswith((".zip", ".tar.gz"))]
+        self.assertEqual(len(archives), 1, os.listdir(out))
+        archive = archives[0]
+        platform = {"x86_64": "windows-x64", "i686": "windows-x86"}[self.tools.arch]
+        self.assertRegex(archive, r"^vantorix-launcher-\d+\.\d+\.\d+-%s\.zip$" % platform)
+
+        unpacked = os.path.join(self.work, "unpacked")
+        with zipfile.ZipFile(os.path.join(out, archive)) as z:
+            z.extractall(unpacked)
+        top = os.path.join(unpacked, archive[:-len(".zip")])
+        files = sorted(os.path.relpath(os.path.join(d, f), top)
+                       for d, _, names in os.walk(top) for f in names)
+        for shipped in ("VantorixLauncher.exe", "vantorix-brand.exe", "SHA256SUMS",
+                        os.path.join("docs", "config-format.md"), os.path.join("docs", "packaging.md")):
+            self.assertIn(shipped, files)
+
+        # Every other file is listed once with its hash, in sha256sum's form.
+        listed = {}
+        for line in read(os.path.join(top, "SHA256SUMS")).decode("utf-8").splitlines():
+            digest, name = line.split("  ", 1)
+            listed[name] = digest
+        self.assertEqual(sorted(listed), sorted(f for f in files if f != "SHA256SUMS"))
+        for name, digest in listed.items():
+            self.assertEqual(hashlib.sha256(read(os.path.join(top, name))).hexdigest(), digest, name)
+
+        launcher = os.path.join(top, "VantorixLauncher.exe")
+        self.assertFalse([s for s in section_names(launcher) if s.startswith(".debug")])
+        checked = subprocess.run([sys.executable, CHECK_RESOURCES, launcher], stdout=subprocess.PIPE,
+                                 stderr=subprocess.STDOUT)
+        self.assertEqual(checked.returncode, 0, checked.stdout.decode(errors="replace"))
+
+        image = self.image(CONFIG, launcher=launcher)
+        run = self.run_image(image, ["two"])
+        self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+        self.assertEqual(run.call.arguments(), [image.win_exe, APP_PATH_PROPERTY + image.win_exe,
+                                                "Main", "two"])
+
+
+class BrandingTest(ImageTestCase):
+    """vantorix-brand on a copied launcher."""
+
+    def brand(self, *args):
+        # Output to files: a Wine helper inheriting a pipe would keep it open.
+        out = os.path.join(self.work, "brand-output.txt")
+        with open(out, "wb") as sink:
+            code = subprocess.run(self.tools.wine_command(os.environ["VX_E2E_BRAND"], list(args)),
+                                  stdin=subprocess.DEVNULL, stdout=sink, stderr=sink,
+                                  env=dict(os.environ, LC_ALL="C.UTF-8"), timeout=120).returncode
+        return code, read(out).decode("utf-8", errors="replace")
+
+    def check_resources(self, exe, *expectations):
+        checked = subprocess.run([sys.executable, CHECK_RESOURCES, exe, *expectations],
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        return checked.returncode, checked.stdout.decode("utf-8", errors="replace")
+
+    def icon_file(self, sizes, bitmap_limit):
+        maker = load_icon_maker()
+        maker.BITMAP_LIMIT = bitmap_limit
+        path = os.path.join(self.work, "brand.ico")
+        with open(path, "wb") as out:
+            out.write(maker.icon_file(sizes))
+        return path
+
+    def test_round_trip(self):
+        image = self.image(CONFIG, name="Orbit")
+        # Fewer images than the default icon, bitmaps and PNG mixed: no image
+        # of the old icon may stay behind.
+        icon = self.icon_file((16, 32, 256), bitmap_limit=32)
+        strings = {"ProductName": "Orbit Über", "FileDescription": "Orbit planner",
+                   "CompanyName": "Orbit Works", "LegalCopyright": "© 2026 Orbit Works",
+                   "OriginalFilename": "Orbit.exe"}
+        code, output = self.brand(
+            images.windows_path(image.exe), "--icon", images.windows_path(icon),
+            "--file-version", "2.5.1.7", "--product-version", "2.5",
+            "--product-name", strings["ProductName"], "--description", strings["FileDescription"],
+            "--company", strings["CompanyName"], "--copyright", strings["LegalCopyright"],
+            "--original-filename", strings["OriginalFilename"])
+        self.assertEqual((code, output), (0, ""))
+        expectations = ["--icon", icon, "--file-version", "2.5.1.7", "--product-version", "2.5.0.0",
+                        "--string", "FileVersion=2.5.1.7", "--string", "ProductVersion=2.5.0.0",
+                        "--string", "InternalName=VantorixLauncher"]
+        for key, value in strings.items():
+            expectations += ["--string", "%s=%s" % (key, value)]
+        self.assertEqual(self.check_resources(image.exe, *expectations)[0], 0,
+                         self.check_resources(image.exe, *expectations)[1])
+        self.assertFalse(os.path.exists(image.exe + ".branding"))
+
+        run = self.run_image(image)
+        self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+        self.assertEqual(run.call.arguments(), [image.win_exe, APP_PATH_PROPERTY + image.win_exe,
+                                                "Main", "one"])
+
+        # Branded again, only one string: the rest stays as it was.
+        self.assertEqual(self.brand(image.exe, "--company", "Other"), (0, ""))
+        expectations[expectations.index("CompanyName=Orbit Works")] = "CompanyName=Other"
+        self.assertEqual(self.check_resources(image.exe, *expectations)[0], 0)
+
+    def test_refusals(self):
+        # (label, target, options, text the error must hold); every one exits
+        # with 1 and leaves the target as it was.
+        bad_icon = os.path.join(self.work, "bad.ico")
+        with open(bad_icon, "wb") as out:
+            out.write(b"\0\0\1\0\2\0" + b"\x10" * 20)
+        launcher = self.image(CONFIG, directory="target").exe
+        other = os.path.join(self.work, "Other.exe")
+        shutil.copyfile(os.environ["VX_E2E_NOT_LAUNCHER"], other)
+        cases = [
+            ("bad icon file", launcher, ["--icon", bad_icon], "Not a usable icon file"),
+            ("missing icon file", launcher, ["--icon", os.path.join(self.work, "none.ico")],
+             "Cannot open"),
+            ("bad version number", launcher, ["--file-version", "1.2.3.70000"],
+             'Invalid version number "1.2.3.70000"'),
+            ("unknown option", launcher, ["--colour", "red"], "Unknown option --colour"),
+            ("missing target", os.path.join(self.work, "Missing.exe"), ["--company", "x"],
+             "Cannot open"),
+            ("not a launcher", other, ["--company", "x"], "is not a Vantorix launcher"),
+            ("not an executable", bad_icon, ["--company", "x"], "is not a Vantorix launcher"),
+        ]
+        for label, target, options, text in cases:
+            with self.subTest(label):
+                before = read(target) if os.path.exists(target) else None
+                code, output = self.brand(target, *options)
+                self.assertEqual(code, 1, output)
+                self.assertIn(text, output)
+                self.assertTrue(output.startswith("vantorix-brand: "), output)
+                self.assertEqual(read(target) if os.path.exists(target) else None, before)
+                self.assertFalse(os.path.exists(target + ".branding"))
+
+
+if __name__ == "__main__":
+    unittest.main()
