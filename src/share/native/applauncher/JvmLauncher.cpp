@@ -6,7 +6,6 @@
 #include "ErrorHandling.h"
 #include "FileUtils.h"
 #include "Log.h"
-#include "SysInfo.h"
 
 Jvm::Jvm() {
     logTrace("Jvm(" << streamedPointer(this) << ")::Jvm()");
@@ -30,7 +29,8 @@ Jvm& Jvm::appendArgument(const WideString& value) {
     return *this;
 }
 
-Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile) {
+Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile, const WideString& executablePath,
+                             wchar_t classPathSeparator) {
     const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);
 
     auto found = application.find(PropertyId::ModulePath);
@@ -42,7 +42,7 @@ Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile) {
 
     found = application.find(PropertyId::ClassPath);
     if (found != application.end()) {
-        appendArgument(L"-classpath").appendArgument(semicolonListOf(*found));
+        appendArgument(L"-classpath").appendArgument(joinValues(*found, classPathSeparator));
     }
 
     found = application.find(PropertyId::Splash);
@@ -63,7 +63,7 @@ Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile) {
         }
     }
 
-    appendArgument(L"-Dvantorix.app-path=" + SysInfo::executablePath());
+    appendArgument(L"-Dvantorix.app-path=" + executablePath);
 
     found = application.find(PropertyId::MainModule);
     if (found != application.end()) {
