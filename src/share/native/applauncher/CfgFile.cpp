@@ -154,15 +154,13 @@ const char utf8ByteOrderMark[] = "\xEF\xBB\xBF";
 } // namespace
 
 CfgFile CfgFile::load(const WideString& path) {
+    // The OS half opens the file; everything from its bytes on is parsed here.
     const std::unique_ptr<std::istream> file = FileUtils::openInputFile(path);
     if (!file->good()) {
         throwWithPosition(std::runtime_error(
             (StringBuilder() << "Error opening \"" << path << "\" file: " << errnoText()).utf8()));
     }
-    return parse(*file, path);
-}
-
-CfgFile CfgFile::parse(std::istream& stream, const WideString& path) {
+    std::istream& stream = *file;
     SectionCollector collector;
     std::string bytes;
     WideString name;

@@ -4,7 +4,6 @@
 // vocabulary, and the macro substitution of directory placeholders such as
 // "$APPDIR" in the values.
 
-#include <istream>
 #include <map>
 #include <optional>
 
@@ -83,9 +82,6 @@ public:
     // skipped. Throws VxError<std::runtime_error> when the file cannot be
     // opened, cannot be read to its end, or holds a header without ']'.
     static CfgFile load(const WideString& path);
-    // Parses the lines of an open stream; path names the file in errors.
-    // Throws as load does, except for the open error.
-    static CfgFile parse(std::istream& stream, const WideString& path);
 
     // A copy in which every macro name in every value is replaced, pass
     // after pass, until a pass changes nothing; the receiver is unchanged.
