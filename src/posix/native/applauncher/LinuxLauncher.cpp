@@ -67,13 +67,9 @@ bool searchPathHasJvmLibrary() {
 // hands its command line straight back to the runtime. A process with
 // another id (anything the Java application starts) drops the mark.
 void markRuntimeRestart(const Jvm& jvm) {
-    const std::string mark = std::to_string(getpid()) + ":" + tstrings::wideToUtf8(jvm.libraryPath());
-    if (::setenv(runtimeRestartMarkVariable, mark.c_str(), 1) != 0) {
-        throwWithPosition(std::runtime_error(
-            (StringBuilder() << "setenv(" << runtimeRestartMarkVariable << ") failed: " << errnoText())
-                .utf8()));
-    }
-    logTrace("Set " << runtimeRestartMarkVariable << "=" << std::string(mark));
+    const WideString mark = (StringBuilder() << getpid() << L":" << jvm.libraryPath()).text();
+    SysInfo::setEnvVariable(tstrings::bytesToWide(runtimeRestartMarkVariable), mark);
+    logTrace("Set " << runtimeRestartMarkVariable << "=" << mark);
 }
 
 // The library path of the runtime's re-exec of this very process, or empty.
@@ -104,10 +100,7 @@ void relaunchRuntime(const WideString& libraryPath) {
 // the environment, with the extended "LD_LIBRARY_PATH", carries over.
 // Returns only by throwing.
 void restartInPlace(const WideString& executablePath) {
-    if (::setenv(restartMarkVariable, "1", 1) != 0) {
-        throwWithPosition(std::runtime_error(
-            (StringBuilder() << "setenv(" << restartMarkVariable << ") failed: " << errnoText()).utf8()));
-    }
+    SysInfo::setEnvVariable(tstrings::bytesToWide(restartMarkVariable), L"1");
     logTrace("execv(" << executablePath << ")");
     ::execv(tstrings::wideToUtf8(executablePath).c_str(), commandLine.data());
     const int error = errno;
