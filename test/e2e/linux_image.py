@@ -111,3 +111,15 @@ def assemble(root, launcher, runtime, name="Demo", config=None, link_runtime=Tru
     if link_runtime:
         os.symlink(runtime, os.path.join(root, "runtime"))
     return image
+
+
+if __name__ == "__main__":
+    # linux_image.py --find-runtime ARCH: prints the runtime directory (exit
+    # code 0) or why there is none (exit code 1); the build asks this when
+    # it registers the tests.
+    import sys
+    if len(sys.argv) != 3 or sys.argv[1] != "--find-runtime":
+        sys.exit("usage: linux_image.py --find-runtime x86_64|i686")
+    found, why = find_runtime(sys.argv[2])
+    print(found or why)
+    sys.exit(0 if found else 1)
