@@ -7,26 +7,13 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "EnvGuard.h"
 #include "ErrorHandling.h"
-#include "StubRuntime.h"
-#include "TempDir.h"
+#include "StubLaunchTest.h"
 #include "WinSys.h"
 
 namespace {
 
-class JvmLaunch : public ::testing::Test {
-protected:
-    JvmLaunch()
-        : recordGuard(L"VX_STUB_RECORD", (temp.path() / "record.txt").wstring()),
-          exitGuard(L"VX_STUB_EXIT") {}
-
-    std::map<std::string, std::string> record() const { return parseRecord(readFile(temp.path() / "record.txt")); }
-
-    TempDir temp;
-    EnvGuard recordGuard;
-    EnvGuard exitGuard;
-};
+class JvmLaunch : public StubLaunchTest {};
 
 TEST_F(JvmLaunch, PassesTheArgumentsAndReleasesTheLibrary) {
     const WideString jli = stubRuntimeBin() + L"\\jli.dll";
