@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Launch benchmark: builds the launcher, the two baseline executables and the
-# timing stub, runs them under wine64 and prints the table that
-# docs/performance.md explains.
+# Launch benchmarks, explained in docs/performance.md:
+#  - wine: builds the Windows launcher, the two baseline executables and the
+#    timing stub, runs them under wine64 and prints their table;
+#  - linux: builds the Linux launcher without sanitizers and times it against
+#    the installed Java 17 runtime's own bin/java
+#    (bench/linux_launch_bench.py, VX_BENCH_LINUX_RUNS rounds, default 41).
 #   scripts/bench.sh [--runs N] [--also LABEL=EXE] [--json FILE]
 # (options go to bench/launch_bench.py; --runs defaults to 41, about a
 # minute on two cores)
@@ -9,10 +12,30 @@
 # Environment: VX_BENCH_BUILD, the build directory (default build/bench-win64);
 # VX_BENCH_WINEPREFIX, the Wine prefix (default: one inside the build
 # directory, so that no test sharing the project's prefix competes for the
-# same Wine server while it runs).
+# same Wine server while it runs); VX_BENCH_PARTS, which parts run
+# (default "wine linux").
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+parts=${VX_BENCH_PARTS:-wine linux}
+
+if [[ " $parts " == *" linux "* ]]; then
+  command -v javac >/dev/null || bash scripts/install-deps.sh
+  linux_build=build/bench-linux
+  mkdir -p "$linux_build"
+  if ! { cmake --preset host -B "$linux_build" -DVX_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release -DVX_BUILD_TESTS=OFF &&
+         cmake --build "$linux_build" -j "$(nproc 2>/dev/null || echo 2)" --target VantorixLauncher; } \
+       >"$linux_build/bench-build.log" 2>&1; then
+    tail -n 40 "$linux_build/bench-build.log"
+    echo "bench: Linux build failed (full log: $linux_build/bench-build.log)" >&2
+    exit 1
+  fi
+  echo "=== Linux launcher against the runtime's own launcher"
+  python3 bench/linux_launch_bench.py --launcher "$linux_build/bin/VantorixLauncher" \
+    --work "$linux_build/work" --runs "${VX_BENCH_LINUX_RUNS:-41}"
+  [[ " $parts " == *" wine "* ]] || exit 0
+  echo "=== Windows launcher under wine64"
+fi
 
 . cmake/wine-env.sh
 # Installs only when something is missing (install-deps.sh refreshes the

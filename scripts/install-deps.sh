@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need.
 # Idempotent: does nothing when everything is present. Must run as root.
-# wine32 is optional: Debian's i386 index sometimes lags behind amd64 and the
-# install then fails; the win32 build still happens, its tests are skipped.
+# wine32 and the 32-bit Java runtime are optional: Debian's i386 index
+# sometimes lags behind amd64 and the install then fails; the 32-bit builds
+# still happen, the tests that need them are skipped.
 set -u
 
 need=()
@@ -24,6 +25,9 @@ have flock || need+=(util-linux)
 pkg_installed libclang-rt-14-dev || need+=(libclang-rt-14-dev)
 pkg_installed g++-multilib || need+=(g++-multilib)
 [ -d /usr/src/googletest ] || need+=(googletest)
+# The Java runtime of the Linux launcher's end-to-end tests, and the javac
+# and jar that compile their test programs.
+pkg_installed default-jdk-headless || need+=(default-jdk-headless)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
@@ -38,21 +42,51 @@ if [ ${#need[@]} -gt 0 ]; then
   }
 fi
 
-# wine32: best effort. A failed try is remembered for a day, so that test
-# runs in between do not ask apt again, and a later day tries once more.
-marker=/var/tmp/vantorix-wine32-unavailable
-recent_failure() { [ -n "$(find "$marker" -mmin -1440 2>/dev/null)" ]; }
-if ! pkg_installed wine32:i386 && ! recent_failure; then
+# Optional i386 packages: best effort. A failed try is remembered for a day,
+# so that test runs in between do not ask apt again, and a later day tries
+# once more.
+recent_failure() { [ -n "$(find "$1" -mmin -1440 2>/dev/null)" ]; }
+add_i386() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
-  echo "install-deps: trying wine32 (optional)"
+}
+# try_i386 PACKAGE MARKER WHAT-IS-SKIPPED
+try_i386() {
+  local package=$1 marker=$2 skipped=$3
+  pkg_installed "$package" && return 0
+  recent_failure "$marker" && return 0
+  add_i386
+  echo "install-deps: trying $package (optional)"
   if $SUDO apt-get update -qq >/dev/null 2>&1 &&
-     $SUDO apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null 2>&1; then
-    echo "install-deps: wine32 installed"
+     $SUDO apt-get install -y -qq --no-install-recommends "$package" >/dev/null 2>&1; then
+    echo "install-deps: $package installed"
   else
-    echo "install-deps: wine32 could not be installed (i386 index unavailable or inconsistent); win32 tests will be skipped"
+    echo "install-deps: $package could not be installed (i386 index unavailable or inconsistent); $skipped will be skipped"
     : > "$marker" 2>/dev/null || true
   fi
+}
+
+try_i386 wine32:i386 /var/tmp/vantorix-wine32-unavailable "win32 tests"
+
+# default-jre-headless:i386 conflicts with the amd64 default-jre-headless
+# that default-jdk-headless needs, so the Java runtime it stands for is
+# installed by its own name (found from the i386 index).
+jre32_marker=/var/tmp/vantorix-jre32-unavailable
+jre32_name() {
+  apt-cache depends default-jre-headless:i386 2>/dev/null |
+    awk '$1 == "Depends:" && $2 ~ /jre-headless/ { print $2; exit }'
+}
+jre32=$(jre32_name)
+if [ -z "$jre32" ] && ! recent_failure "$jre32_marker"; then
+  add_i386
+  $SUDO apt-get update -qq >/dev/null 2>&1
+  jre32=$(jre32_name)
+fi
+if [ -z "$jre32" ]; then
+  echo "install-deps: default-jre-headless:i386 is not in the package index; the 32-bit Linux launcher's Java tests will be skipped"
+else
+  case $jre32 in *:i386) ;; *) jre32=$jre32:i386 ;; esac
+  try_i386 "$jre32" "$jre32_marker" "the 32-bit Linux launcher's Java tests"
 fi
 exit 0

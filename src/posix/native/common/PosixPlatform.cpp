@@ -19,6 +19,8 @@
 
 namespace platform {
 
+const wchar_t pathSeparator = L'/';
+
 namespace {
 
 // Decodes one UTF-8 sequence at bytes[pos]; false when it is invalid

@@ -48,10 +48,8 @@ WideString findJvmLib(const CfgFile& cfgFile, const WideString& rootDirectory,
 
 } // namespace
 
-AppLauncher::AppLauncher() : executablePath(SysInfo::executablePath()) {
-    // Read after the path, whose failure is the one to report first.
-    commandArgs = SysInfo::getCommandArgs(SysInfo::WithoutProgramName);
-}
+AppLauncher::AppLauncher(const WideString& executablePath, const WideStringList& commandArgs)
+    : commandArgs(commandArgs), executablePath(executablePath) {}
 
 AppLauncher& AppLauncher::withRootDirectory(const WideString& value) {
     rootDirectory = value;
@@ -78,14 +76,22 @@ AppLauncher& AppLauncher::withJvmLibraryCandidate(const WideString& value) {
     return *this;
 }
 
+AppLauncher& AppLauncher::withPathListSeparator(wchar_t value) {
+    pathListSeparator = value;
+    return *this;
+}
+
+AppLauncher& AppLauncher::withPathComparison(tstrings::TextComparison value) {
+    pathComparison = value;
+    return *this;
+}
+
 bool AppLauncher::librarySearchPathHasAppDir() const {
     WideStringList pieces;
-    tstrings::splitInto(pieces,
-                        tstrings::lowerCase(SysInfo::envVariableOr(librarySearchVariable, WideString())),
-                        L";");
-    const WideString wanted = tstrings::lowerCase(appDirectory);
+    tstrings::splitInto(pieces, SysInfo::envVariableOr(librarySearchVariable, WideString()),
+                        WideString(1, pathListSeparator));
     for (const WideString& piece : pieces) {
-        if (piece == wanted) {
+        if (tstrings::sameText(piece, appDirectory, pathComparison)) {
             return true;
         }
     }
@@ -113,12 +119,12 @@ std::unique_ptr<Jvm> AppLauncher::createJvmLauncher() const {
     if (!librarySearchPathHasAppDir()) {
         const WideString current = SysInfo::envVariableOr(librarySearchVariable, WideString());
         SysInfo::setEnvVariable(librarySearchVariable,
-                                FileUtils::appendToSearchList(current, appDirectory, L';'));
+                                FileUtils::appendToSearchList(current, appDirectory, pathListSeparator));
     }
 
     auto jvm = std::make_unique<Jvm>();
     jvm->setLibraryPath(findJvmLib(cfgFile, rootDirectory, defaultRuntimeDirectory, jvmLibraryCandidates));
     jvm->appendArgument(executablePath);
-    jvm->initFromConfigFile(cfgFile);
+    jvm->initFromConfigFile(cfgFile, executablePath, pathListSeparator);
     return jvm;
 }

@@ -13,9 +13,9 @@ class Jvm;
 
 class AppLauncher {
 public:
-    // Reads the executable's path and the command-line arguments; throws
-    // when either cannot be had.
-    AppLauncher();
+    // The running executable's absolute path and the process's command-line
+    // arguments (program name excluded), as the OS half found them.
+    AppLauncher(const WideString& executablePath, const WideStringList& commandArgs);
 
     AppLauncher& withRootDirectory(const WideString& value);
     AppLauncher& withAppDirectory(const WideString& value);
@@ -24,9 +24,16 @@ public:
     // Appends a library path, relative to the runtime directory, to the
     // candidates tried in order.
     AppLauncher& withJvmLibraryCandidate(const WideString& value);
+    // Separator of the library search variable's elements and of the class
+    // path handed to the JVM: ';' (the default) on Windows, ':' on POSIX.
+    AppLauncher& withPathListSeparator(wchar_t value);
+    // How an element of the library search variable is compared with the
+    // application directory: IgnoringCase (the default) on Windows, Exact
+    // where file names are case-sensitive.
+    AppLauncher& withPathComparison(tstrings::TextComparison value);
 
     // Whether the library search variable lists the application directory
-    // (whole elements, letters A-Z compared without case). Reads only.
+    // (whole elements, compared as withPathComparison says). Reads only.
     bool librarySearchPathHasAppDir() const;
 
     // Reads the config file and builds the Jvm. Appends the application
@@ -42,4 +49,6 @@ private:
     WideString librarySearchVariable;
     WideString rootDirectory;
     WideStringList jvmLibraryCandidates;
+    wchar_t pathListSeparator = L';';
+    tstrings::TextComparison pathComparison = tstrings::IgnoringCase;
 };

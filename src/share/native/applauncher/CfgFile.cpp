@@ -10,15 +10,8 @@
 #include <utility>
 #include <vector>
 
-#ifdef _WIN32
-#include <cstdio>
-#include <ext/stdio_filebuf.h>
-#include <share.h>
-#else
-#include <fstream>
-#endif
-
 #include "ErrorHandling.h"
+#include "FileUtils.h"
 #include "StringBuilder.h"
 
 // Constant-initialised (constexpr constructors), so usable from any static
@@ -100,42 +93,6 @@ bool operator<(PropertyId a, PropertyId b) {
 
 namespace {
 
-// The config file as a byte stream. The stream is bad when the file could
-// not be opened, and errno then still tells why.
-class InputFile {
-public:
-    explicit InputFile(const WideString& path);
-    std::istream& stream() { return input; }
-
-private:
-#ifdef _WIN32
-    // MinGW's libstdc++ opens no stream by a wide path, so the runtime opens
-    // the file: text mode ("rt": CR LF is read as LF, a lone CR stays, byte
-    // 0x1A ends the file), and nobody is denied reading or writing it.
-    struct FileCloser {
-        void operator()(FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<FILE, FileCloser> file;
-    std::unique_ptr<__gnu_cxx::stdio_filebuf<char>> buffer;
-    std::istream input{nullptr};
-#else
-    // The host runtime has no text mode: bytes arrive unchanged, CR included,
-    // and 0x1A is an ordinary byte.
-    std::ifstream input;
-#endif
-};
-
-#ifdef _WIN32
-InputFile::InputFile(const WideString& path) : file(_wfsopen(path.c_str(), L"rt", _SH_DENYNO)) {
-    if (file) {
-        buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(file.get(), std::ios::in);
-        input.rdbuf(buffer.get());
-    }
-}
-#else
-InputFile::InputFile(const WideString& path) : input(tstrings::wideToUtf8(path)) {}
-#endif
-
 // Collects the properties of the open section and hands them over when the
 // next header (or the end of the file) closes it.
 class SectionCollector {
@@ -197,13 +154,13 @@ const char utf8ByteOrderMark[] = "\xEF\xBB\xBF";
 } // namespace
 
 CfgFile CfgFile::load(const WideString& path) {
-    InputFile file(path);
-    std::istream& stream = file.stream();
-    if (!stream.good()) {
+    // The OS half opens the file; everything from its bytes on is parsed here.
+    const std::unique_ptr<std::istream> file = FileUtils::openInputFile(path);
+    if (!file->good()) {
         throwWithPosition(std::runtime_error(
             (StringBuilder() << "Error opening \"" << path << "\" file: " << errnoText()).utf8()));
     }
-
+    std::istream& stream = *file;
     SectionCollector collector;
     std::string bytes;
     WideString name;

@@ -7,7 +7,6 @@
 #include "FileUtils.h"
 #include "Log.h"
 #include "Platform.h"
-#include "SysInfo.h"
 
 Jvm::Jvm() {
     logTrace("Jvm(" << streamedPointer(this) << ")::Jvm()");
@@ -31,7 +30,8 @@ Jvm& Jvm::appendArgument(const WideString& value) {
     return *this;
 }
 
-Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile) {
+Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile, const WideString& executablePath,
+                             wchar_t classPathSeparator) {
     const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);
 
     auto found = application.find(PropertyId::ModulePath);
@@ -43,7 +43,7 @@ Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile) {
 
     found = application.find(PropertyId::ClassPath);
     if (found != application.end()) {
-        appendArgument(L"-classpath").appendArgument(semicolonListOf(*found));
+        appendArgument(L"-classpath").appendArgument(joinValues(*found, classPathSeparator));
     }
 
     found = application.find(PropertyId::Splash);
@@ -64,7 +64,7 @@ Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile) {
         }
     }
 
-    appendArgument(L"-Dvantorix.app-path=" + SysInfo::executablePath());
+    appendArgument(L"-Dvantorix.app-path=" + executablePath);
 
     found = application.find(PropertyId::MainModule);
     if (found != application.end()) {

@@ -22,7 +22,10 @@ public:
 
     // Appends the arguments the config file prescribes, in their fixed
     // order, after whatever is already in the list (the program name).
-    Jvm& initFromConfigFile(const CfgFile& cfgFile);
+    // executablePath goes into the app-path property; the class path's
+    // values are joined with classPathSeparator.
+    Jvm& initFromConfigFile(const CfgFile& cfgFile, const WideString& executablePath,
+                            wchar_t classPathSeparator);
 
     // True when an argument begins with "-splash:" (case-sensitive).
     bool hasSplashOption() const;

@@ -18,7 +18,8 @@
 #ifdef _WIN32
 #define VX_DLLEXPORT __declspec(dllexport)
 #else
-#define VX_DLLEXPORT
+// The executable's link puts the symbol into its dynamic symbol table.
+#define VX_DLLEXPORT __attribute__((visibility("default")))
 #endif
 
 // The runtime's launch entry takes fourteen 4-byte arguments that the callee

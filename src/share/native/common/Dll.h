@@ -1,7 +1,8 @@
 #pragma once
 
 // Counted references on loaded libraries and typed functions that keep
-// their library loaded. The Windows half (WinDll) implements Dll.
+// their library loaded. The OS halves (WinDll, PosixDll) implement Dll; the
+// system-directory constructor exists on Windows only.
 
 #include <stdexcept>
 #include <string>
@@ -18,7 +19,8 @@ public:
     struct InSystemDirectoryTag {};
     static constexpr InSystemDirectoryTag InSystemDirectory{};
 
-    // Loads the library at exactly this path (LoadLibraryW semantics).
+    // Loads the library at exactly this path (LoadLibraryW semantics; on
+    // POSIX dlopen, which takes an absolute path as it is).
     explicit Dll(const StringBuilder& path);
     // Loads the named library from the system directory, by its full path.
     Dll(InSystemDirectoryTag, const StringBuilder& name);

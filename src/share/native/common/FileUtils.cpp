@@ -1,5 +1,7 @@
 #include "FileUtils.h"
 
+#include "Platform.h"
+
 namespace FileUtils {
 
 namespace {
@@ -38,7 +40,7 @@ WideString joinPath(const WideString& a, const WideString& b) {
     }
     // Only one leading separator of b belongs to the joint.
     const std::size_t skip = isPathSeparator(b.front()) ? 1 : 0;
-    return trimTrailingSeparators(a) + L'\\' + b.substr(skip);
+    return trimTrailingSeparators(a) + platform::pathSeparator + b.substr(skip);
 }
 
 WideString fileNameOf(const WideString& path) {

@@ -1,7 +1,11 @@
 #pragma once
 
-// Path operations. Separators are '\\' and '/'; joining writes '\\'. Only
+// Path operations. Separators are '\\' and '/'; joining writes the OS's own
+// (platform::pathSeparator: '\\' on Windows, '/' on POSIX). Only
 // toAbsolutePath resolves "." and ".." segments.
+
+#include <istream>
+#include <memory>
 
 #include "tstrings.h"
 
@@ -27,6 +31,12 @@ bool isAbsolutePath(const WideString& path);
 bool pathExists(const WideString& path);
 // OS half. Throws VxError<std::runtime_error>.
 WideString toAbsolutePath(const WideString& path);
+
+// OS half. The file as a byte stream for reading, nobody denied reading or
+// writing it meanwhile. Lines read from it end at LF, and the CR of a CR LF
+// pair is gone. When the file cannot be opened the stream is bad and errno
+// tells why.
+std::unique_ptr<std::istream> openInputFile(const WideString& path);
 
 } // namespace FileUtils
 

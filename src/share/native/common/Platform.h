@@ -16,6 +16,9 @@ namespace platform {
 constexpr unsigned codePageAnsi = 0;
 constexpr unsigned codePageUtf8 = 65001;
 
+// The directory separator that joined paths get.
+extern const wchar_t pathSeparator;
+
 // MultiByteToWideChar contract (MB_ERR_INVALID_CHARS): the needed length
 // with a null output, the written length otherwise, 0 for invalid input.
 int multiByteToWide(unsigned codePage, const char* bytes, int count, wchar_t* out, int outSize);

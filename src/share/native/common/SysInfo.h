@@ -1,7 +1,10 @@
 #pragma once
 
 // What the launcher asks of the running process: its executable, command
-// line, environment and the system directory. Failures throw VxError<SysError>.
+// line, environment and the system directory. Failures throw VxError<SysError>
+// on Windows, VxError<std::runtime_error> on POSIX, whose half has the
+// executable path and the environment only (the Linux launcher takes its
+// arguments from main).
 
 #include "tstrings.h"
 

@@ -140,7 +140,7 @@ void launchApp() {
     const WideString appDirectory = FileUtils::joinPath(imageRoot, L"app");
     const WideString defaultRuntimeDirectory = FileUtils::joinPath(imageRoot, L"runtime");
 
-    AppLauncher appLauncher;
+    AppLauncher appLauncher(executablePath, SysInfo::getCommandArgs(SysInfo::WithoutProgramName));
     appLauncher.withRootDirectory(imageRoot)
         .withJvmLibraryCandidate(L"bin\\jli.dll")
         .withAppDirectory(appDirectory)

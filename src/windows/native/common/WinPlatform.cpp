@@ -10,6 +10,8 @@
 
 namespace platform {
 
+const wchar_t pathSeparator = L'\\';
+
 int multiByteToWide(unsigned codePage, const char* bytes, int count, wchar_t* out, int outSize) {
     return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes, count, out, outSize);
 }

@@ -128,15 +128,30 @@ TEST_F(CfgFileTest, FormatRules) {
     }
 }
 
-TEST_F(CfgFileTest, TextModeOfTheWindowsRuntime) {
-#ifndef _WIN32
-    GTEST_SKIP() << "CR LF and 0x1A are translated by the Windows runtime's text mode only";
-#endif
+TEST_F(CfgFileTest, CrLfReadsAsLf) {
+    // The CR of a CR LF pair goes on every OS, a lone CR stays; only the
+    // Windows runtime's text mode also ends the file at byte 0x1A.
     const CfgFile cfg = loadBytes(
         "[ArgOptions]\r\narguments=crlf\r\narguments=lone\rcr\n\r\narguments=before\x1A"
-        "\narguments=after\n");
+        "\narguments=after\r\r\n");
+#ifdef _WIN32
     const Dump expected = {{L"ArgOptions", {{L"arguments", {L"crlf", L"lone\rcr", L"before"}}}}};
+#else
+    const Dump expected = {
+        {L"ArgOptions", {{L"arguments", {L"crlf", L"lone\rcr", L"before\x1A", L"after\r"}}}}};
+#endif
     EXPECT_EQ(dump(cfg), expected);
+}
+
+TEST_F(CfgFileTest, CrLfPairAcrossTheReadBuffer) {
+    // A pair whose CR ends one read of the file and whose LF starts the next.
+    for (std::size_t padding = 8180; padding < 8200; ++padding) {
+        SCOPED_TRACE(padding);
+        const std::string value(padding, 'v');
+        const CfgFile cfg = loadBytes("[ArgOptions]\narguments=" + value + "\r\narguments=next\r\n");
+        const Dump expected = {{L"ArgOptions", {{L"arguments", {WideString(value.begin(), value.end()), L"next"}}}}};
+        EXPECT_EQ(dump(cfg), expected);
+    }
 }
 
 TEST_F(CfgFileTest, ReadsAFileByItsWidePath) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FileUtils.h"
+#include "Platform.h"
 
 namespace {
 
@@ -23,6 +24,25 @@ void checkEach(const std::initializer_list<PathCase>& cases, Function function) 
     }
 }
 
+// The path with every '|' replaced by the separator that joining writes.
+WideString joined(const wchar_t* path) {
+    WideString text(path);
+    for (wchar_t& ch : text) {
+        if (ch == L'|') {
+            ch = platform::pathSeparator;
+        }
+    }
+    return text;
+}
+
+TEST(FileUtils, JoiningWritesTheSeparatorOfTheOs) {
+#ifdef _WIN32
+    EXPECT_EQ(platform::pathSeparator, L'\\');
+#else
+    EXPECT_EQ(platform::pathSeparator, L'/');
+#endif
+}
+
 TEST(FileUtils, OnlyBackslashAndSlashSeparate) {
     EXPECT_TRUE(FileUtils::isPathSeparator(L'\\'));
     EXPECT_TRUE(FileUtils::isPathSeparator(L'/'));
@@ -42,26 +62,28 @@ TEST(FileUtils, TrimTrailingSeparators) {
 }
 
 TEST(FileUtils, JoinPath) {
+    // '|' in an expected path stands for the separator that joining writes.
     const JoinCase cases[] = {
-        {L"C:\\Apps", L"app", L"C:\\Apps\\app"},
-        {L"C:\\Apps\\", L"\\app", L"C:\\Apps\\app"},
+        {L"C:\\Apps", L"app", L"C:\\Apps|app"},
+        {L"C:\\Apps\\", L"\\app", L"C:\\Apps|app"},
         // Only one leading separator of the second part belongs to the joint.
-        {L"C:\\Apps\\\\", L"\\\\app", L"C:\\Apps\\\\app"},
-        {L"C:/Apps/", L"app", L"C:/Apps\\app"},
-        {L"\\", L"app", L"\\app"},
-        {L"/", L"x", L"\\x"},
-        {L"\\\\", L"x", L"\\x"},
-        {L"C:", L"app", L"C:\\app"},
+        {L"C:\\Apps\\\\", L"\\\\app", L"C:\\Apps|\\app"},
+        {L"C:/Apps/", L"app", L"C:/Apps|app"},
+        {L"\\", L"app", L"|app"},
+        {L"/", L"x", L"|x"},
+        {L"\\\\", L"x", L"|x"},
+        {L"C:", L"app", L"C:|app"},
         {L"", L"", L""},
         {L"", L"x", L"x"},
         {L"", L"\\x", L"\\x"},
         // Nothing to join: the first part stays as it is.
         {L"x\\", L"", L"x\\"},
-        {L"a", L"/", L"a\\"},
+        {L"a", L"/", L"a|"},
+        {L"/opt/Demo", L"lib/libjli.so", L"/opt/Demo|lib/libjli.so"},
     };
     for (const JoinCase& c : cases) {
         SCOPED_TRACE(tstrings::wideToUtf8(c.a) + " + " + tstrings::wideToUtf8(c.b));
-        EXPECT_EQ(FileUtils::joinPath(c.a, c.b), c.expected);
+        EXPECT_EQ(FileUtils::joinPath(c.a, c.b), joined(c.expected));
     }
 }
 
@@ -117,10 +139,10 @@ TEST(FileUtils, PathBuilderJoinsComponents) {
     PathBuilder builder;
     EXPECT_EQ(builder.text(), L"");
     builder << L"C:\\Apps\\Demo\\" << L"app";
-    EXPECT_EQ(builder.text(), L"C:\\Apps\\Demo\\app");
+    EXPECT_EQ(builder.text(), joined(L"C:\\Apps\\Demo|app"));
     builder << L"" << L"/Demo.cfg";
     const WideString path = builder;
-    EXPECT_EQ(path, L"C:\\Apps\\Demo\\app\\Demo.cfg");
+    EXPECT_EQ(path, joined(L"C:\\Apps\\Demo|app|Demo.cfg"));
 }
 
 } // namespace

@@ -1,0 +1,163 @@
+#include "LinuxLauncher.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "AppLauncher.h"
+#include "ErrorHandling.h"
+#include "FileUtils.h"
+#include "JvmLauncher.h"
+#include "Log.h"
+#include "StringBuilder.h"
+#include "SysInfo.h"
+
+const char restartMarkVariable[] = "VANTORIX_RESTARTED";
+const char runtimeRestartMarkVariable[] = "VANTORIX_RUNTIME_RESTART";
+
+namespace {
+
+const wchar_t librarySearchVariable[] = L"LD_LIBRARY_PATH";
+
+// argv as main received it, with the terminating null pointer.
+std::vector<char*> commandLine{nullptr};
+
+WideStringList commandArgs() {
+    WideStringList args;
+    for (std::size_t i = 1; i + 1 < commandLine.size(); ++i) {
+        args.push_back(tstrings::utf8OrBytesToWide(commandLine[i]));
+    }
+    return args;
+}
+
+// Reads and removes an environment variable; false when it was not set.
+bool takeVariable(const char* name, std::string& value) {
+    const char* const found = std::getenv(name);
+    if (!found) {
+        return false;
+    }
+    value = found;
+    ::unsetenv(name);
+    return true;
+}
+
+// Whether some element of "LD_LIBRARY_PATH" holds a libjvm.so.
+bool searchPathHasJvmLibrary() {
+    WideStringList elements;
+    tstrings::splitInto(elements, SysInfo::envVariableOr(librarySearchVariable, WideString()), L":");
+    for (const WideString& element : elements) {
+        if (!element.empty() && FileUtils::pathExists(FileUtils::joinPath(element, L"libjvm.so"))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The runtime's launcher library replaces the process with /proc/self/exe
+// (this launcher) and the JVM argument vector as its command line when
+// "LD_LIBRARY_PATH" lists a directory with a libjvm.so that is not the
+// runtime's own first element. Taken for a user's command line, those
+// arguments would go to the application a second time, behind the JVM
+// options of the config file. So before the launch, in that case only, this
+// mark names the process (execv keeps its id) and the library; the new image
+// hands its command line straight back to the runtime. A process with
+// another id (anything the Java application starts) drops the mark.
+void markRuntimeRestart(const Jvm& jvm) {
+    const WideString mark = (StringBuilder() << getpid() << L":" << jvm.libraryPath()).text();
+    SysInfo::setEnvVariable(tstrings::bytesToWide(runtimeRestartMarkVariable), mark);
+    logTrace("Set " << runtimeRestartMarkVariable << "=" << mark);
+}
+
+// The library path of the runtime's re-exec of this very process, or empty.
+WideString takeRuntimeRestart() {
+    std::string mark;
+    if (!takeVariable(runtimeRestartMarkVariable, mark)) {
+        return WideString();
+    }
+    const std::size_t colon = mark.find(':');
+    if (colon == std::string::npos || mark.substr(0, colon) != std::to_string(getpid())) {
+        return WideString();
+    }
+    return tstrings::utf8OrBytesToWide(mark.substr(colon + 1));
+}
+
+// The runtime's re-exec: the command line is its JVM argument vector.
+void relaunchRuntime(const WideString& libraryPath) {
+    logTrace("Started again by the Java runtime; its arguments go back to " << libraryPath);
+    Jvm jvm;
+    jvm.setLibraryPath(libraryPath);
+    for (std::size_t i = 0; i + 1 < commandLine.size(); ++i) {
+        jvm.appendArgument(tstrings::utf8OrBytesToWide(commandLine[i]));
+    }
+    jvm.launch();
+}
+
+// Replaces this process's image with the same executable and command line;
+// the environment, with the extended "LD_LIBRARY_PATH", carries over.
+// Returns only by throwing.
+void restartInPlace(const WideString& executablePath) {
+    SysInfo::setEnvVariable(tstrings::bytesToWide(restartMarkVariable), L"1");
+    logTrace("execv(" << executablePath << ")");
+    ::execv(tstrings::wideToUtf8(executablePath).c_str(), commandLine.data());
+    const int error = errno;
+    ::unsetenv(restartMarkVariable);
+    errno = error;
+    throwWithPosition(std::runtime_error(
+        (StringBuilder() << "execv(" << executablePath << ") failed: " << errnoText()).utf8()));
+}
+
+void launchInProcess(Jvm& jvm) {
+    if (searchPathHasJvmLibrary()) {
+        markRuntimeRestart(jvm);
+    }
+    jvm.launch();
+}
+
+} // namespace
+
+void setCommandLine(int argc, char** argv) {
+    commandLine.assign(argv, argv + argc);
+    commandLine.push_back(nullptr);
+}
+
+void launchApp() {
+    const WideString runtimeRestart = takeRuntimeRestart();
+    if (!runtimeRestart.empty()) {
+        relaunchRuntime(runtimeRestart);
+        return;
+    }
+    std::string ignored;
+    const bool restarted = takeVariable(restartMarkVariable, ignored);
+
+    const WideString executablePath = SysInfo::executablePath();
+    const WideString imageRoot = FileUtils::directoryOf(executablePath);
+    const WideString appDirectory = FileUtils::joinPath(imageRoot, L"app");
+    const WideString defaultRuntimeDirectory = FileUtils::joinPath(imageRoot, L"runtime");
+
+    AppLauncher appLauncher(executablePath, commandArgs());
+    appLauncher.withRootDirectory(imageRoot)
+        .withJvmLibraryCandidate(L"lib/libjli.so")
+        .withAppDirectory(appDirectory)
+        .withLibrarySearchVariable(librarySearchVariable)
+        .withDefaultRuntimeDirectory(defaultRuntimeDirectory)
+        .withPathListSeparator(L':')
+        .withPathComparison(tstrings::Exact);
+
+    // Asked before createJvmLauncher, which extends the variable when the
+    // answer is no.
+    const bool pathHasAppDir = appLauncher.librarySearchPathHasAppDir();
+
+    std::unique_ptr<Jvm> jvm = appLauncher.createJvmLauncher();
+
+    // A restarted image never restarts again: an application directory with
+    // ':' in its name can never match an element.
+    if (!pathHasAppDir && !restarted) {
+        jvm.reset();
+        restartInPlace(executablePath);
+    }
+    launchInProcess(*jvm);
+}

@@ -1,0 +1,351 @@
+"""End-to-end tests of the Linux launcher with a real Java 17 runtime.
+
+Every test lays out an application image in a temporary directory (the
+built launcher renamed, its config file, the runtime as a symbolic link or
+named by app.runtime) and runs it. The Java programs and the JNI library
+pair are built here, at test time, with javac, jar and the host's C
+compiler. CTest runs one test class per CTest test:
+
+    test_linux_launcher.py [-v] ProgramsTest
+
+From the environment (test/CMakeLists.txt): VX_E2E_LINUX_LAUNCHER, the
+launcher; VX_E2E_ARCH, x86_64 or i686 (which runtime); VX_E2E_CC and
+VX_E2E_CFLAGS, the compiler for the JNI libraries; VX_E2E_SANITIZED, set
+when the launcher carries AddressSanitizer. Without a runtime for the
+architecture every test is skipped and "SKIPPED: <reason>" is printed.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import linux_image  # noqa: E402
+
+SOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "java")
+ARCH = os.environ.get("VX_E2E_ARCH", "x86_64")
+RUNTIME, SKIP_REASON = linux_image.find_runtime(ARCH)
+# Tests that never started a process would otherwise count as passed.
+if RUNTIME is None:
+    print("SKIPPED: " + SKIP_REASON, flush=True)
+
+APP_PATH = "-Dvantorix.app-path="
+
+
+def unhex(text):
+    return None if text == "null" else bytes.fromhex(text).decode("utf-8")
+
+
+class Output:
+    """What the Probe program printed: its key=value lines."""
+
+    def __init__(self, stdout):
+        self.lines = stdout.decode("utf-8", errors="replace").splitlines()
+        self.fields = {}
+        self.args = []
+        for line in self.lines:
+            key, _, value = line.partition("=")
+            if key == "arg":
+                self.args.append(unhex(value))
+            else:
+                self.fields.setdefault(key, value)
+
+    def text(self, key):
+        return unhex(self.fields[key])
+
+
+class Run:
+    def __init__(self, completed, pid):
+        self.exit_code = completed.returncode
+        self.stdout = completed.stdout
+        self.stderr_text = completed.stderr.decode("utf-8", errors="replace")
+        self.output = Output(completed.stdout)
+        self.pid = pid
+
+
+class Programs:
+    """The test programs, compiled once per run of the module."""
+
+    def __init__(self, work):
+        self.classes = os.path.join(work, "classes")
+        self.jar = os.path.join(work, "probe.jar")
+        self.mods = os.path.join(work, "mods")
+        self.jni = os.path.join(work, "jni")
+        sources = [os.path.join(SOURCES, name) for name in ("Probe.java", "Native.java")]
+        self.tool(["javac", "-d", self.classes] + sources)
+        self.tool(["jar", "--create", "--file", self.jar, "--main-class", "Probe", "-C", self.classes, "."])
+        module_classes = os.path.join(work, "module-classes")
+        module_sources = os.path.join(SOURCES, "module", "demo.mod")
+        self.tool(["javac", "-d", module_classes,
+                   os.path.join(module_sources, "module-info.java"),
+                   os.path.join(module_sources, "org", "demo", "Hello.java")])
+        os.makedirs(self.mods)
+        self.tool(["jar", "--create", "--file", os.path.join(self.mods, "demo.mod.jar"),
+                   "-C", module_classes, "."])
+        # libvxfirst.so (the JNI library) needs libvxsecond.so and has no
+        # run path: only LD_LIBRARY_PATH lets the loader find it.
+        os.makedirs(self.jni)
+        cc = os.environ.get("VX_E2E_CC", "cc").split() + os.environ.get("VX_E2E_CFLAGS", "").split()
+        second = os.path.join(self.jni, "libvxsecond.so")
+        self.tool(cc + ["-shared", "-fPIC", "-o", second, os.path.join(SOURCES, "jnisecond.c")])
+        self.tool(cc + ["-shared", "-fPIC", "-o", os.path.join(self.jni, "libvxfirst.so"),
+                        os.path.join(SOURCES, "jnifirst.c"), "-L" + self.jni, "-lvxsecond"])
+
+    @staticmethod
+    def tool(command):
+        completed = subprocess.run(command, capture_output=True, text=True)
+        if completed.returncode != 0:
+            raise RuntimeError("%s failed:\n%s%s" % (" ".join(command), completed.stdout, completed.stderr))
+
+
+programs = None
+work_root = None
+
+
+def setUpModule():
+    global programs, work_root
+    if RUNTIME is None:
+        raise unittest.SkipTest(SKIP_REASON)
+    work_root = tempfile.mkdtemp(prefix="vx-linux-e2e-")
+    programs = Programs(work_root)
+
+
+def tearDownModule():
+    if work_root:
+        shutil.rmtree(work_root, ignore_errors=True)
+
+
+class ImageTestCase(unittest.TestCase):
+    CLASS_PATH_CONFIG = "[Application]\napp.classpath=$APPDIR/classes\napp.mainclass=Probe\n"
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="vx-img-", dir=work_root)
+        self.addCleanup(shutil.rmtree, self.work, True)
+
+    def image(self, config=CLASS_PATH_CONFIG, directory="img", name="Demo", link_runtime=True):
+        image = linux_image.assemble(os.path.join(self.work, directory), os.environ["VX_E2E_LINUX_LAUNCHER"],
+                                     RUNTIME, name, config, link_runtime)
+        image.add_tree(programs.classes, os.path.join("app", "classes"))
+        return image
+
+    def run_image(self, image, args=(), library_path=None, debug=False, env=None, cwd=None, program=None):
+        """library_path: LD_LIBRARY_PATH (None: the image's application
+        directory, so that no re-exec happens; False: not set)."""
+        environment = dict(os.environ)
+        for name in ("VANTORIX_DEBUG", "VANTORIX_RESTARTED", "VANTORIX_RUNTIME_RESTART",
+                     "JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS", "JDK_JAVA_OPTIONS", "CLASSPATH"):
+            environment.pop(name, None)
+        # The Java runtime decodes arguments and properties with the locale's
+        # character set.
+        environment["LC_ALL"] = "C.UTF-8"
+        if os.environ.get("VX_E2E_SANITIZED"):
+            # LeakSanitizer's exit check walks the JVM's threads and dies on
+            # its guard pages; everything else of ASan stays on.
+            environment["ASAN_OPTIONS"] = "detect_leaks=0"
+        if library_path is None:
+            environment["LD_LIBRARY_PATH"] = image.app_dir
+        elif library_path is False:
+            environment.pop("LD_LIBRARY_PATH", None)
+        else:
+            environment["LD_LIBRARY_PATH"] = library_path
+        if debug:
+            environment["VANTORIX_DEBUG"] = "true"
+        environment.update(env or {})
+        process = subprocess.Popen([program or image.exe] + list(args), stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=environment, cwd=cwd)
+        try:
+            stdout, stderr = process.communicate(timeout=120)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.communicate()
+            raise
+        return Run(subprocess.CompletedProcess(process.args, process.returncode, stdout, stderr), process.pid)
+
+    def assertRan(self, run):
+        self.assertEqual((run.exit_code, run.stderr_text), (0, ""), run.stdout)
+
+
+class ProgramsTest(ImageTestCase):
+    """Main class on the class path, main jar, main module."""
+
+    def test_main_class_main_jar_and_main_module(self):
+        cases = [
+            ("main class on the class path", self.CLASS_PATH_CONFIG, True, "main=Probe"),
+            ("main jar", "[Application]\napp.mainjar=$APPDIR/probe.jar\n", True, "main=Probe"),
+            # The runtime named by the config file instead of the link.
+            ("main module on the module path",
+             "[Application]\napp.runtime=%s\napp.modulepath=$APPDIR/mods\n"
+             "app.mainmodule=demo.mod/org.demo.Hello\n[ArgOptions]\narguments=a\narguments=b\n" % RUNTIME,
+             False, "module=demo.mod args=a,b"),
+        ]
+        for label, config, link_runtime, first_line in cases:
+            with self.subTest(label):
+                image = self.image(config, directory=label.replace(" ", "_"), link_runtime=link_runtime)
+                image.add_tree(programs.jar, os.path.join("app", "probe.jar"))
+                image.add_tree(programs.mods, os.path.join("app", "mods"))
+                run = self.run_image(image)
+                self.assertRan(run)
+                self.assertEqual(run.output.lines[0], first_line)
+
+
+class ArgumentsTest(ImageTestCase):
+    """What the Java side receives: arguments, options, the app-path property."""
+
+    DEFAULTS = "[ArgOptions]\narguments=one\narguments=zwei wörter\narguments=\narguments=Юлия\n"
+
+    def test_default_and_command_line_arguments(self):
+        image = self.image(self.CLASS_PATH_CONFIG + self.DEFAULTS)
+        cases = [
+            ("defaults", [], ["one", "zwei wörter", "", "Юлия"]),
+            ("command line replaces them", ["", "Jörg", "two words", "$APPDIR", "-Dnot.an.option=1"],
+             ["", "Jörg", "two words", "$APPDIR", "-Dnot.an.option=1"]),
+            ("a single empty argument", [""], [""]),
+        ]
+        for label, args, expected in cases:
+            with self.subTest(label):
+                run = self.run_image(image, args)
+                self.assertRan(run)
+                self.assertEqual(run.output.args, expected)
+                self.assertEqual(int(run.output.fields["argc"]), len(expected))
+
+    def test_java_options_reach_the_jvm(self):
+        value = "with spaces, ünïcödé and Юлия"
+        image = self.image(self.CLASS_PATH_CONFIG + "[JavaOptions]\njava-options=-Xmx64m\n"
+                           "java-options=-Dprobe.value=%s\n" % value)
+        run = self.run_image(image)
+        self.assertRan(run)
+        self.assertEqual(run.output.text("value"), value)
+
+    def test_app_path_is_the_launchers_absolute_path(self):
+        image = self.image(name="Orbit Demo")
+        cases = [
+            ("absolute", image.exe, None),
+            ("relative, from the image root", "./Orbit Demo", image.root),
+            ("through a symbolic link", os.path.join(self.work, "link"), None),
+        ]
+        os.symlink(image.exe, os.path.join(self.work, "link"))
+        for label, program, cwd in cases:
+            with self.subTest(label):
+                run = self.run_image(image, program=program, cwd=cwd)
+                self.assertRan(run)
+                self.assertEqual(run.output.text("app-path"), image.exe)
+
+
+class ExitTest(ImageTestCase):
+    """Exit codes and the runtime's own messages."""
+
+    def test_exit_codes_of_the_application(self):
+        # System.exit ends the process inside the runtime; after an uncaught
+        # exception the runtime's entry returns 1, and the launcher adds its
+        # own line to the runtime's report.
+        cases = [
+            ("System.exit(7)", "-Dprobe.exit=7", 7, "", ""),
+            ("uncaught exception", "-Dprobe.throw=1", 1,
+             'Exception in thread "main" java.lang.IllegalStateException: thrown on purpose',
+             "Failed to launch JVM\n"),
+        ]
+        for label, option, exit_code, stderr_start, stderr_end in cases:
+            with self.subTest(label):
+                run = self.run_image(self.image(self.CLASS_PATH_CONFIG + "[JavaOptions]\njava-options=%s\n" % option,
+                                                directory=label.replace(" ", "_")))
+                self.assertEqual(run.exit_code, exit_code, run.stderr_text)
+                self.assertTrue(run.stderr_text.startswith(stderr_start), run.stderr_text)
+                self.assertTrue(run.stderr_text.endswith(stderr_end), run.stderr_text)
+                self.assertEqual(run.output.lines[0], "main=Probe")
+
+    def test_runtime_refuses_the_launch(self):
+        cases = [
+            ("missing main class", "[Application]\napp.classpath=$APPDIR/classes\napp.mainclass=NoSuchMain\n",
+             "Error: Could not find or load main class NoSuchMain"),
+            ("invalid JVM option", self.CLASS_PATH_CONFIG + "[JavaOptions]\njava-options=-XX:+NoSuchVmOption\n",
+             "Unrecognized VM option 'NoSuchVmOption'"),
+        ]
+        for label, config, message in cases:
+            with self.subTest(label):
+                run = self.run_image(self.image(config, directory=label.replace(" ", "_")))
+                self.assertNotEqual(run.exit_code, 0)
+                self.assertIn(message, run.stderr_text)
+                self.assertEqual(run.stdout, b"")
+
+    def test_launcher_errors_go_to_standard_error(self):
+        image = self.image(config=None)
+        run = self.run_image(image)
+        self.assertEqual((run.exit_code, run.stderr_text),
+                         (1, 'Error opening "%s" file: No such file or directory\n' % image.config_path))
+
+
+class RestartTest(ImageTestCase):
+    """LD_LIBRARY_PATH: one re-exec when it lacks the application directory,
+    never more, and the JNI library pair in the application directory."""
+
+    def exec_traces(self, run):
+        return [line for line in run.stderr_text.splitlines() if "] LinuxLauncher.cpp:" in line and " execv(" in line]
+
+    def test_reexec_happens_exactly_once(self):
+        image = self.image()
+        # (label, LD_LIBRARY_PATH, execv calls, the value the Java side sees)
+        cases = [
+            ("listed", image.app_dir, 0, image.app_dir),
+            ("listed among others", "/usr/lib:%s:/opt" % image.app_dir, 0, "/usr/lib:%s:/opt" % image.app_dir),
+            ("not set", False, 1, image.app_dir),
+            ("empty", "", 1, image.app_dir),
+            ("not listed", "/usr/lib", 1, "/usr/lib:" + image.app_dir),
+            ("listed in other letter case", image.app_dir.upper(), 1, image.app_dir.upper() + ":" + image.app_dir),
+            ("listed with a trailing slash", image.app_dir + "/", 1, image.app_dir + "/:" + image.app_dir),
+        ]
+        for label, library_path, execs, seen in cases:
+            with self.subTest(label):
+                run = self.run_image(image, ["x"], library_path=library_path, debug=True)
+                self.assertEqual(run.exit_code, 0, run.stderr_text)
+                self.assertEqual(len(self.exec_traces(run)), execs, run.stderr_text)
+                # The same process throughout, and the mark never reaches Java.
+                self.assertEqual(int(run.output.fields["pid"]), run.pid)
+                self.assertIsNone(run.output.text("restart-mark"))
+                self.assertEqual(run.output.text("ld"), seen)
+                self.assertEqual(run.output.args, ["x"])
+
+    def test_reexec_does_not_recurse(self):
+        # With ':' in the directory name no LD_LIBRARY_PATH element can
+        # match: the re-executed image must go on to the runtime all the
+        # same. The runtime then splits even the main jar's path at that ':'
+        # (it becomes the class path) and cannot find the main class.
+        image = self.image("[Application]\napp.mainjar=$APPDIR/probe.jar\n", directory="co:lon")
+        image.add_tree(programs.jar, os.path.join("app", "probe.jar"))
+        run = self.run_image(image, ["x"], library_path=image.app_dir, debug=True)
+        self.assertEqual(len(self.exec_traces(run)), 1, run.stderr_text)
+        self.assertEqual(run.stderr_text.count("jli lib: ["), 1, run.stderr_text)
+        self.assertIn("Error: Could not find or load main class Probe", run.stderr_text)
+        self.assertNotEqual(run.exit_code, 0)
+
+    def test_jni_library_with_a_dependency_in_the_application_directory(self):
+        image = self.image(self.CLASS_PATH_CONFIG + "[JavaOptions]\njava-options=-Dprobe.jni=vxfirst\n")
+        for library in ("libvxfirst.so", "libvxsecond.so"):
+            image.add_tree(os.path.join(programs.jni, library), os.path.join("app", library))
+        for label, library_path in [("through the re-exec", False), ("listed from the start", None)]:
+            with self.subTest(label):
+                run = self.run_image(image, library_path=library_path)
+                self.assertRan(run)
+                self.assertEqual(run.output.fields.get("jni"), "42")
+
+    def test_runtime_reexec_hands_the_jvm_arguments_back(self):
+        # The runtime's launcher library re-executes the process itself when
+        # LD_LIBRARY_PATH lists a libjvm.so directory behind another element;
+        # the application must still get exactly its own arguments.
+        server = os.path.join(RUNTIME, "lib", "server")
+        if not os.path.exists(os.path.join(server, "libjvm.so")):
+            server = os.path.join(RUNTIME, "lib", "client")
+        image = self.image()
+        library_path = "/usr/lib:%s:%s" % (server, image.app_dir)
+        run = self.run_image(image, ["a", "b c"], library_path=library_path)
+        self.assertRan(run)
+        self.assertEqual(run.output.args, ["a", "b c"])
+        self.assertEqual(run.output.text("app-path"), image.exe)
+        self.assertEqual(int(run.output.fields["pid"]), run.pid)
+        self.assertIsNone(run.output.text("runtime-restart-mark"))
+
+
+if __name__ == "__main__":
+    unittest.main()
