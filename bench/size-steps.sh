@@ -6,7 +6,7 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-steps=(gc-sections lto size terminate)
+steps=(gc-sections size terminate)
 budget=1000000
 previous=
 printf '%-34s %12s %10s\n' "steps" "bytes" "saved"

@@ -3,9 +3,15 @@
 // Test helpers for logging: a sink that keeps its records, and guards that
 // restore the process-wide state a test changes.
 
-#include <iostream>
-#include <sstream>
+#include <cstdio>
+#include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "Log.h"
 
@@ -60,17 +66,58 @@ private:
     CapturingLogAppender sink;
 };
 
-// Captures what is written to a standard stream object for its lifetime.
-class StreamCapture {
+// Captures what is written to a stdio stream (stdout, stderr) for its
+// lifetime: its file descriptor points at a temporary file meanwhile.
+class StdioCapture {
 public:
-    explicit StreamCapture(std::ostream& stream) : stream(stream), saved(stream.rdbuf(buffer.rdbuf())) {}
-    ~StreamCapture() { stream.rdbuf(saved); }
-    StreamCapture(const StreamCapture&) = delete;
-    StreamCapture& operator=(const StreamCapture&) = delete;
-    std::string text() const { return buffer.str(); }
+    explicit StdioCapture(std::FILE* stream)
+        : stream(stream), file(std::tmpfile()) {
+        std::fflush(stream);
+        saved = vxDup(vxFileno(stream));
+        if (file) {
+            vxDup2(vxFileno(file), vxFileno(stream));
+        }
+    }
+    ~StdioCapture() {
+        std::fflush(stream);
+        vxDup2(saved, vxFileno(stream));
+        vxClose(saved);
+        if (file) {
+            std::fclose(file);
+        }
+    }
+    StdioCapture(const StdioCapture&) = delete;
+    StdioCapture& operator=(const StdioCapture&) = delete;
+
+    std::string text() const {
+        std::fflush(stream);
+        std::string bytes;
+        if (!file) {
+            return "(no temporary file)";
+        }
+        std::rewind(file);
+        char chunk[4096];
+        std::size_t count = 0;
+        while ((count = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
+            bytes.append(chunk, count);
+        }
+        return bytes;
+    }
 
 private:
-    std::ostream& stream;
-    std::ostringstream buffer;
-    std::streambuf* saved;
+#ifdef _WIN32
+    static int vxDup(int fd) { return _dup(fd); }
+    static int vxDup2(int from, int to) { return _dup2(from, to); }
+    static int vxClose(int fd) { return _close(fd); }
+    static int vxFileno(std::FILE* f) { return _fileno(f); }
+#else
+    static int vxDup(int fd) { return dup(fd); }
+    static int vxDup2(int from, int to) { return dup2(from, to); }
+    static int vxClose(int fd) { return close(fd); }
+    static int vxFileno(std::FILE* f) { return fileno(f); }
+#endif
+
+    std::FILE* stream;
+    std::FILE* file;
+    int saved = -1;
 };

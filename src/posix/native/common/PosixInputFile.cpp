@@ -2,71 +2,71 @@
 
 #include "FileUtils.h"
 
-#include <fstream>
-#include <streambuf>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
-// Reads the file through a filebuf and drops the CR of every CR LF pair, as
-// the Windows runtime's text mode does: a config file saved on Windows then
-// gives the same values here. A lone CR stays, and 0x1A is an ordinary
-// byte. Read errors of the filebuf reach the stream unchanged.
-class CrLfFilterBuffer : public std::streambuf {
+// Drops the CR of every CR LF pair, as the Windows runtime's text mode
+// does: a config file saved on Windows then gives the same values here. A
+// lone CR stays, and 0x1A is an ordinary byte.
+class FilteredInputFile : public FileUtils::InputFile {
 public:
-    bool open(const std::string& path) { return file.open(path, std::ios::in | std::ios::binary); }
+    explicit FilteredInputFile(std::FILE* file) : file(file) {}
+    ~FilteredInputFile() override { std::fclose(file); }
 
 protected:
-    int_type underflow() override {
-        if (gptr() < egptr()) {
-            return traits_type::to_int_type(*gptr());
-        }
-        std::streamsize kept = 0;
-        // A chunk of one dropped CR leaves nothing: read on.
+    long readBytes(char* buffer, std::size_t size) override {
+        std::size_t kept = 0;
+        // A chunk of one held-back CR gives nothing yet: read on.
         while (kept == 0) {
-            const std::streamsize read = file.sgetn(chunk, sizeof(chunk));
-            if (read <= 0) {
-                return traits_type::eof();
+            // A CR at the end of the last chunk waits for the byte after it.
+            if (heldCr) {
+                buffer[kept++] = '\r';
+                heldCr = false;
             }
-            for (std::streamsize i = 0; i < read; ++i) {
-                if (chunk[i] == '\r') {
-                    // The pair may straddle two chunks: look at the next byte.
-                    const bool pair = i + 1 < read ? chunk[i + 1] == '\n'
-                                                   : file.sgetc() == traits_type::to_int_type('\n');
-                    if (pair) {
+            const std::size_t count = std::fread(buffer + kept, 1, size - kept, file);
+            if (count == 0) {
+                if (std::ferror(file)) {
+                    return -1;
+                }
+                return static_cast<long>(kept);
+            }
+            const std::size_t total = kept + count;
+            kept = 0;
+            for (std::size_t i = 0; i < total; ++i) {
+                if (buffer[i] == '\r') {
+                    if (i + 1 == total) {
+                        heldCr = true;
+                        continue;
+                    }
+                    if (buffer[i + 1] == '\n') {
                         continue;
                     }
                 }
-                chunk[kept++] = chunk[i];
+                buffer[kept++] = buffer[i];
             }
         }
-        setg(chunk, chunk, chunk + kept);
-        return traits_type::to_int_type(*gptr());
+        return static_cast<long>(kept);
     }
 
 private:
-    std::filebuf file;
-    char chunk[8192];
-};
-
-class FilteredInputFile : public std::istream {
-public:
-    explicit FilteredInputFile(const std::string& path) : std::istream(nullptr) {
-        if (buffer.open(path)) {
-            rdbuf(&buffer);
-        }
-    }
-
-private:
-    CrLfFilterBuffer buffer;
+    std::FILE* file;
+    bool heldCr = false;
 };
 
 } // namespace
 
 namespace FileUtils {
 
-std::unique_ptr<std::istream> openInputFile(const WideString& path) {
+std::unique_ptr<InputFile> openInputFile(const WideString& path) {
     // errno is left as the failed open set it.
-    return std::make_unique<FilteredInputFile>(tstrings::wideToUtf8(path));
+    std::FILE* const file = std::fopen(tstrings::wideToUtf8(path).c_str(), "rb");
+    if (!file) {
+        return nullptr;
+    }
+    return std::make_unique<FilteredInputFile>(file);
 }
 
 } // namespace FileUtils

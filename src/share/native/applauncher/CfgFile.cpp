@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cwchar>
-#include <istream>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -155,18 +154,17 @@ const char utf8ByteOrderMark[] = "\xEF\xBB\xBF";
 
 CfgFile CfgFile::load(const WideString& path) {
     // The OS half opens the file; everything from its bytes on is parsed here.
-    const std::unique_ptr<std::istream> file = FileUtils::openInputFile(path);
-    if (!file->good()) {
+    const std::unique_ptr<FileUtils::InputFile> file = FileUtils::openInputFile(path);
+    if (!file) {
         throwWithPosition(std::runtime_error(
             (StringBuilder() << "Error opening \"" << path << "\" file: " << errnoText()).utf8()));
     }
-    std::istream& stream = *file;
     SectionCollector collector;
     std::string bytes;
     WideString name;
     WideString value;
     std::size_t lineNumber = 0;
-    while (std::getline(stream, bytes)) {
+    while (file->readLine(bytes)) {
         ++lineNumber;
         // Editors that add a byte-order mark would otherwise hide the first
         // header behind an unknown property name.
@@ -200,7 +198,7 @@ CfgFile CfgFile::load(const WideString& path) {
         splitProperty(line, name, value);
         collector.recordProperty(name, std::move(value));
     }
-    if (!stream.eof()) {
+    if (file->failed()) {
         throwWithPosition(std::runtime_error((StringBuilder() << "Failed to read \"" << path
                                                               << "\" file up to the end: "
                                                               << errnoText())

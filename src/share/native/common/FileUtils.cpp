@@ -1,5 +1,7 @@
 #include "FileUtils.h"
 
+#include <cstring>
+
 #include "Platform.h"
 
 namespace FileUtils {
@@ -85,6 +87,38 @@ WideString appendToSearchList(const WideString& list, const WideString& element,
         return list + element;
     }
     return list + separator + element;
+}
+
+bool InputFile::readLine(std::string& line) {
+    line.clear();
+    bool consumed = false;
+    while (!readFailed) {
+        if (next == end) {
+            if (atEnd) {
+                return consumed;
+            }
+            const long count = readBytes(buffer.data(), buffer.size());
+            if (count < 0) {
+                readFailed = true;
+                return false;
+            }
+            next = 0;
+            end = static_cast<std::size_t>(count);
+            atEnd = count == 0;
+            continue;
+        }
+        const char* const from = buffer.data() + next;
+        const auto* const lineEnd = static_cast<const char*>(std::memchr(from, '\n', end - next));
+        consumed = true;
+        if (lineEnd) {
+            line.append(from, lineEnd);
+            next += static_cast<std::size_t>(lineEnd - from) + 1;
+            return true;
+        }
+        line.append(from, end - next);
+        next = end;
+    }
+    return false;
 }
 
 } // namespace FileUtils

@@ -4,7 +4,9 @@
 // (platform::pathSeparator: '\\' on Windows, '/' on POSIX). Only
 // toAbsolutePath resolves "." and ".." segments.
 
-#include <istream>
+#include <cstddef>
+#include <string>
+#include <vector>
 #include <memory>
 
 #include "tstrings.h"
@@ -32,11 +34,37 @@ bool pathExists(const WideString& path);
 // OS half. Throws VxError<std::runtime_error>.
 WideString toAbsolutePath(const WideString& path);
 
-// OS half. The file as a byte stream for reading, nobody denied reading or
-// writing it meanwhile. Lines read from it end at LF, and the CR of a CR LF
-// pair is gone. When the file cannot be opened the stream is bad and errno
-// tells why.
-std::unique_ptr<std::istream> openInputFile(const WideString& path);
+// A file read line by line as bytes. Lines end at LF; a last line without
+// one is a line too.
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // The next line, without its LF. False at the end of the file, and on a
+    // read error: failed() then tells, and errno why.
+    bool readLine(std::string& line);
+    bool failed() const { return readFailed; }
+
+protected:
+    InputFile() = default;
+    // The OS half's next bytes: their count, 0 at the end, -1 on a read
+    // error (errno set).
+    virtual long readBytes(char* buffer, std::size_t size) = 0;
+
+private:
+    std::vector<char> buffer = std::vector<char>(64 * 1024);
+    std::size_t next = 0;
+    std::size_t end = 0;
+    bool atEnd = false;
+    bool readFailed = false;
+};
+
+// OS half. Opens the file for reading, nobody denied reading or writing it
+// meanwhile; the CR of a CR LF pair never reaches a line. Null when it
+// cannot be opened, and errno tells why.
+std::unique_ptr<InputFile> openInputFile(const WideString& path);
 
 } // namespace FileUtils
 

@@ -1,7 +1,7 @@
 #include "Log.h"
 
 #include <algorithm>
-#include <iostream>
+#include <cstdio>
 
 #include "FileUtils.h"
 #include "Platform.h"
@@ -50,7 +50,7 @@ const wchar_t* logProcessName() {
 
 LogDispatcher& LogDispatcher::shared() {
     if (!dispatcher.appender) {
-        static StreamLogAppender standardOutput(std::cout);
+        static StreamLogAppender standardOutput(stdout);
         dispatcher.appender = &standardOutput;
     }
     if (processNameState == NameState::BeingDetermined) {
@@ -105,7 +105,13 @@ void StreamLogAppender::append(const LogRecord& record) {
                              << record.function << ")]\n\t" << record.levelName << ": "
                              << record.text)
                 .text();
-    *stream << tstrings::wideToUtf8(text) << std::endl;
+    writeLine(stream, tstrings::wideToUtf8(text));
+}
+
+void writeLine(std::FILE* stream, const std::string& bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
 }
 
 void TeeLogAppender::append(const LogRecord& record) {

@@ -4,7 +4,8 @@
 // the call-site shorthands. Levels are tested before a message is built.
 
 #include <cstdint>
-#include <ostream>
+#include <cstdio>
+#include <string>
 
 #include "SourcePosition.h"
 #include "StringBuilder.h"
@@ -47,12 +48,16 @@ public:
 // Two-line records in UTF-8 on a byte stream (not owned).
 class StreamLogAppender : public LogAppender {
 public:
-    explicit StreamLogAppender(std::ostream& stream) : stream(&stream) {}
+    explicit StreamLogAppender(std::FILE* stream) : stream(stream) {}
     void append(const LogRecord& record) override;
 
 private:
-    std::ostream* stream;
+    std::FILE* stream;
 };
+
+// Writes the bytes and a line break, then flushes: a record is complete on
+// the stream before the next thing happens (a crash, a message box).
+void writeLine(std::FILE* stream, const std::string& bytes);
 
 // Forwards to the first sink, then to the second; either may be null.
 class TeeLogAppender : public LogAppender {

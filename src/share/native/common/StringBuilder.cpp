@@ -1,7 +1,6 @@
 #include "StringBuilder.h"
 
 #include <cstdint>
-#include <sstream>
 
 StringBuilder& StringBuilder::operator<<(const wchar_t* text) {
     if (text) {
@@ -53,12 +52,17 @@ void StringBuilder::appendUnsigned(unsigned long long value) {
     buffer.append(text + pos, sizeof(text) / sizeof(text[0]) - pos);
 }
 
-std::ostream& operator<<(std::ostream& stream, const StringBuilder& builder) {
-    return stream << builder.utf8();
-}
-
 std::string streamedPointer(const void* address) {
-    std::ostringstream text;
-    text << address;
-    return text.str();
+    // What libstdc++'s streams write: "0x" and lower-case hex without
+    // padding, or a plain "0" for null.
+    auto value = reinterpret_cast<std::uintptr_t>(address);
+    if (value == 0) {
+        return "0";
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (; value != 0; value >>= 4) {
+        hex.insert(hex.begin(), digits[value & 0xF]);
+    }
+    return "0x" + hex;
 }

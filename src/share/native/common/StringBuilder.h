@@ -6,7 +6,6 @@
 // a narrow *string object* is decoded as UTF-8: the difference is deliberate.
 
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <type_traits>
 
@@ -48,9 +47,6 @@ private:
 
     WideString buffer;
 };
-
-// Writes the builder's text as UTF-8.
-std::ostream& operator<<(std::ostream& stream, const StringBuilder& builder);
 
 // A pointer value as the standard output stream writes it (the form the
 // launcher's object-lifecycle and module-handle traces use).

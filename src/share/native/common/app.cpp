@@ -1,6 +1,7 @@
 #include "app.h"
 
-#include <iostream>
+#include <cstdio>
+#include <string>
 #include <memory>
 #include <stdexcept>
 
@@ -20,9 +21,9 @@ int exitCodeOnReturn = 0;
 class StandardLogAppender : public LogAppender {
 public:
     void append(const LogRecord& record) override {
-        std::cerr << "[" << tstrings::wideToUtf8(record.levelName) << "] "
-                  << tstrings::wideToUtf8(record.sourceFile) << ":" << record.sourceLine << ": "
-                  << tstrings::wideToUtf8(record.text) << std::endl;
+        writeLine(stderr, "[" + tstrings::wideToUtf8(record.levelName) + "] " +
+                              tstrings::wideToUtf8(record.sourceFile) + ":" +
+                              std::to_string(record.sourceLine) + ": " + tstrings::wideToUtf8(record.text));
     }
 };
 
@@ -30,7 +31,7 @@ public:
 class LastErrorLogAppender : public LogAppender {
 public:
     void append(const LogRecord&) override {
-        std::cerr << app::launchErrorText() << std::endl;
+        writeLine(stderr, app::launchErrorText());
     }
 };
 

@@ -5,7 +5,6 @@
 #include "WinApp.h"
 
 #include <cstdio>
-#include <ios>
 #include <memory>
 #include <stdexcept>
 
@@ -46,13 +45,11 @@ public:
             if (freopen_s(&reopened, input ? "CONIN$" : "CONOUT$", input ? "r" : "w", target) != 0) {
                 reopened = nullptr;
             }
-            std::ios_base::sync_with_stdio(true);
         }
         virtual ~Channel() {
             if (reopened) {
                 fclose(reopened);
             }
-            std::ios_base::sync_with_stdio(true);
         }
         Channel(const Channel&) = delete;
         Channel& operator=(const Channel&) = delete;

@@ -4,47 +4,40 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <ext/stdio_filebuf.h>
 #include <share.h>
 
 namespace {
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-
-// MinGW's libstdc++ opens no stream by a wide path, so the runtime opens the
-// file: text mode ("rt": CR LF is read as LF, a lone CR stays, byte 0x1A
-// ends the file), and nobody is denied reading or writing it.
-class RuntimeInputFile : public std::istream {
+// Read through the runtime's text mode ("rt"): CR LF is read as LF, a lone
+// CR stays, and byte 0x1A ends the file.
+class RuntimeInputFile : public FileUtils::InputFile {
 public:
-    explicit RuntimeInputFile(FILE* opened)
-        : std::istream(nullptr), file(opened), buffer(opened, std::ios::in) {
-        rdbuf(&buffer);
+    explicit RuntimeInputFile(FILE* file) : file(file) {}
+    ~RuntimeInputFile() override { std::fclose(file); }
+
+protected:
+    long readBytes(char* buffer, std::size_t size) override {
+        const std::size_t count = std::fread(buffer, 1, size, file);
+        if (count == 0 && std::ferror(file)) {
+            return -1;
+        }
+        return static_cast<long>(count);
     }
 
 private:
-    // Declared first, so that the buffer is gone before the file is closed.
-    std::unique_ptr<FILE, FileCloser> file;
-    __gnu_cxx::stdio_filebuf<char> buffer;
+    FILE* file;
 };
 
 } // namespace
 
 namespace FileUtils {
 
-std::unique_ptr<std::istream> openInputFile(const WideString& path) {
+std::unique_ptr<InputFile> openInputFile(const WideString& path) {
     FILE* const file = _wfsopen(path.c_str(), L"rt", _SH_DENYNO);
-    const int error = errno;
-    std::unique_ptr<std::istream> stream;
-    if (file) {
-        stream = std::make_unique<RuntimeInputFile>(file);
-    } else {
-        // Without a buffer the stream is bad from the start.
-        stream = std::make_unique<std::istream>(nullptr);
+    if (!file) {
+        return nullptr;
     }
-    errno = error;
-    return stream;
+    return std::make_unique<RuntimeInputFile>(file);
 }
 
 } // namespace FileUtils

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <sstream>
+#include <cstdio>
+#include <string>
 
 #include "LogCapture.h"
 #include "Log.h"
@@ -22,17 +23,33 @@ LogRecord sampleRecord() {
     return record;
 }
 
+// What a sink wrote to a temporary file.
+std::string contentOf(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string bytes;
+    char chunk[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
+        bytes.append(chunk, count);
+    }
+    return bytes;
+}
+
 TEST(StreamLogAppender, WritesTheTwoLineRecord) {
-    std::ostringstream out;
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
     StreamLogAppender(out).append(sampleRecord());
-    EXPECT_EQ(out.str(),
+    EXPECT_EQ(contentOf(out),
               "[2024/03/05 09:07:02.045, Demo.exe (PID: 1234, TID: 56), app.cpp:-3 (app::launch)]\n"
               "\tERROR: J\xC3\xB6rg\n");
+    std::fclose(out);
 }
 
 TEST(LogDispatcher, StampsRecordsWithTimeIdsAndBaseName) {
     DispatcherGuard guard;
-    std::ostringstream out;
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
     StreamLogAppender appender(out);
     LogDispatcher::shared().installAppender(&appender);
     LogDispatcher::shared().write(Severity::Warning, L"C:\\src/dir\\Log_test.cpp", 17, L"f::g",
@@ -40,7 +57,9 @@ TEST(LogDispatcher, StampsRecordsWithTimeIdsAndBaseName) {
     const std::regex layout(
         "\\[\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3}, [^ ]+ \\(PID: \\d+, TID: \\d+\\), "
         "Log_test\\.cpp:17 \\(f::g\\)\\]\n\tWARNING: message\n");
-    EXPECT_TRUE(std::regex_match(out.str(), layout)) << out.str();
+    const std::string text = contentOf(out);
+    EXPECT_TRUE(std::regex_match(text, layout)) << text;
+    std::fclose(out);
     EXPECT_NE(WideString(logProcessName()), L"Unknown");
 }
 

@@ -27,10 +27,14 @@ TEST(StringBuilder, PointerIsUpperHexOfTwicePointerSize) {
     EXPECT_EQ(text, WideString(sizeof(void*) * 2 - 4, L'0') + L"AB12");
 }
 
-TEST(StringBuilder, StreamsAsUtf8) {
-    std::ostringstream out;
-    out << (StringBuilder() << L"J\u00F6rg");
-    EXPECT_EQ(out.str(), "J\xC3\xB6rg");
+TEST(StringBuilder, StreamedPointerIsWhatTheStandardStreamsWrite) {
+    for (const std::uintptr_t value : {std::uintptr_t{0}, std::uintptr_t{0x1}, std::uintptr_t{0xAB12},
+                                       ~std::uintptr_t{0}}) {
+        const void* address = reinterpret_cast<const void*>(value);
+        std::ostringstream expected;
+        expected << address;
+        EXPECT_EQ(streamedPointer(address), expected.str());
+    }
 }
 
 } // namespace

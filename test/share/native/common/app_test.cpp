@@ -41,7 +41,7 @@ protected:
 
 TEST_F(AppLaunch, SuccessReachesNoAppenderAndLeavesTheChosenSink) {
     ExtraAppender extra;
-    StreamCapture err(std::cerr);
+    StdioCapture err(stderr);
     EXPECT_EQ(app::launch(std::nothrow, succeed, &extra), 0);
     EXPECT_TRUE(extra.records.empty());
     EXPECT_EQ(err.text(), "");
@@ -58,7 +58,7 @@ void forwardThenThrow() {
 
 TEST_F(AppLaunch, ReturningLaunchFunctionMayChooseTheExitCode) {
     ExtraAppender extra;
-    StreamCapture err(std::cerr);
+    StdioCapture err(stderr);
     EXPECT_EQ(app::launch(std::nothrow, forwardChildCode, &extra), 3);
     // Forwarded codes report nothing, and the next launch starts from 0.
     EXPECT_TRUE(extra.records.empty());
@@ -100,14 +100,14 @@ TEST_F(AppLaunch, FailureTable) {
 }
 
 TEST_F(AppLaunch, DefaultExtraAppenderPrintsTheErrorTextOnStandardError) {
-    StreamCapture err(std::cerr);
+    StdioCapture err(stderr);
     EXPECT_EQ(app::launch(std::nothrow, throwVxError, nullptr), 1);
     EXPECT_EQ(err.text(), "Missing J\xC3\xB6rg.cfg\n");
 }
 
 TEST_F(AppLaunch, DebugSwitchWritesTraceAndErrorLinesBeforeTheErrorText) {
     ScopedEnvironment on("VANTORIX_DEBUG", "true");
-    StreamCapture err(std::cerr);
+    StdioCapture err(stderr);
     EXPECT_EQ(app::launch(std::nothrow, throwVxError, nullptr), 1);
     const std::string text = err.text();
     const std::size_t entering = text.find("[TRACE] app.cpp:");
