@@ -84,14 +84,13 @@ BOOL WINAPI waitForChildOnConsoleEvent(DWORD event) {
     return TRUE;
 }
 
-// Installs that handler while the child runs. A handler routine, not the
-// "ignore Ctrl+C" flag, which the child would inherit.
+// Installs that handler from before the child starts (a Ctrl+C may come as
+// soon as it runs) until it has ended. A handler routine, not the "ignore
+// Ctrl+C" flag, which the child would inherit.
 class ConsoleEventsGoToChild {
 public:
-    explicit ConsoleEventsGoToChild(HANDLE child) {
-        waitedChild = child;
-        SetConsoleCtrlHandler(waitForChildOnConsoleEvent, TRUE);
-    }
+    ConsoleEventsGoToChild() { SetConsoleCtrlHandler(waitForChildOnConsoleEvent, TRUE); }
+    void follow(HANDLE child) { waitedChild = child; }
     ~ConsoleEventsGoToChild() {
         SetConsoleCtrlHandler(waitForChildOnConsoleEvent, FALSE);
         waitedChild = nullptr;
@@ -195,6 +194,7 @@ DWORD restartAsChild(const WideString& executablePath) {
 
     // Suspended until it is in the job, so that nothing it starts escapes.
     const DWORD creationFlags = job ? CREATE_SUSPENDED : 0;
+    ConsoleEventsGoToChild consoleEvents;
     SysInfo::setEnvVariable(restartMarkVariable, capture ? reportedByParentMark : restartedMark);
     const BOOL created = CreateProcessW(executablePath.c_str(), &commandLine[0], nullptr, nullptr,
                                         TRUE, creationFlags, nullptr, nullptr, &startupInfo,
@@ -209,6 +209,7 @@ DWORD restartAsChild(const WideString& executablePath) {
     // Closed thread first, then process, on every path out.
     const ScopedHandle process(processInfo.hProcess);
     const ScopedHandle thread(processInfo.hThread);
+    consoleEvents.follow(process.get());
     if (capture) {
         capture->closeChildEnd();
     }
@@ -231,7 +232,6 @@ DWORD restartAsChild(const WideString& executablePath) {
         }
     }
 
-    const ConsoleEventsGoToChild consoleEvents(process.get());
     if (capture) {
         capture->readUntilEnd(process.get());
     } else if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
