@@ -20,6 +20,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, here)
@@ -53,10 +54,10 @@ def tool_options(java_options=JAVA_OPTIONS, arguments=ARGUMENTS):
     return options
 
 
-def run_tool(args, cwd=None):
+def run_tool(args, cwd=None, tool=TOOL):
     """(exit code, stdout, stderr) of one run of the tool."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        code = subprocess.run([sys.executable, "-B", TOOL] + list(args), stdin=subprocess.DEVNULL, stdout=out,
+        code = subprocess.run([sys.executable, "-B", tool] + list(args), stdin=subprocess.DEVNULL, stdout=out,
                               stderr=err, cwd=cwd, env=dict(os.environ, LC_ALL="C.UTF-8"), timeout=300).returncode
         out.seek(0)
         err.seek(0)
@@ -233,6 +234,32 @@ class WindowsImageTest(WindowsTestCase):
         # The old content is gone, and so is every temporary directory.
         self.assertFalse(os.path.exists(os.path.join(output, "old")))
         self.assertEqual(os.listdir(self.work), ["Orbit"])
+
+    def test_tool_from_the_release_archive(self):
+        # Unpacked, the tool finds the launchers beside itself, and their
+        # target is the default.
+        out = os.path.join(self.work, "dist")
+        packed = subprocess.run(
+            [os.environ["VX_E2E_CMAKE"], "-DBUILD_DIR=" + os.environ["VX_E2E_BUILD_DIR"], "-DOUT_DIR=" + out,
+             "-P", os.path.join(os.environ["VX_E2E_SOURCE_DIR"], "cmake", "Package.cmake")],
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
+        self.assertEqual(packed.returncode, 0, packed.stdout.decode(errors="replace"))
+        archive = [name for name in os.listdir(out) if name.endswith(".zip")][0]
+        with zipfile.ZipFile(os.path.join(out, archive)) as z:
+            z.extractall(os.path.join(self.work, "unpacked"))
+            mode = z.getinfo(archive[:-len(".zip")] + "/vantorix-image").external_attr >> 16
+        self.assertTrue(mode & 0o100, oct(mode))
+        top = os.path.join(self.work, "unpacked", archive[:-len(".zip")])
+        output = os.path.join(self.work, "Orbit")
+        code, stdout, stderr = run_tool(["--name", "Orbit", "--input", inputs.root, "--main-jar", "probe.jar",
+                                         "--runtime", self.tools.stub_runtime, "--wine", self.wine],
+                                        cwd=self.work, tool=os.path.join(top, "vantorix-image"))
+        self.assertEqual((code, stderr), (0, ""), stdout)
+        self.assertEqual(sorted(os.listdir(self.work)), ["Orbit", "dist", "unpacked"])
+        image = images.AppImage(output, "Orbit")
+        run = images.run(self.tools, image)
+        self.assertEqual(run.call.arguments(), [image.win_exe, APP_PATH_PROPERTY + image.win_exe, "-jar",
+                                                image.win_app_dir + "\\probe.jar"])
 
     def test_without_wine_the_image_is_unbranded(self):
         # The tool in this process, on a machine without any Wine.
