@@ -344,6 +344,10 @@ class WindowsRefusalTest(WindowsTestCase):
              "the class-path entry \"classes;old\" holds ';', the windows-%s path-list separator" % self.machine),
             ("two entry points", jar + ["--main-class", "Probe"],
              "give one of --main-jar, --main-class and --main-module (given: --main-jar, --main-class)"),
+            ("launchers of another target", jar + ["--target", {"x64": "windows-x86", "x86": "windows-x64"}[self.machine]],
+             "the launcher %s is %s, but windows-%s needs %s" % (
+                 os.path.join(self.launchers, "VantorixLauncher.exe"), own_name,
+                 {"x64": "x86", "x86": "x64"}[self.machine], other_name)),
             ("output inside the input", jar + ["--output", os.path.join(inputs.root, "out")],
              "the output directory %s lies inside the input directory {I}" % os.path.join(inputs.root, "out")),
             # Checks pass; the branding tool fails after the image was built

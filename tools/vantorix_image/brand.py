@@ -43,6 +43,11 @@ def brand(plan, executable):
             " for 32-bit programs" if plan.target.machine == "x86" else "", plan.executable)
     environment = dict(os.environ)
     environment.setdefault("WINEDEBUG", "-all")
+    # Wine decodes the command line and file names with the locale's
+    # character set; the names and paths here are UTF-8.
+    locale_name = environment.get("LC_ALL") or environment.get("LC_CTYPE") or environment.get("LANG") or ""
+    if os.name != "nt" and "UTF-8" not in locale_name.upper().replace("UTF8", "UTF-8"):
+        environment["LC_ALL"] = "C.UTF-8"
     # Files, not pipes: Wine's long-lived helper processes inherit the
     # standard handles and would keep a pipe open after the tool ended.
     with tempfile.TemporaryFile() as output:
