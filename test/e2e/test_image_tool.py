@@ -28,7 +28,7 @@ import image as images  # noqa: E402
 import linux_image  # noqa: E402
 from test_launcher import APP_PATH_PROPERTY, IMAGE_SUBSYSTEM_WINDOWS_CUI, IMAGE_SUBSYSTEM_WINDOWS_GUI, \
     pe_subsystem  # noqa: E402
-from test_linux_launcher import Output  # noqa: E402
+from test_linux_launcher import Output, Programs  # noqa: E402
 from test_release import CHECK_RESOURCES, load_icon_maker  # noqa: E402
 
 SOURCES = os.path.join(here, "java")
@@ -112,11 +112,7 @@ class Inputs:
         with open(os.path.join(self.root, "splash.png"), "wb") as out:
             out.write(b"\x89PNG\r\n\x1a\n" + b"\0" * 32)
 
-    @staticmethod
-    def tool(command):
-        completed = subprocess.run(command, capture_output=True, text=True)
-        if completed.returncode != 0:
-            raise RuntimeError("%s failed:\n%s%s" % (" ".join(command), completed.stdout, completed.stderr))
+    tool = staticmethod(Programs.tool)
 
 
 inputs = None
@@ -311,7 +307,6 @@ class WindowsRefusalTest(WindowsTestCase):
         shutil.copytree(inputs.root, plain_jar)
         Inputs.tool(["jar", "--create", "--file", os.path.join(plain_jar, "plain.jar"), "-C",
                      os.path.join(plain_jar, "classes"), "."])
-        shutil.copytree(os.path.join(plain_jar, "classes"), os.path.join(plain_jar, "classes;old"))
         jar = ["--main-jar", "probe.jar"]
         # (label, options, message; {I} the input directory, {O} the output)
         cases = [
@@ -339,9 +334,8 @@ class WindowsRefusalTest(WindowsTestCase):
             ("bad version", jar + ["--version", "1.2.3.70000"], "the version \"1.2.3.70000\" is not 1 to 4 numbers"),
             ("line break in an argument", jar + ["--argument", "one\ntwo"],
              'the arguments value "one\\ntwo" holds a line break, which the config file cannot represent'),
-            ("class-path separator in an entry",
-             ["--input", plain_jar, "--main-class", "Probe", "--class-path", "classes;old"],
-             "the class-path entry \"classes;old\" holds ';', the windows-%s path-list separator" % self.machine),
+            ("a class path in one option", ["--main-class", "Probe", "--class-path", "classes;lib"],
+             "the class-path entry \"classes;lib\" holds ';', the windows-%s path-list separator" % self.machine),
             ("two entry points", jar + ["--main-class", "Probe"],
              "give one of --main-jar, --main-class and --main-module (given: --main-jar, --main-class)"),
             ("launchers of another target", jar + ["--target", {"x64": "windows-x86", "x86": "windows-x64"}[self.machine]],

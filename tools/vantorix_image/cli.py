@@ -132,6 +132,10 @@ def main(args, tool_directory):
     except Refusal as refusal:
         print("vantorix-image: %s" % refusal, file=sys.stderr)
         return 1
+    except OSError as error:
+        where = "%s: " % error.filename if error.filename else ""
+        print("vantorix-image: %s%s" % (where, error.strerror or error), file=sys.stderr)
+        return 1
     except KeyboardInterrupt:
         print("vantorix-image: interrupted; nothing written", file=sys.stderr)
         return 1

@@ -24,11 +24,8 @@ class Entry:
         multi-release jar folded onto their plain names."""
         if self._names is None:
             if self.is_jar:
-                try:
-                    with zipfile.ZipFile(self.path) as jar:
-                        raw = jar.namelist()
-                except (OSError, zipfile.BadZipFile) as error:
-                    raise Refusal("%s is not a readable jar: %s" % (self.path, error))
+                with self._open() as jar:
+                    raw = jar.namelist()
             else:
                 raw = []
                 for directory, _, files in os.walk(self.path):
@@ -43,7 +40,7 @@ class Entry:
         """The bytes of one file inside (a multi-release jar's newest
         version when there are several), or None."""
         if self.is_jar:
-            with zipfile.ZipFile(self.path) as jar:
+            with self._open() as jar:
                 candidates = [n for n in jar.namelist() if n == name or _VERSIONED.sub("", n) == name]
                 if not candidates:
                     return None
@@ -54,6 +51,12 @@ class Entry:
             return None
         with open(path, "rb") as f:
             return f.read()
+
+    def _open(self):
+        try:
+            return zipfile.ZipFile(self.path)
+        except (OSError, zipfile.BadZipFile) as error:
+            raise Refusal("%s is not a readable jar: %s" % (self.path, error))
 
     def has_class(self, class_name):
         return class_file(class_name) in self.names()
@@ -74,7 +77,8 @@ def class_file(class_name):
 
 def parse_manifest(data):
     """The main attributes of a manifest (the lines up to the first empty
-    one; a line starting with a blank continues the one before)."""
+    one; a line starting with a blank continues the one before), by their
+    names in lower case: the names' case does not count."""
     attributes = {}
     last = None
     for line in data.decode("utf-8", errors="replace").replace("\r\n", "\n").replace("\r", "\n").split("\n"):
@@ -86,7 +90,7 @@ def parse_manifest(data):
             attributes[last] += line[1:]
             continue
         name, _, value = line.partition(":")
-        last = name.strip()
+        last = name.strip().lower()
         attributes[last] = value.strip()
     return attributes
 
@@ -171,7 +175,7 @@ class _ClassReader:
 
 def automatic_module_name(entry):
     """The name the Java runtime gives a jar without module-info.class."""
-    name = entry.manifest().get("Automatic-Module-Name")
+    name = entry.manifest().get("automatic-module-name")
     if name:
         return name
     stem = os.path.basename(entry.path)[:-len(".jar")] if entry.path.endswith(".jar") else None

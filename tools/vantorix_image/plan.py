@@ -71,7 +71,10 @@ class Files:
         """The path relative to the input directory, checked to exist."""
         check_value(what, path)
         full = os.path.normpath(os.path.join(self.input, path))
-        relative = os.path.relpath(full, self.input)
+        try:
+            relative = os.path.relpath(full, self.input)
+        except ValueError:  # another drive
+            relative = full
         if relative == os.pardir or relative.startswith(os.pardir + os.sep) or os.path.isabs(relative):
             raise Refusal("%s %s is not inside the input directory %s: everything the image runs "
                           "comes from there" % (what, path, self.input))
@@ -86,12 +89,12 @@ class Files:
 
     def list_entry(self, what, path):
         """A class-path or module-path element: one jar or directory."""
-        relative = self.relative(what, path, ("file", "directory"))
-        if self.target.list_separator in relative:
-            raise Refusal("%s %s holds '%s', the %s path-list separator: give one entry per option and "
-                          "rename the file" % (what, shown(relative), self.target.list_separator,
-                                               self.target.name))
-        return relative
+        if self.target.list_separator in path:
+            raise Refusal("%s %s holds '%s', the %s path-list separator, which the Java runtime would split "
+                          "it at: give one entry per option, and no file name with '%s'"
+                          % (what, shown(path), self.target.list_separator, self.target.name,
+                             self.target.list_separator))
+        return self.relative(what, path, ("file", "directory"))
 
     def full(self, relative):
         return os.path.join(self.input, relative)
@@ -107,7 +110,7 @@ def check_main_jar(files, path):
         raise Refusal("the main jar %s is a directory" % relative)
     jar = jars.Entry(files.full(relative))
     jar.names()
-    main_class = jar.manifest().get("Main-Class")
+    main_class = jar.manifest().get("main-class")
     if not main_class:
         raise Refusal("the main jar %s has no Main-Class in its manifest: give --main-class with "
                       "--class-path instead" % relative)
@@ -116,7 +119,7 @@ def check_main_jar(files, path):
         # to the jar's own directory.
         base = os.path.dirname(jar.path)
         others = [jars.Entry(os.path.join(base, *item.split("/")))
-                  for item in jar.manifest().get("Class-Path", "").split()]
+                  for item in jar.manifest().get("class-path", "").split()]
         if not any(os.path.exists(e.path) and e.has_class(main_class) for e in others):
             raise Refusal("the main class %s of %s's manifest is not in the jar nor on its Class-Path"
                           % (main_class, relative))

@@ -55,7 +55,10 @@ def write(plan):
     except OSError as error:
         raise Refusal("cannot create a directory beside %s: %s" % (plan.output, error.strerror or error))
     try:
-        os.chmod(staging, 0o755)
+        # mkdtemp's directory is private; the image gets the usual mode.
+        umask = os.umask(0)
+        os.umask(umask)
+        os.chmod(staging, 0o777 & ~umask)
         _build(plan, staging)
         _move_into_place(staging, plan.output, parent)
     except (OSError, shutil.Error) as error:
