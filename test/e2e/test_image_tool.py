@@ -120,19 +120,22 @@ work_root = None
 
 
 def setUpModule():
-    global inputs, work_root
-    if sys.argv[-1] == "LinuxImageTest" and linux_image.find_runtime("x86_64")[0] is None:
-        return
+    global work_root
     work_root = tempfile.mkdtemp(prefix="vx-image-tool-")
-    inputs = Inputs(work_root)
 
 
 def tearDownModule():
-    if work_root:
-        shutil.rmtree(work_root, ignore_errors=True)
+    shutil.rmtree(work_root, ignore_errors=True)
 
 
 class ToolTestCase(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        # Compiled once, for the first class that runs.
+        global inputs
+        if inputs is None:
+            inputs = Inputs(work_root)
+
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="vx-tool-", dir=work_root)
         self.addCleanup(shutil.rmtree, self.work, True)
@@ -146,6 +149,7 @@ class ToolTestCase(unittest.TestCase):
 class WindowsTestCase(ToolTestCase):
     @classmethod
     def setUpClass(cls):
+        super().setUpClass()
         cls.tools = images.Tools.from_environment()
         cls.launchers = os.path.dirname(cls.tools.launcher)
         cls.wine = "%s --arch=%s" % (shlex.quote(cls.tools.wine_run), cls.tools.arch)
@@ -398,6 +402,7 @@ class LinuxImageTest(ToolTestCase):
         if cls.runtime is None:
             print("SKIPPED: " + reason, flush=True)
             raise unittest.SkipTest(reason)
+        super().setUpClass()
         cls.launcher = os.environ["VX_E2E_LINUX_LAUNCHER"]
 
     def run_image(self, exe, args=()):
