@@ -25,7 +25,6 @@ class Plan:
         self.input = None
         self.output = None
         self.runtime = None
-        self.force = False
         self.brand_tool = None
         self.brand_options = []
         self.wine = None
@@ -195,6 +194,67 @@ def check_output(options, plan):
     return output
 
 
+def add_entry_point(options, files, config):
+    """The class path, module path and the one entry point, checked."""
+    entry_points = [o for o in ("main_jar", "main_class", "main_module") if getattr(options, o)]
+    if len(entry_points) != 1:
+        raise Refusal("give one of --main-jar, --main-class and --main-module (given: %s)"
+                      % (", ".join("--" + o.replace("_", "-") for o in entry_points) or "none"))
+    if options.main_jar and options.class_path:
+        raise Refusal("--class-path does not go with --main-jar: the Java runtime ignores it for a jar "
+                      "(list the jars in the manifest's Class-Path, or use --main-class)")
+    if options.main_module:
+        module_path = check_main_module(files, options.main_module, options.module_path)
+    else:
+        module_path = [files.list_entry("the module-path entry", p) for p in options.module_path]
+    if options.main_class:
+        class_path = check_main_class(files, options.main_class, options.class_path)
+    else:
+        class_path = [files.list_entry("the class-path entry", p) for p in options.class_path]
+    for entry in module_path:
+        config.add("Application", "app.modulepath", files.in_config(entry))
+    for entry in class_path:
+        config.add("Application", "app.classpath", files.in_config(entry))
+    if options.main_jar:
+        config.add("Application", "app.mainjar", files.in_config(check_main_jar(files, options.main_jar)))
+    elif options.main_class:
+        config.add("Application", "app.mainclass", options.main_class)
+    else:
+        config.add("Application", "app.mainmodule", options.main_module)
+
+
+def plan_branding(options, plan, launchers):
+    """What the branding tool is given (Windows targets), checked."""
+    branding = [("--icon", options.icon), ("--version", options.version), ("--vendor", options.vendor),
+                ("--description", options.description), ("--copyright", options.copyright)]
+    for option, value in branding[1:]:
+        if value is not None:
+            check_value("the %s value" % option, value)
+    if not plan.target.windows:
+        if any(value for _, value in branding):
+            plan.notes.append("%s carries no icon or version information: %s not used"
+                              % (plan.target.name, ", ".join(option for option, value in branding if value)))
+        return
+    if options.icon:
+        check_icon(options.icon)
+    if options.version is not None and not (
+            _VERSION.match(options.version) and all(int(p) <= 65535 for p in options.version.split("."))):
+        raise Refusal("the version %s is not 1 to 4 numbers of 0 to 65535 joined by dots (like 2.5.1)"
+                      % shown(options.version))
+    plan.brand_tool = os.path.join(launchers, "vantorix-brand.exe")
+    plan.brand_options = ["--product-name", options.name, "--original-filename", plan.executable,
+                          "--description", options.description or options.name]
+    if options.icon:
+        plan.brand_options += ["--icon", os.path.abspath(options.icon)]
+    if options.vendor:
+        plan.brand_options += ["--company", options.vendor]
+    if options.copyright:
+        plan.brand_options += ["--copyright", options.copyright]
+    if options.version:
+        plan.brand_options += ["--file-version", options.version, "--product-version", options.version]
+    plan.wine = options.wine
+
+
 def make_plan(options, tool_directory):
     plan = Plan()
     launchers = os.path.abspath(options.launchers or tool_directory)
@@ -214,29 +274,7 @@ def make_plan(options, tool_directory):
     files = Files(plan.input, target)
 
     config = Config()
-    entry_points = [o for o in ("main_jar", "main_class", "main_module") if getattr(options, o)]
-    if len(entry_points) != 1:
-        raise Refusal("give one of --main-jar, --main-class and --main-module (given: %s)"
-                      % (", ".join("--" + o.replace("_", "-") for o in entry_points) or "none"))
-    if options.main_jar:
-        if options.class_path:
-            raise Refusal("--class-path does not go with --main-jar: the Java runtime ignores it for a jar "
-                          "(list the jars in the manifest's Class-Path, or use --main-class)")
-        for entry in [files.list_entry("the module-path entry", p) for p in options.module_path]:
-            config.add("Application", "app.modulepath", files.in_config(entry))
-        config.add("Application", "app.mainjar", files.in_config(check_main_jar(files, options.main_jar)))
-    elif options.main_class:
-        for entry in [files.list_entry("the module-path entry", p) for p in options.module_path]:
-            config.add("Application", "app.modulepath", files.in_config(entry))
-        for entry in check_main_class(files, options.main_class, options.class_path):
-            config.add("Application", "app.classpath", files.in_config(entry))
-        config.add("Application", "app.mainclass", options.main_class)
-    else:
-        for entry in check_main_module(files, options.main_module, options.module_path):
-            config.add("Application", "app.modulepath", files.in_config(entry))
-        for entry in [files.list_entry("the class-path entry", p) for p in options.class_path]:
-            config.add("Application", "app.classpath", files.in_config(entry))
-        config.add("Application", "app.mainmodule", options.main_module)
+    add_entry_point(options, files, config)
     if options.splash:
         config.add("Application", "app.splash", files.in_config(check_splash(files, options.splash)))
     config.add("Application", "app.runtime", "$ROOTDIR" + target.separator + "runtime")
@@ -253,31 +291,6 @@ def make_plan(options, tool_directory):
         plan.notes.append("no --runtime given: the image starts once a Java runtime is copied to its runtime "
                           "directory")
 
-    branding = [("--icon", options.icon), ("--version", options.version), ("--vendor", options.vendor),
-                ("--description", options.description), ("--copyright", options.copyright)]
-    for option, value in branding[1:]:
-        if value is not None:
-            check_value("the %s value" % option, value)
-    if target.windows:
-        if options.icon:
-            check_icon(options.icon)
-        if options.version is not None and not (
-                _VERSION.match(options.version) and all(int(p) <= 65535 for p in options.version.split("."))):
-            raise Refusal("the version %s is not 1 to 4 numbers of 0 to 65535 joined by dots (like 2.5.1)"
-                          % shown(options.version))
-        plan.brand_tool = os.path.join(launchers, "vantorix-brand.exe")
-        plan.brand_options = ["--product-name", options.name, "--original-filename", plan.executable,
-                              "--description", options.description or options.name]
-        for option, brand_option in (("icon", "--icon"), ("vendor", "--company"), ("copyright", "--copyright")):
-            if getattr(options, option):
-                value = getattr(options, option)
-                plan.brand_options += [brand_option, os.path.abspath(value) if option == "icon" else value]
-        if options.version:
-            plan.brand_options += ["--file-version", options.version, "--product-version", options.version]
-        plan.wine = options.wine
-    elif any(value for _, value in branding):
-        plan.notes.append("%s carries no icon or version information: %s not used"
-                          % (target.name, ", ".join(option for option, value in branding if value)))
+    plan_branding(options, plan, launchers)
     plan.output = check_output(options, plan)
-    plan.force = options.force
     return plan
