@@ -1,6 +1,6 @@
 # What a release archive holds (cmake/Package.cmake, scripts/dist.sh): the
-# launcher executables, the branding tool, the user documentation and the
-# licences. Executables are stripped when installed with --strip.
+# launcher executables, the branding tool, the image tool, the user
+# documentation and the licences. Executables are stripped when installed with --strip.
 #
 # Every shipped target is installed when this build defines it, so that
 # launchers added later (the console launcher, the Linux launcher of a host
@@ -16,6 +16,12 @@ foreach(vx_shipped ${vx_shipped_launchers} vantorix-brand)
     endif()
   endif()
 endforeach()
+
+# The image tool finds the launchers beside itself, so it goes to the
+# archive's top directory with its package.
+install(PROGRAMS tools/vantorix-image DESTINATION . COMPONENT vx_release)
+file(GLOB vx_image_tool_modules CONFIGURE_DEPENDS tools/vantorix_image/*.py)
+install(FILES ${vx_image_tool_modules} DESTINATION vantorix_image COMPONENT vx_release)
 
 install(FILES docs/config-format.md docs/packaging.md DESTINATION docs COMPONENT vx_release)
 install(FILES LICENSE DESTINATION . COMPONENT vx_release OPTIONAL)
