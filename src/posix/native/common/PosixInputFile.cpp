@@ -5,6 +5,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
+
+#include "ScopedResource.h"
 
 namespace {
 
@@ -13,8 +16,7 @@ namespace {
 // lone CR stays, and 0x1A is an ordinary byte.
 class FilteredInputFile : public FileUtils::InputFile {
 public:
-    explicit FilteredInputFile(std::FILE* file) : file(file) {}
-    ~FilteredInputFile() override { std::fclose(file); }
+    explicit FilteredInputFile(ScopedFile file) : file(std::move(file)) {}
 
 protected:
     long readBytes(char* buffer, std::size_t size) override {
@@ -26,9 +28,9 @@ protected:
                 buffer[kept++] = '\r';
                 heldCr = false;
             }
-            const std::size_t count = std::fread(buffer + kept, 1, size - kept, file);
+            const std::size_t count = std::fread(buffer + kept, 1, size - kept, file.get());
             if (count == 0) {
-                if (std::ferror(file)) {
+                if (std::ferror(file.get())) {
                     return -1;
                 }
                 return static_cast<long>(kept);
@@ -52,7 +54,7 @@ protected:
     }
 
 private:
-    std::FILE* file;
+    ScopedFile file;
     bool heldCr = false;
 };
 
@@ -62,11 +64,11 @@ namespace FileUtils {
 
 std::unique_ptr<InputFile> openInputFile(const WideString& path) {
     // errno is left as the failed open set it.
-    std::FILE* const file = std::fopen(tstrings::wideToUtf8(path).c_str(), "rb");
+    ScopedFile file(std::fopen(tstrings::wideToUtf8(path).c_str(), "rb"));
     if (!file) {
         return nullptr;
     }
-    return std::make_unique<FilteredInputFile>(file);
+    return std::make_unique<FilteredInputFile>(std::move(file));
 }
 
 } // namespace FileUtils

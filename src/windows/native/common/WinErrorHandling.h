@@ -16,9 +16,25 @@ public:
     // message table is searched first); may be null. insert: what the
     // description's "%1" stands for (a file name), if known.
     SysError(const StringBuilder& message, const void* failedFunction,
-             DWORD errorCode = GetLastError(), const char* label = "System error",
+             DWORD errorCode, const char* label = "System error",
              const WideString& insert = WideString());
 };
+
+// Throws VxError<SysError> for a Windows call that failed with errorCode,
+// with the position where it is written. message is what a StringBuilder
+// takes ("CreateFileW(" << path << ") failed").
+#define throwSysError(function, errorCode, message)                                            \
+    ::throwErrorAt(SysError(StringBuilder() << message, reinterpret_cast<const void*>(function), \
+                            (errorCode)),                                                      \
+                   CURRENT_POSITION)
+
+// The same for the call that has just failed: its error code is read
+// before anything else runs (building the message may change it).
+#define throwLastError(function, message)                                                      \
+    do {                                                                                       \
+        const DWORD vxFailedCallError = ::GetLastError();                                      \
+        throwSysError(function, vxFailedCallError, message);                                   \
+    } while (false)
 
 // "system error <code> (<description>)".
 WideString systemErrorText(DWORD errorCode, HMODULE module, const WideString& insert = WideString());

@@ -5,6 +5,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <share.h>
+#include <utility>
+
+#include "ScopedResource.h"
 
 namespace {
 
@@ -12,20 +15,19 @@ namespace {
 // CR stays, and byte 0x1A ends the file.
 class RuntimeInputFile : public FileUtils::InputFile {
 public:
-    explicit RuntimeInputFile(FILE* file) : file(file) {}
-    ~RuntimeInputFile() override { std::fclose(file); }
+    explicit RuntimeInputFile(ScopedFile file) : file(std::move(file)) {}
 
 protected:
     long readBytes(char* buffer, std::size_t size) override {
-        const std::size_t count = std::fread(buffer, 1, size, file);
-        if (count == 0 && std::ferror(file)) {
+        const std::size_t count = std::fread(buffer, 1, size, file.get());
+        if (count == 0 && std::ferror(file.get())) {
             return -1;
         }
         return static_cast<long>(count);
     }
 
 private:
-    FILE* file;
+    ScopedFile file;
 };
 
 } // namespace
@@ -33,11 +35,11 @@ private:
 namespace FileUtils {
 
 std::unique_ptr<InputFile> openInputFile(const WideString& path) {
-    FILE* const file = _wfsopen(path.c_str(), L"rt", _SH_DENYNO);
+    ScopedFile file(_wfsopen(path.c_str(), L"rt", _SH_DENYNO));
     if (!file) {
         return nullptr;
     }
-    return std::make_unique<RuntimeInputFile>(file);
+    return std::make_unique<RuntimeInputFile>(std::move(file));
 }
 
 } // namespace FileUtils
