@@ -16,7 +16,7 @@ namespace {
 // lone CR stays, and 0x1A is an ordinary byte.
 class FilteredInputFile : public FileUtils::InputFile {
 public:
-    explicit FilteredInputFile(ScopedFile file) : file(std::move(file)) {}
+    using InputFile::InputFile;
 
 protected:
     long readBytes(char* buffer, std::size_t size) override {
@@ -28,14 +28,14 @@ protected:
                 buffer[kept++] = '\r';
                 heldCr = false;
             }
-            const std::size_t count = std::fread(buffer + kept, 1, size - kept, file.get());
+            const long count = InputFile::readBytes(buffer + kept, size - kept);
+            if (count < 0) {
+                return -1;
+            }
             if (count == 0) {
-                if (std::ferror(file.get())) {
-                    return -1;
-                }
                 return static_cast<long>(kept);
             }
-            const std::size_t total = kept + count;
+            const std::size_t total = kept + static_cast<std::size_t>(count);
             kept = 0;
             for (std::size_t i = 0; i < total; ++i) {
                 if (buffer[i] == '\r') {
@@ -54,7 +54,6 @@ protected:
     }
 
 private:
-    ScopedFile file;
     bool heldCr = false;
 };
 

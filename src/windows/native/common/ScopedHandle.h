@@ -27,7 +27,9 @@ struct HandleTraits {
     using Type = HANDLE;
     using KeepError = KeepLastError;
     static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type value) noexcept { return value != nullptr && value != INVALID_HANDLE_VALUE; }
+    static bool isValid(Type value) noexcept {
+        return value != nullptr && value != INVALID_HANDLE_VALUE;
+    }
     static void close(Type value) noexcept { CloseHandle(value); }
 };
 using ScopedHandle = ScopedResource<HandleTraits>;
@@ -37,7 +39,8 @@ inline void freeModule(std::remove_pointer_t<HMODULE>* module) {
 }
 
 // A counted reference on a loaded module.
-using ScopedModule = ScopedResource<PointerTraits<std::remove_pointer_t<HMODULE>, freeModule, KeepLastError>>;
+using ScopedModule =
+    ScopedResource<PointerTraits<std::remove_pointer_t<HMODULE>, freeModule, KeepLastError>>;
 
 template <class T>
 void freeLocalMemory(T* memory) {

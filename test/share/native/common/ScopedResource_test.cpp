@@ -48,7 +48,7 @@ protected:
 
 TEST_F(ScopedResourceTest, ClosesOnceWhateverPathTheValueTakes) {
     {
-        Counted zero(0);  // 0 is a valid value of this kind
+        Counted zero(0); // 0 is a valid value of this kind
         EXPECT_TRUE(zero);
         Counted none;
         EXPECT_FALSE(none);
@@ -59,7 +59,7 @@ TEST_F(ScopedResourceTest, ClosesOnceWhateverPathTheValueTakes) {
         EXPECT_EQ(moved.get(), 0);
 
         Counted target(7);
-        target = std::move(moved);  // closes 7, takes 0
+        target = std::move(moved); // closes 7, takes 0
         EXPECT_EQ(closed, std::vector<int>{7});
 
         Counted released(9);
@@ -67,8 +67,8 @@ TEST_F(ScopedResourceTest, ClosesOnceWhateverPathTheValueTakes) {
         EXPECT_FALSE(released);
 
         Counted replaced(3);
-        replaced.reset(4);  // closes 3
-        replaced.reset();   // closes 4
+        replaced.reset(4); // closes 3
+        replaced.reset();  // closes 4
         EXPECT_FALSE(replaced);
         EXPECT_EQ(closed, (std::vector<int>{7, 3, 4}));
     }
@@ -151,7 +151,8 @@ TEST(AtEndOfScopeTest, RunsOnLeavingUnlessCancelled) {
 
 TEST(AtEndOfScopeTest, WhatTheActionThrowsIsLoggedAndGoesNoFurther) {
     const ScopedLogCapture capture;
-    EXPECT_NO_THROW({ const AtEndOfScope fail([] { throw std::runtime_error("restore failed"); }); });
+    EXPECT_NO_THROW(
+        { const AtEndOfScope fail([] { throw std::runtime_error("restore failed"); }); });
     EXPECT_NO_THROW({ const AtEndOfScope fail([] { throw 42; }); });
     ASSERT_EQ(capture.records().size(), 2u);
     EXPECT_EQ(capture.records()[0].text, L"Exception with message 'restore failed' caught");
