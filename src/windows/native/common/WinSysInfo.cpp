@@ -5,8 +5,8 @@
 
 #include "ErrorHandling.h"
 #include "FileUtils.h"
-#include "StringBuilder.h"
 #include "ScopedHandle.h"
+#include "StringBuilder.h"
 #include "WinErrorHandling.h"
 #include "WinPlatform.h"
 #include "WinSys.h"
