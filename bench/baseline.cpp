@@ -9,6 +9,7 @@
 // and shell32 that the launcher makes on every start, so that the cost of
 // loading those libraries can be told apart from the launcher's own work.
 
+#include "ScopedHandle.h"
 #include "WinSys.h"
 
 #ifdef VX_BENCH_SYSTEM_UI
@@ -28,7 +29,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 #ifdef VX_BENCH_SYSTEM_UI
     AllowSetForegroundWindow(ASFW_ANY);
     int count = 0;
-    LocalFree(CommandLineToArgvW(GetCommandLineW(), &count));
+    const ScopedLocalMemory<LPWSTR> commandArgs(CommandLineToArgvW(GetCommandLineW(), &count));
 #endif
 
     const DWORD length = GetModuleFileNameW(nullptr, libraryPath, 32768);

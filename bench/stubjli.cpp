@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ScopedHandle.h"
 #include "WinSys.h"
 
 #include <psapi.h>
@@ -46,23 +47,6 @@ unsigned long long unixNanoseconds(const FILETIME& time) {
     return (ticks - unixEpoch) * 100;
 }
 
-// Closes the stamp file however writeStamp is left.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
-        }
-    }
-    HANDLE get() const { return handle; }
-
-private:
-    HANDLE handle;
-};
-
 void writeStamp(const char* line, DWORD length) {
     const wchar_t name[] = L"VX_BENCH_STAMP";
     const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
@@ -74,9 +58,9 @@ void writeStamp(const char* line, DWORD length) {
         return;
     }
     path.resize(size - 1);
-    const FileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
+    const ScopedHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         return;
     }
     DWORD written = 0;

@@ -10,7 +10,7 @@ function(vx_set_warnings target)
   endif()
   target_compile_options(${target} PRIVATE
     -Wall -Wextra ${vx_shadow} -Wnon-virtual-dtor -Wsuggest-override
-    -Wmissing-declarations -Wpedantic)
+    -Wmissing-declarations -Wpedantic -Wconversion)
   if(VX_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

@@ -19,6 +19,9 @@ vx_wine_start || true
 trap vx_wine_stop EXIT
 
 mkdir -p build/logs
+# One count of a CTest JUnit report's <testsuite> element, which has one
+# attribute a line.
+count() { sed -n -E "s/^[[:space:]]*$2=\"([0-9]+)\".*/\1/p" "$1" | head -n 1; }
 failed_steps=()
 passed=0 failed=0 skipped=0
 for preset in "${presets[@]}"; do
@@ -32,18 +35,19 @@ for preset in "${presets[@]}"; do
     failed_steps+=("$preset:build"); continue
   fi
   echo "=== $preset: test"
-  ctest --preset "$preset" -j "$jobs" 2>&1 | tee "build/logs/$preset-test.log"
+  junit="$root/build/logs/$preset-junit.xml"
+  rm -f "$junit"
+  ctest --preset "$preset" -j "$jobs" --output-junit "$junit" 2>&1 | tee "build/logs/$preset-test.log"
   status=${PIPESTATUS[0]}
   [ "$status" -eq 0 ] || failed_steps+=("$preset:test")
   # Say why tests were skipped, never silently.
   grep -h 'will be reported as skipped' "build/logs/$preset-configure.log" | sed 's/^-- /note: /'
-  # "N% tests passed, F tests failed out of T" and the skipped count.
-  summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of' "build/logs/$preset-test.log" | tail -n 1)
-  if [ -n "$summary" ]; then
-    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
-    nfail=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$summary")
-    nskip=$(grep -cE '^[[:space:]]*[0-9]+ - .*\(Skipped\)$' "build/logs/$preset-test.log" || true)
-    passed=$((passed + total - nfail - nskip)); failed=$((failed + nfail)); skipped=$((skipped + nskip))
+  if [ -f "$junit" ]; then
+    total=$(count "$junit" tests) nfail=$(count "$junit" failures)
+    nskip=$(count "$junit" skipped) ndisabled=$(count "$junit" disabled)
+    nskip=$(( ${nskip:-0} + ${ndisabled:-0} ))
+    passed=$((passed + ${total:-0} - ${nfail:-0} - nskip))
+    failed=$((failed + ${nfail:-0})); skipped=$((skipped + nskip))
   fi
 done
 

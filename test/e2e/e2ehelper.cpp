@@ -25,6 +25,7 @@
 #include <cwchar>
 #include <string>
 
+#include "ScopedHandle.h"
 #include "WinSys.h"
 
 namespace {
@@ -125,16 +126,15 @@ int start(int argc, wchar_t** argv) {
                         &startup, &process)) {
         return fail(L"CreateProcessW");
     }
-    CloseHandle(process.hThread);
-    WaitForSingleObject(process.hProcess, INFINITE);
+    const ScopedHandle child(process.hProcess);
+    const ScopedHandle thread(process.hThread);
+    WaitForSingleObject(child.get(), INFINITE);
     DWORD exitCode = 125;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(child.get(), &exitCode);
     if (!exitCodeFile.empty()) {
-        FILE* file = _wfopen(exitCodeFile.c_str(), L"w");
+        const ScopedFile file(_wfopen(exitCodeFile.c_str(), L"w"));
         if (file) {
-            std::fprintf(file, "%lu\n", exitCode);
-            std::fclose(file);
+            std::fprintf(file.get(), "%lu\n", exitCode);
         }
     }
     return static_cast<int>(exitCode);
@@ -166,7 +166,8 @@ int ctrlC(int argc, wchar_t** argv) {
                         &startup, &process)) {
         return fail(L"CreateProcessW");
     }
-    CloseHandle(process.hThread);
+    const ScopedHandle child(process.hProcess);
+    const ScopedHandle thread(process.hThread);
     for (int i = 0; i < 600 && GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES; ++i) {
         Sleep(50);
     }
@@ -174,14 +175,13 @@ int ctrlC(int argc, wchar_t** argv) {
     if (!GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) {
         return fail(L"GenerateConsoleCtrlEvent");
     }
-    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 124);
+    if (WaitForSingleObject(child.get(), 30000) != WAIT_OBJECT_0) {
+        TerminateProcess(child.get(), 124);
         std::fwprintf(stderr, L"e2ehelper: the program did not end after Ctrl+C\n");
         return 124;
     }
     DWORD exitCode = 125;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(child.get(), &exitCode);
     return static_cast<int>(exitCode);
 }
 

@@ -5,23 +5,8 @@
 
 #include <cstddef>
 
+#include "ScopedHandle.h"
 #include "WinSys.h"
-
-class StubFile {
-public:
-    explicit StubFile(HANDLE handle) : handle(handle) {}
-    ~StubFile() {
-        if (handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
-        }
-    }
-    StubFile(const StubFile&) = delete;
-    StubFile& operator=(const StubFile&) = delete;
-    HANDLE get() const { return handle; }
-
-private:
-    HANDLE handle;
-};
 
 // Appends the bytes to the file named by the variable; nothing when the
 // variable is unset or the file cannot be opened.
@@ -31,9 +16,9 @@ inline void appendToFileNamedBy(const wchar_t* variable, const char* bytes, std:
     if (pathLength == 0 || pathLength >= 2048) {
         return;
     }
-    StubFile file(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
+    const ScopedHandle file(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         return;
     }
     DWORD written = 0;

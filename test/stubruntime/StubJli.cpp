@@ -126,11 +126,11 @@ std::string variableHex(const wchar_t* name) {
 // The chain of processes that led to this one, so that a test can count
 // how many launchers ran on the way.
 void appendAncestry(std::string& record) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) {
+    const ScopedHandle owner(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!owner) {
         return;
     }
-    const StubFile owner(snapshot);
+    const HANDLE snapshot = owner.get();
     DWORD pid = GetCurrentProcessId();
     for (int depth = 0; depth < 16 && pid != 0; ++depth) {
         PROCESSENTRY32W entry{};
@@ -220,9 +220,9 @@ void spawnIfAsked(std::string& record) {
     const BOOL inherit = variable(L"VX_STUB_SPAWN_INHERIT", unused) ? TRUE : FALSE;
     if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, inherit, 0, nullptr, nullptr,
                        &startup, &process)) {
+        const ScopedHandle thread(process.hThread);
+        const ScopedHandle child(process.hProcess);
         line(record, "spawned", std::to_string(process.dwProcessId));
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
     } else {
         line(record, "spawned", "failed");
     }

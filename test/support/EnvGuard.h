@@ -2,14 +2,16 @@
 
 // Sets or removes an environment variable for the guard's lifetime and puts
 // the previous state back afterwards. It works on the operating system's
-// environment (on Windows what GetEnvironmentVariableW reads; the C
-// runtime's getenv copy is not updated) and, unlike _putenv, can set a
-// variable to the empty string. On Windows the including target needs
-// windows/native/common on its include path.
+// environment, which the launcher reads (on Windows what
+// GetEnvironmentVariableW reads; the C runtime's getenv copy is not
+// updated), and, unlike _putenv, can set a variable to the empty string.
+// On Windows the including target needs windows/native/common on its
+// include path.
 
 #include <optional>
 #include <utility>
 
+#include "Platform.h"
 #include "tstrings.h"
 
 #ifdef _WIN32
@@ -22,7 +24,14 @@ class EnvGuard {
 public:
     // Only remembers the current state; set() and unset() change it.
     explicit EnvGuard(WideString name) : name(std::move(name)), saved(read(this->name)) {}
-    EnvGuard(WideString name, const WideString& value) : EnvGuard(std::move(name)) { set(value); }
+    // Sets the value, or removes the variable for std::nullopt.
+    EnvGuard(WideString name, const std::optional<WideString>& value) : EnvGuard(std::move(name)) {
+        if (value) {
+            set(*value);
+        } else {
+            unset();
+        }
+    }
     ~EnvGuard() {
         if (saved) {
             set(*saved);
@@ -36,38 +45,21 @@ public:
 #ifdef _WIN32
     void set(const WideString& value) { SetEnvironmentVariableW(name.c_str(), value.c_str()); }
     void unset() { SetEnvironmentVariableW(name.c_str(), nullptr); }
-
-    // The value, or nothing when the variable is not set.
-    static std::optional<WideString> read(const WideString& name) {
-        WideString buffer(16, L'\0');
-        for (;;) {
-            SetLastError(ERROR_SUCCESS);
-            const DWORD length =
-                GetEnvironmentVariableW(name.c_str(), &buffer[0], static_cast<DWORD>(buffer.size()));
-            if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) {
-                return std::nullopt;
-            }
-            if (length < buffer.size()) {
-                buffer.resize(length);
-                return buffer;
-            }
-            buffer.resize(length);
-        }
-    }
 #else
     void set(const WideString& value) {
         setenv(tstrings::wideToUtf8(name).c_str(), tstrings::wideToUtf8(value).c_str(), 1);
     }
     void unset() { unsetenv(tstrings::wideToUtf8(name).c_str()); }
+#endif
 
+    // The value, or nothing when the variable is not set.
     static std::optional<WideString> read(const WideString& name) {
-        const char* value = std::getenv(tstrings::wideToUtf8(name).c_str());
-        if (!value) {
+        WideString value;
+        if (!platform::environmentVariable(name.c_str(), value)) {
             return std::nullopt;
         }
-        return tstrings::utf8ToWide(value);
+        return value;
     }
-#endif
 
 private:
     WideString name;

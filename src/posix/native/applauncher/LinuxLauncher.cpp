@@ -13,6 +13,7 @@
 #include "FileUtils.h"
 #include "JvmLauncher.h"
 #include "Log.h"
+#include "Platform.h"
 #include "StringBuilder.h"
 #include "SysInfo.h"
 
@@ -35,12 +36,10 @@ WideStringList commandArgs() {
 }
 
 // Reads and removes an environment variable; false when it was not set.
-bool takeVariable(const char* name, std::string& value) {
-    const char* const found = std::getenv(name);
-    if (!found) {
+bool takeVariable(const char* name, WideString& value) {
+    if (!platform::environmentVariable(tstrings::bytesToWide(name).c_str(), value)) {
         return false;
     }
-    value = found;
     ::unsetenv(name);
     return true;
 }
@@ -74,15 +73,15 @@ void markRuntimeRestart(const Jvm& jvm) {
 
 // The library path of the runtime's re-exec of this very process, or empty.
 WideString takeRuntimeRestart() {
-    std::string mark;
+    WideString mark;
     if (!takeVariable(runtimeRestartMarkVariable, mark)) {
         return WideString();
     }
-    const std::size_t colon = mark.find(':');
-    if (colon == std::string::npos || mark.substr(0, colon) != std::to_string(getpid())) {
+    const std::size_t colon = mark.find(L':');
+    if (colon == WideString::npos || mark.substr(0, colon) != std::to_wstring(getpid())) {
         return WideString();
     }
-    return tstrings::utf8OrBytesToWide(mark.substr(colon + 1));
+    return mark.substr(colon + 1);
 }
 
 // The runtime's re-exec: the command line is its JVM argument vector.
@@ -100,12 +99,10 @@ void relaunchRuntime(const WideString& libraryPath) {
 // the environment, with the extended "LD_LIBRARY_PATH", carries over.
 // Returns only by throwing.
 void restartInPlace(const WideString& executablePath) {
-    SysInfo::setEnvVariable(tstrings::bytesToWide(restartMarkVariable), L"1");
+    // Removed again when the exec fails, after its errno has been read.
+    const SysInfo::ScopedEnvVariable mark(tstrings::bytesToWide(restartMarkVariable), L"1");
     logTrace("execv(" << executablePath << ")");
     ::execv(tstrings::wideToUtf8(executablePath).c_str(), commandLine.data());
-    const int error = errno;
-    ::unsetenv(restartMarkVariable);
-    errno = error;
     throwWithPosition(std::runtime_error(
         (StringBuilder() << "execv(" << executablePath << ") failed: " << errnoText()).utf8()));
 }
@@ -130,7 +127,7 @@ void launchApp() {
         relaunchRuntime(runtimeRestart);
         return;
     }
-    std::string ignored;
+    WideString ignored;
     const bool restarted = takeVariable(restartMarkVariable, ignored);
 
     const WideString executablePath = SysInfo::executablePath();

@@ -26,15 +26,13 @@ Dll::Dll(const StringBuilder& path) : modulePath(path.text()), moduleHandle(load
 // dlopen of a loaded library's path counts one more reference on it.
 Dll::Dll(const Dll& other) : modulePath(other.modulePath), moduleHandle(loadLibrary(modulePath)) {}
 
-Dll::~Dll() {
-    if (moduleHandle) {
-        dlclose(moduleHandle);
-    }
+void LoadedModuleTraits::close(void* module) noexcept {
+    dlclose(module);
 }
 
 Dll::Function Dll::getFunction(const std::string& symbolName, bool throwIfMissing) const {
     dlerror();
-    void* const address = dlsym(moduleHandle, symbolName.c_str());
+    void* const address = dlsym(moduleHandle.get(), symbolName.c_str());
     if (!address && throwIfMissing) {
         const char* const reason = dlerror();
         throwWithPosition(std::runtime_error((StringBuilder() << "dlsym(" << modulePath << ", "

@@ -5,6 +5,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
+
+#include "ScopedResource.h"
 
 namespace {
 
@@ -13,8 +16,7 @@ namespace {
 // lone CR stays, and 0x1A is an ordinary byte.
 class FilteredInputFile : public FileUtils::InputFile {
 public:
-    explicit FilteredInputFile(std::FILE* file) : file(file) {}
-    ~FilteredInputFile() override { std::fclose(file); }
+    using InputFile::InputFile;
 
 protected:
     long readBytes(char* buffer, std::size_t size) override {
@@ -26,14 +28,14 @@ protected:
                 buffer[kept++] = '\r';
                 heldCr = false;
             }
-            const std::size_t count = std::fread(buffer + kept, 1, size - kept, file);
+            const long count = InputFile::readBytes(buffer + kept, size - kept);
+            if (count < 0) {
+                return -1;
+            }
             if (count == 0) {
-                if (std::ferror(file)) {
-                    return -1;
-                }
                 return static_cast<long>(kept);
             }
-            const std::size_t total = kept + count;
+            const std::size_t total = kept + static_cast<std::size_t>(count);
             kept = 0;
             for (std::size_t i = 0; i < total; ++i) {
                 if (buffer[i] == '\r') {
@@ -52,7 +54,6 @@ protected:
     }
 
 private:
-    std::FILE* file;
     bool heldCr = false;
 };
 
@@ -62,11 +63,11 @@ namespace FileUtils {
 
 std::unique_ptr<InputFile> openInputFile(const WideString& path) {
     // errno is left as the failed open set it.
-    std::FILE* const file = std::fopen(tstrings::wideToUtf8(path).c_str(), "rb");
+    ScopedFile file(std::fopen(tstrings::wideToUtf8(path).c_str(), "rb"));
     if (!file) {
         return nullptr;
     }
-    return std::make_unique<FilteredInputFile>(file);
+    return std::make_unique<FilteredInputFile>(std::move(file));
 }
 
 } // namespace FileUtils

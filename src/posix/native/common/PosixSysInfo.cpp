@@ -45,4 +45,11 @@ void setEnvVariable(const WideString& name, const WideString& value) {
     }
 }
 
+void unsetEnvVariable(const WideString& name) {
+    if (::unsetenv(tstrings::wideToUtf8(name).c_str()) != 0) {
+        throwWithPosition(std::runtime_error(
+            (StringBuilder() << "unsetenv(" << name << ") failed: " << errnoText()).utf8()));
+    }
+}
+
 } // namespace SysInfo

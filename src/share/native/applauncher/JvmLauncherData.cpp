@@ -11,6 +11,7 @@
 #include "ErrorHandling.h"
 #include "Log.h"
 #include "StringBuilder.h"
+#include "app.h"
 
 namespace {
 
@@ -162,20 +163,21 @@ JvmlLauncherData* buildLauncherDataBlock(const LaunchDataApi* table, JliLaunchDa
         return nullptr;
     }
     JvmlLauncherData* result = nullptr;
-    void* buffer = nullptr;
+    ScopedMallocMemory<void> buffer;
     const std::int32_t size = table->getJvmlLauncherDataSize(handle);
     if (size >= 1) {
-        buffer = std::malloc(static_cast<std::size_t>(size));
+        buffer.reset(std::malloc(static_cast<std::size_t>(size)));
         if (buffer) {
-            result = table->initJvmlLauncherData(handle, buffer, size);
+            result = table->initJvmlLauncherData(handle, buffer.get(), size);
         } else {
             const int error = errno;
             printDebugLine("%s", std::strerror(error));
         }
     }
     table->releaseJliLaunchData(handle);
-    if (buffer != result) {
-        std::free(buffer);
+    // A filled block is the caller's.
+    if (buffer.get() == result) {
+        buffer.release();
     }
     return result;
 }
@@ -196,8 +198,7 @@ int startJvmWithBlock(const JvmlLauncherData* block, JliLaunchEntry entry) {
 }
 
 void printDebugLine(const char* format, ...) {
-    const char* const debug = std::getenv("VANTORIX_DEBUG");
-    if (!debug || std::strcmp(debug, "true") != 0) {
+    if (!app::debugSwitchOn()) {
         return;
     }
     va_list arguments;

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "ScopedResource.h"
+
 #ifdef _WIN32
 #define VX_DLLEXPORT __declspec(dllexport)
 #else
@@ -104,10 +106,7 @@ std::int32_t jvmlLauncherDataSize(std::uint64_t libraryPathLength, std::uint64_t
 // a non-null result and frees it with free().
 JvmlLauncherData* buildLauncherDataBlock(const LaunchDataApi* api, JliLaunchDataHandle handle);
 
-struct JvmlLauncherDataFree {
-    void operator()(JvmlLauncherData* block) const noexcept { std::free(block); }
-};
-using JvmlLauncherDataBlock = std::unique_ptr<JvmlLauncherData, JvmlLauncherDataFree>;
+using JvmlLauncherDataBlock = ScopedMallocMemory<JvmlLauncherData>;
 
 // Prints the debug lines of the block and calls the entry with its count and
 // vector; returns the entry's result unchanged. Block and entry must not be

@@ -4,12 +4,22 @@
 // their library loaded. The OS halves (WinDll, PosixDll) implement Dll; the
 // system-directory constructor exists on Windows only.
 
-#include <stdexcept>
 #include <string>
 
 #include "ErrorHandling.h"
+#include "ScopedResource.h"
 #include "StringBuilder.h"
 #include "tstrings.h"
+
+// A loaded library's handle as the OS half has it. Each half defines close;
+// it keeps the thread's last error (errno on POSIX).
+struct LoadedModuleTraits {
+    using Type = void*;
+    using KeepError = KeepErrno;
+    static Type invalid() noexcept { return nullptr; }
+    static bool isValid(Type module) noexcept { return module != nullptr; }
+    static void close(Type module) noexcept;
+};
 
 class Dll {
 public:
@@ -27,17 +37,18 @@ public:
     // Takes a second, independent reference on the same module.
     Dll(const Dll& other);
     Dll& operator=(const Dll&) = delete;
-    ~Dll();
+    Dll(Dll&& other) noexcept = default;
+    Dll& operator=(Dll&&) = delete;
 
     const WideString& path() const { return modulePath; }
-    void* nativeHandle() const { return moduleHandle; }
+    void* nativeHandle() const { return moduleHandle.get(); }
 
     // Null only when throwIfMissing is false and the symbol is not exported.
     Function getFunction(const std::string& symbolName, bool throwIfMissing) const;
 
 private:
     WideString modulePath;
-    void* moduleHandle;
+    ScopedResource<LoadedModuleTraits> moduleHandle;
 };
 
 // A function looked up in a library, typed as T (a function pointer type);
@@ -45,19 +56,13 @@ private:
 template <class T>
 class DllFunction {
 public:
+    // Throws when the library does not export the symbol.
     DllFunction(const Dll& library, const StringBuilder& symbol)
         : library(library), address(nullptr), symbolName(symbol.utf8()) {
         address = this->library.getFunction(symbolName, true);
     }
 
-    operator T() const {
-        if (!address) {
-            throwWithPosition(std::runtime_error(
-                (StringBuilder() << symbolName << "() function is not available in "
-                                 << library.path()).utf8()));
-        }
-        return reinterpret_cast<T>(address);
-    }
+    operator T() const { return reinterpret_cast<T>(address); }
 
 private:
     Dll library;

@@ -1,5 +1,7 @@
 #include "FileUtils.h"
 
+#include <cstdio>
+
 #include <cstring>
 
 #include "Platform.h"
@@ -87,6 +89,14 @@ WideString appendToSearchList(const WideString& list, const WideString& element,
         return list + element;
     }
     return list + separator + element;
+}
+
+long InputFile::readBytes(char* bytes, std::size_t size) {
+    const std::size_t count = std::fread(bytes, 1, size, stream.get());
+    if (count == 0 && std::ferror(stream.get())) {
+        return -1;
+    }
+    return static_cast<long>(count);
 }
 
 bool InputFile::readLine(std::string& line) {

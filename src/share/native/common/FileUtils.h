@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 #include <memory>
+#include <utility>
 
+#include "ScopedResource.h"
 #include "tstrings.h"
 
 namespace FileUtils {
@@ -38,6 +40,8 @@ WideString toAbsolutePath(const WideString& path);
 // one is a line too.
 class InputFile {
 public:
+    // Reads the stream, which it owns, as it comes.
+    explicit InputFile(ScopedFile stream) : stream(std::move(stream)) {}
     virtual ~InputFile() = default;
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
@@ -48,12 +52,12 @@ public:
     bool failed() const { return readFailed; }
 
 protected:
-    InputFile() = default;
-    // The OS half's next bytes: their count, 0 at the end, -1 on a read
-    // error (errno set).
-    virtual long readBytes(char* buffer, std::size_t size) = 0;
+    // The next bytes of the stream: their count, 0 at the end, -1 on a read
+    // error (errno set). An OS half may filter them.
+    virtual long readBytes(char* buffer, std::size_t size);
 
 private:
+    ScopedFile stream;
     std::vector<char> buffer = std::vector<char>(64 * 1024);
     std::size_t next = 0;
     std::size_t end = 0;

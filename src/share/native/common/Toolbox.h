@@ -3,22 +3,26 @@
 // Small scope helpers.
 
 #include <exception>
-#include <functional>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 #include "ErrorHandling.h"
 
-// Runs an action when the scope is left. What the action throws is
-// reported and swallowed: nothing leaves the destructor.
+// Runs an action when the scope is left, unless cancelled. What the action
+// throws is reported and swallowed: nothing leaves the destructor.
+//   AtEndOfScope restore([&] { ... });
+template <class Action>
 class [[nodiscard]] AtEndOfScope {
 public:
-    explicit AtEndOfScope(std::function<void()> action) : action(std::move(action)) {}
+    explicit AtEndOfScope(Action action) noexcept(std::is_nothrow_move_constructible_v<Action>)
+        : action(std::move(action)) {}
     ~AtEndOfScope() {
+        if (!armed) {
+            return;
+        }
         try {
-            if (action) {
-                action();
-            }
+            action();
         } catch (const std::runtime_error& e) {
             logCaughtError(CURRENT_POSITION, e);
         } catch (...) {
@@ -28,6 +32,10 @@ public:
     AtEndOfScope(const AtEndOfScope&) = delete;
     AtEndOfScope& operator=(const AtEndOfScope&) = delete;
 
+    // The action is not run.
+    void cancel() noexcept { armed = false; }
+
 private:
-    std::function<void()> action;
+    Action action;
+    bool armed = true;
 };

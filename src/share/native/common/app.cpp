@@ -1,14 +1,15 @@
 #include "app.h"
 
 #include <cstdio>
-#include <string>
 #include <memory>
+#include <string>
 #include <stdexcept>
 
 #include "ErrorHandling.h"
 #include "Log.h"
 #include "Platform.h"
 #include "StringBuilder.h"
+#include "Toolbox.h"
 
 namespace {
 
@@ -63,15 +64,6 @@ private:
     LogAppender* extra;
 };
 
-// Clears the slot however app::launch is left.
-class LaunchErrorSlotReset {
-public:
-    LaunchErrorSlotReset() = default;
-    LaunchErrorSlotReset(const LaunchErrorSlotReset&) = delete;
-    LaunchErrorSlotReset& operator=(const LaunchErrorSlotReset&) = delete;
-    ~LaunchErrorSlotReset() { launchErrorSlot = nullptr; }
-};
-
 } // namespace
 
 namespace app {
@@ -105,7 +97,8 @@ int launch(const std::nothrow_t&, LaunchFunction launchFunction, LogAppender* ex
 
         std::unique_ptr<WithExtraLogAppender> withExtraAppender;
         std::string errorText;
-        const LaunchErrorSlotReset slotReset;
+        // The slot is cleared however app::launch is left.
+        const AtEndOfScope slotReset([] { launchErrorSlot = nullptr; });
 
         LogAppender* extra = extraAppender ? extraAppender : &lastErrorLogAppender;
 

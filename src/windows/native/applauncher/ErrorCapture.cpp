@@ -6,10 +6,6 @@
 
 namespace {
 
-[[noreturn]] void throwFailedCall(const char* call, const void* function, DWORD error) {
-    throwWithPosition(SysError(StringBuilder() << call << "() failed", function, error));
-}
-
 // A name no other pipe has: this process's id and a counter.
 WideString uniquePipeName() {
     static unsigned counter = 0;
@@ -30,8 +26,7 @@ ErrorCapture::ErrorCapture() {
                                        PIPE_REJECT_REMOTE_CLIENTS,
                                    1, 0, sizeof(buffer), 0, nullptr));
     if (!readEnd) {
-        const DWORD error = GetLastError();
-        throwFailedCall("CreateNamedPipeW", reinterpret_cast<const void*>(&CreateNamedPipeW), error);
+        throwLastError(&CreateNamedPipeW, "CreateNamedPipeW() failed");
     }
     SECURITY_ATTRIBUTES inheritable{};
     inheritable.nLength = sizeof(inheritable);
@@ -39,13 +34,11 @@ ErrorCapture::ErrorCapture() {
     writeEnd.reset(CreateFileW(name.c_str(), GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!writeEnd) {
-        const DWORD error = GetLastError();
-        throwFailedCall("CreateFileW", reinterpret_cast<const void*>(&CreateFileW), error);
+        throwLastError(&CreateFileW, "CreateFileW() failed");
     }
     readDone.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!readDone) {
-        const DWORD error = GetLastError();
-        throwFailedCall("CreateEventW", reinterpret_cast<const void*>(&CreateEventW), error);
+        throwLastError(&CreateEventW, "CreateEventW() failed");
     }
 }
 
@@ -100,9 +93,7 @@ void ErrorCapture::readUntilEnd(HANDLE process) {
             break;
         }
         if (woken != WAIT_OBJECT_0 + 1) {
-            const DWORD error = GetLastError();
-            throwFailedCall("WaitForMultipleObjects",
-                            reinterpret_cast<const void*>(&WaitForMultipleObjects), error);
+            throwLastError(&WaitForMultipleObjects, "WaitForMultipleObjects() failed");
         }
         finishRead(false);
         startRead();

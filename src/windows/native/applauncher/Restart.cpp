@@ -8,6 +8,7 @@
 #include "ScopedHandle.h"
 #include "StringBuilder.h"
 #include "SysInfo.h"
+#include "Toolbox.h"
 #include "Platform.h"
 #include "WinApp.h"
 #include "WinErrorHandling.h"
@@ -21,12 +22,6 @@ const wchar_t restartedMark[] = L"1";
 const wchar_t reportedByParentMark[] = L"parent-reports";
 
 bool captureWanted = false;
-
-[[noreturn]] void throwFailedCall(const char* call, const void* function, DWORD error,
-                                  const WideString& insert = WideString()) {
-    throwWithPosition(
-        SysError(StringBuilder() << call << "() failed", function, error, "System error", insert));
-}
 
 // The start-up information this process was given, for the child: a
 // shortcut's show state ("Run: Minimized"), its hot key, the taskbar's
@@ -195,16 +190,20 @@ DWORD restartAsChild(const WideString& executablePath) {
     // Suspended until it is in the job, so that nothing it starts escapes.
     const DWORD creationFlags = job ? CREATE_SUSPENDED : 0;
     ConsoleEventsGoToChild consoleEvents;
-    SysInfo::setEnvVariable(restartMarkVariable, capture ? reportedByParentMark : restartedMark);
-    const BOOL created = CreateProcessW(executablePath.c_str(), &commandLine[0], nullptr, nullptr,
-                                        TRUE, creationFlags, nullptr, nullptr, &startupInfo,
-                                        &processInfo);
-    const DWORD createError = GetLastError();
-    // Only the child needs the mark; this process's own children must not see it.
-    SetEnvironmentVariableW(restartMarkVariable, nullptr);
+    BOOL created = FALSE;
+    DWORD createError = ERROR_SUCCESS;
+    {
+        // Only the child needs the mark; this process's own children must not see it.
+        const SysInfo::ScopedEnvVariable mark(restartMarkVariable,
+                                              capture ? reportedByParentMark : restartedMark);
+        created = CreateProcessW(executablePath.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                 creationFlags, nullptr, nullptr, &startupInfo, &processInfo);
+        createError = GetLastError();
+    }
     if (!created) {
-        throwFailedCall("CreateProcessW", reinterpret_cast<const void*>(&CreateProcessW), createError,
-                        executablePath);
+        throwWithPosition(SysError(StringBuilder() << "CreateProcessW() failed",
+                                   reinterpret_cast<const void*>(&CreateProcessW), createError,
+                                   "System error", executablePath));
     }
     // Closed thread first, then process, on every path out.
     const ScopedHandle process(processInfo.hProcess);
@@ -228,23 +227,19 @@ DWORD restartAsChild(const WideString& executablePath) {
         if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
             const DWORD error = GetLastError();
             TerminateProcess(process.get(), 1);
-            throwFailedCall("ResumeThread", reinterpret_cast<const void*>(&ResumeThread), error);
+            throwSysError(&ResumeThread, error, "ResumeThread() failed");
         }
     }
 
     if (capture) {
         capture->readUntilEnd(process.get());
     } else if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
-        const DWORD error = GetLastError();
-        throwFailedCall("WaitForSingleObject", reinterpret_cast<const void*>(&WaitForSingleObject),
-                        error);
+        throwLastError(&WaitForSingleObject, "WaitForSingleObject() failed");
     }
 
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process.get(), &exitCode)) {
-        const DWORD error = GetLastError();
-        throwFailedCall("GetExitCodeProcess", reinterpret_cast<const void*>(&GetExitCodeProcess),
-                        error);
+        throwLastError(&GetExitCodeProcess, "GetExitCodeProcess() failed");
     }
     logTrace("Child process exited with code " << exitCode);
     if (capture) {

@@ -10,8 +10,8 @@
 #include "JvmLauncher.h"
 #include "Log.h"
 #include "Restart.h"
+#include "ScopedHandle.h"
 #include "SysInfo.h"
-#include "Toolbox.h"
 #include "WinErrorHandling.h"
 #include "WinSys.h"
 #include "app.h"
@@ -31,20 +31,14 @@ std::unique_ptr<Dll> loadDllWithAddDllDirectory(const WideString& libraryPath) {
     const AddDllDirectoryFunction addDllDirectoryAddress = addDllDirectory;
 
     if (!addDllDirectoryAddress(directory.c_str())) {
-        const DWORD error = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "AddDllDirectory(" << directory << ") failed",
-                                   reinterpret_cast<const void*>(addDllDirectoryAddress), error));
+        throwLastError(addDllDirectoryAddress, "AddDllDirectory(" << directory << ") failed");
     }
     logTrace("AddDllDirectory(" << directory << "): OK");
 
-    HMODULE searched = LoadLibraryExW(libraryPath.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-    const AtEndOfScope releaseSearched([searched]() {
-        if (searched) {
-            FreeLibrary(searched);
-        }
-    });
+    // Released on the way out: the Dll below holds the reference that stays.
+    const ScopedModule searched(LoadLibraryExW(libraryPath.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS));
     logTrace("LoadLibraryEx(" << libraryPath << ", LOAD_LIBRARY_SEARCH_DEFAULT_DIRS): "
-                              << streamedPointer(searched));
+                              << streamedPointer(searched.get()));
 
     return std::make_unique<Dll>(StringBuilder() << libraryPath);
 }
@@ -54,12 +48,11 @@ std::unique_ptr<Dll> loadDllWithAlteredPATH(const WideString& libraryPath) {
                            tstrings::utf8ToWide(CURRENT_POSITION.functionName()));
 
     const WideString pathName = L"PATH";
-    const WideString oldPath = SysInfo::envVariable(pathName);
-    const WideString newPath =
-        FileUtils::appendToSearchList(oldPath, FileUtils::directoryOf(libraryPath), L';');
-    SysInfo::setEnvVariable(pathName, newPath);
+    const WideString newPath = FileUtils::appendToSearchList(SysInfo::envVariable(pathName),
+                                                             FileUtils::directoryOf(libraryPath), L';');
+    // Set back when this function is left, normally or by exception.
+    const SysInfo::ScopedEnvVariable extendedPath(pathName, newPath);
     logTrace("New value of PATH: " << newPath);
-    const AtEndOfScope restorePath([&pathName, &oldPath]() { SysInfo::setEnvVariable(pathName, oldPath); });
 
     return std::make_unique<Dll>(StringBuilder() << libraryPath);
 }

@@ -8,6 +8,7 @@
 #include "PeImage.h"
 #include "ResourceFiles.h"
 #include "StringBuilder.h"
+#include "Toolbox.h"
 #include "WinErrorHandling.h"
 
 namespace {
@@ -33,23 +34,6 @@ void requireLauncher(const WideString& path) {
 }
 
 // Deletes a file on every path that does not reach release().
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const WideString& path) : path(path) {}
-    ~TemporaryFile() {
-        if (!path.empty()) {
-            DeleteFileW(path.c_str());
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    void release() { path.clear(); }
-
-private:
-    WideString path;
-};
-
 } // namespace
 
 void brand(const BrandRequest& request) {
@@ -91,12 +75,10 @@ void brand(const BrandRequest& request) {
 
     const WideString copy = request.target + L".branding";
     if (!CopyFileW(request.target.c_str(), copy.c_str(), FALSE)) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "CopyFileW(" << request.target << ", " << copy
-                                                   << ") failed",
-                                                   reinterpret_cast<const void*>(&CopyFileW), err));
+        throwLastError(&CopyFileW, "CopyFileW(" << request.target << ", " << copy << ") failed");
     }
-    TemporaryFile copyOwner(copy);
+    // The copy goes again unless it takes the target's place.
+    AtEndOfScope removeCopy([&copy] { DeleteFileW(copy.c_str()); });
     {
         ResourceFiles::ResourceUpdate update(copy);
         for (const ResourceFiles::Resource& resource : existing) {
@@ -122,10 +104,7 @@ void brand(const BrandRequest& request) {
     requireLauncher(copy);
     if (!MoveFileExW(copy.c_str(), request.target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "MoveFileExW(" << copy << ", " << request.target
-                                                   << ") failed",
-                                                   reinterpret_cast<const void*>(&MoveFileExW), err));
+        throwLastError(&MoveFileExW, "MoveFileExW(" << copy << ", " << request.target << ") failed");
     }
-    copyOwner.release();
+    removeCopy.cancel();
 }

@@ -8,12 +8,6 @@
 
 namespace {
 
-struct LibraryDeleter {
-    void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-
-using DataModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
-
 ResourceFiles::ResourceKey keyOf(LPCWSTR value) {
     if (IS_INTRESOURCE(value)) {
         return {static_cast<WORD>(reinterpret_cast<ULONG_PTR>(value)), {}};
@@ -52,15 +46,11 @@ std::string readFile(const WideString& path) {
     ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "Cannot open \"" << path << "\"",
-                                   reinterpret_cast<const void*>(&CreateFileW), err));
+        throwLastError(&CreateFileW, "Cannot open \"" << path << "\"");
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "Cannot read \"" << path << "\"",
-                                   reinterpret_cast<const void*>(&GetFileSizeEx), err));
+        throwLastError(&GetFileSizeEx, "Cannot read \"" << path << "\"");
     }
     if (size.QuadPart > 256 * 1024 * 1024) {
         throwWithPosition(std::runtime_error(
@@ -71,19 +61,15 @@ std::string readFile(const WideString& path) {
     if (!bytes.empty() &&
         (!ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) ||
          read != bytes.size())) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "Cannot read \"" << path << "\"",
-                                   reinterpret_cast<const void*>(&ReadFile), err));
+        throwLastError(&ReadFile, "Cannot read \"" << path << "\"");
     }
     return bytes;
 }
 
 std::vector<Resource> readResources(const WideString& path) {
-    DataModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    const ScopedModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!module) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "Cannot read the resources of \"" << path << "\"",
-                                   reinterpret_cast<const void*>(&LoadLibraryExW), err));
+        throwLastError(&LoadLibraryExW, "Cannot read the resources of \"" << path << "\"");
     }
     std::vector<Resource> resources;
     Listing listing{&resources, {}, {}};
@@ -95,9 +81,7 @@ std::vector<Resource> readResources(const WideString& path) {
         HGLOBAL loaded = found ? LoadResource(module.get(), found) : nullptr;
         const void* data = loaded ? LockResource(loaded) : nullptr;
         if (!data) {
-            const DWORD err = GetLastError();
-            throwWithPosition(SysError(StringBuilder() << "Cannot read the resources of \"" << path << "\"",
-                                       reinterpret_cast<const void*>(&LoadResource), err));
+            throwLastError(&LoadResource, "Cannot read the resources of \"" << path << "\"");
         }
         resource.data.assign(static_cast<const char*>(data), SizeofResource(module.get(), found));
     }
@@ -108,38 +92,22 @@ ResourceUpdate::ResourceUpdate(const WideString& path) : path(path) {
     // Keeping the existing resources and deleting some of them does not work
     // under Wine (they come back when the file is written); so all are
     // dropped and those to keep are put again.
-    handle = BeginUpdateResourceW(path.c_str(), TRUE);
+    handle.reset(BeginUpdateResourceW(path.c_str(), TRUE));
     if (!handle) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "BeginUpdateResourceW(" << path << ") failed",
-                                   reinterpret_cast<const void*>(&BeginUpdateResourceW), err));
-    }
-}
-
-ResourceUpdate::~ResourceUpdate() {
-    if (handle) {
-        const DWORD lastError = GetLastError();
-        EndUpdateResourceW(handle, TRUE);
-        SetLastError(lastError);
+        throwLastError(&BeginUpdateResourceW, "BeginUpdateResourceW(" << path << ") failed");
     }
 }
 
 void ResourceUpdate::put(const Resource& resource) {
-    if (!UpdateResourceW(handle, resource.type.pointer(), resource.name.pointer(), resource.language,
+    if (!UpdateResourceW(handle.get(), resource.type.pointer(), resource.name.pointer(), resource.language,
                          const_cast<char*>(resource.data.data()), static_cast<DWORD>(resource.data.size()))) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "UpdateResourceW(" << path << ") failed",
-                                   reinterpret_cast<const void*>(&UpdateResourceW), err));
+        throwLastError(&UpdateResourceW, "UpdateResourceW(" << path << ") failed");
     }
 }
 
 void ResourceUpdate::commit() {
-    HANDLE update = handle;
-    handle = nullptr;
-    if (!EndUpdateResourceW(update, FALSE)) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "EndUpdateResourceW(" << path << ") failed",
-                                   reinterpret_cast<const void*>(&EndUpdateResourceW), err));
+    if (!EndUpdateResourceW(handle.release(), FALSE)) {
+        throwLastError(&EndUpdateResourceW, "EndUpdateResourceW(" << path << ") failed");
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ScopedHandle.h"
 #include "WinSys.h"
 #include "tstrings.h"
 
@@ -37,16 +38,22 @@ std::vector<Resource> readResources(const WideString& path);
 class ResourceUpdate {
 public:
     explicit ResourceUpdate(const WideString& path);
-    ~ResourceUpdate();
-    ResourceUpdate(const ResourceUpdate&) = delete;
-    ResourceUpdate& operator=(const ResourceUpdate&) = delete;
 
     void put(const Resource& resource);
     void commit();
 
 private:
+    // An update not committed is discarded.
+    struct DiscardUpdate {
+        using Type = HANDLE;
+        using KeepError = KeepLastError;
+        static Type invalid() noexcept { return nullptr; }
+        static bool isValid(Type update) noexcept { return update != nullptr; }
+        static void close(Type update) noexcept { EndUpdateResourceW(update, TRUE); }
+    };
+
     WideString path;
-    HANDLE handle;
+    ScopedResource<DiscardUpdate> handle;
 };
 
 } // namespace ResourceFiles

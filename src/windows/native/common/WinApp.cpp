@@ -11,6 +11,7 @@
 #include "ErrorHandling.h"
 #include "FileUtils.h"
 #include "Log.h"
+#include "ScopedResource.h"
 #include "StringBuilder.h"
 #include "SysInfo.h"
 #include "WinSys.h"
@@ -20,46 +21,44 @@ namespace {
 bool messageBoxShown = true;
 
 // The console of the process that started the launcher, or a new one, with
-// standard output and standard error reopened onto it.
+// standard output and standard error reopened onto it; the process leaves
+// it again when done.
 class Console {
 public:
     Console() {
         if (!AttachConsole(ATTACH_PARENT_PROCESS) && !AllocConsole()) {
             return;
         }
+        attached = true;
         out = std::make_unique<Channel>(stdout);
         err = std::make_unique<Channel>(stderr);
     }
     ~Console() {
         err.reset();
         out.reset();
+        if (attached) {
+            FreeConsole();
+        }
     }
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 
-    // One standard stream reopened in place onto the console device.
+    // One standard output stream reopened in place onto the console device.
     class Channel {
     public:
-        explicit Channel(FILE* target) : target(target) {
-            const bool input = target == stdin;
-            if (freopen_s(&reopened, input ? "CONIN$" : "CONOUT$", input ? "r" : "w", target) != 0) {
-                reopened = nullptr;
+        explicit Channel(FILE* target) {
+            FILE* stream = nullptr;
+            if (freopen_s(&stream, "CONOUT$", "w", target) == 0) {
+                reopened.reset(stream);
             }
         }
-        virtual ~Channel() {
-            if (reopened) {
-                fclose(reopened);
-            }
-        }
-        Channel(const Channel&) = delete;
-        Channel& operator=(const Channel&) = delete;
 
     private:
-        FILE* reopened = nullptr;
-        FILE* target;
+        ScopedFile reopened;
     };
 
 private:
+    bool attached = false;
     std::unique_ptr<Channel> out;
     std::unique_ptr<Channel> err;
 };

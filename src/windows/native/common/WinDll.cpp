@@ -2,6 +2,7 @@
 
 #include "ErrorHandling.h"
 #include "FileUtils.h"
+#include "ScopedHandle.h"
 #include "StringBuilder.h"
 #include "SysInfo.h"
 #include "WinErrorHandling.h"
@@ -40,33 +41,26 @@ Dll::Dll(InSystemDirectoryTag, const StringBuilder& name)
     : modulePath(FileUtils::joinPath(SysInfo::systemDirectory(), name.text())),
       moduleHandle(loadLibrary(modulePath)) {}
 
-Dll::Dll(const Dll& other) : modulePath(other.modulePath), moduleHandle(nullptr) {
+Dll::Dll(const Dll& other) : modulePath(other.modulePath) {
     // The reference is taken by address, not by name: the stored path may
     // be written in a form ('/', "..") that a lookup by name does not match.
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            static_cast<LPCWSTR>(other.moduleHandle), &module)) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "GetModuleHandleExW(" << modulePath
-                                                   << ") failed",
-                                   reinterpret_cast<const void*>(&GetModuleHandleExW), err));
+                            static_cast<LPCWSTR>(other.moduleHandle.get()), &module)) {
+        throwLastError(&GetModuleHandleExW, "GetModuleHandleExW(" << modulePath << ") failed");
     }
-    moduleHandle = module;
+    moduleHandle.reset(module);
 }
 
-Dll::~Dll() {
-    if (moduleHandle) {
-        FreeLibrary(handleOf(moduleHandle));
-    }
+void LoadedModuleTraits::close(void* module) noexcept {
+    const KeepLastError keep;
+    FreeLibrary(handleOf(module));
 }
 
 Dll::Function Dll::getFunction(const std::string& symbolName, bool throwIfMissing) const {
-    const FARPROC address = GetProcAddress(handleOf(moduleHandle), symbolName.c_str());
+    const FARPROC address = GetProcAddress(handleOf(moduleHandle.get()), symbolName.c_str());
     if (!address && throwIfMissing) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "GetProcAddress(" << modulePath << ", "
-                                                   << symbolName << ") failed",
-                                   reinterpret_cast<const void*>(&GetProcAddress), err));
+        throwLastError(&GetProcAddress, "GetProcAddress(" << modulePath << ", " << symbolName << ") failed");
     }
     return reinterpret_cast<Function>(address);
 }

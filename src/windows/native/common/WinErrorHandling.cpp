@@ -1,15 +1,11 @@
 #include "WinErrorHandling.h"
 
-#include <memory>
 #include <string_view>
 
 #include "Log.h"
+#include "ScopedHandle.h"
 
 namespace {
-
-struct LocalFreeDeleter {
-    void operator()(wchar_t* buffer) const { LocalFree(buffer); }
-};
 
 // Only the ASCII white space counts: bytes of UTF-8 sequences never do.
 bool isBlank(char ch) {
@@ -108,7 +104,7 @@ WideString systemMessageText(DWORD errorCode, HMODULE module, const WideString& 
     if (!length || !raw) {
         return L"No description available";
     }
-    std::unique_ptr<wchar_t, LocalFreeDeleter> buffer(raw);
+    const ScopedLocalMemory<wchar_t> buffer(raw);
 
     WideString text = fillInserts(WideString(buffer.get(), length), insert);
     for (wchar_t& ch : text) {

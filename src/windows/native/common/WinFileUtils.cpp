@@ -2,21 +2,18 @@
 
 #include <cstdlib>
 #include <direct.h>
-#include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "ErrorHandling.h"
+#include "ScopedResource.h"
 #include "StringBuilder.h"
 #include "WinSys.h"
 
 namespace {
 
-struct FreeDeleter {
-    void operator()(wchar_t* text) const { std::free(text); }
-};
-
-using RuntimeText = std::unique_ptr<wchar_t, FreeDeleter>;
+// Text that the C runtime allocated.
+using RuntimeText = ScopedMallocMemory<wchar_t>;
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "WinPlatform.h"
 #include "WinSys.h"
 
 namespace platform {
@@ -61,6 +62,23 @@ std::uint32_t threadId() {
     return GetCurrentThreadId();
 }
 
+DWORD readModuleFileName(HMODULE module, WideString& path) {
+    WideString buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(module, &buffer[0], static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            return GetLastError();
+        }
+        // A cut path fills the buffer completely.
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            path = buffer;
+            return ERROR_SUCCESS;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
 bool ownModulePath(WideString& path) {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
@@ -68,46 +86,38 @@ bool ownModulePath(WideString& path) {
                             reinterpret_cast<LPCWSTR>(&ownModulePath), &module)) {
         return false;
     }
-    WideString buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(module, &buffer[0], static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            return false;
-        }
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            path = buffer;
-            return true;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
+    return readModuleFileName(module, path) == ERROR_SUCCESS;
 }
 
 bool errnoDescription(int errorNumber, wchar_t* buffer, std::size_t size) {
     return _wcserror_s(buffer, size, errorNumber) == 0;
 }
 
-bool environmentVariable(const wchar_t* name, WideString& value) {
-    WideString buffer(64, L'\0');
+DWORD readEnvironmentVariable(const wchar_t* name, WideString& value) {
+    // Short values, the usual case, take one call.
+    WideString buffer(10, L'\0');
+    // The value may change between the calls; a few rounds settle it.
     for (int attempt = 0; attempt < 4; ++attempt) {
+        // An empty value returns 0 too, with the last error untouched.
         SetLastError(ERROR_SUCCESS);
         const DWORD length = GetEnvironmentVariableW(name, &buffer[0], static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            if (GetLastError() != ERROR_SUCCESS) {
-                return false;
-            }
-            value.clear();
-            return true;
+        const DWORD error = GetLastError();
+        if (length == 0 && error != ERROR_SUCCESS) {
+            return error;
         }
         if (length < buffer.size()) {
             buffer.resize(length);
             value = buffer;
-            return true;
+            return ERROR_SUCCESS;
         }
-        // The value grew or did not fit: length is the size it needs.
+        // Did not fit: length is the size it needs, NUL included.
         buffer.resize(length);
     }
-    return false;
+    return ERROR_MORE_DATA;
+}
+
+bool environmentVariable(const wchar_t* name, WideString& value) {
+    return readEnvironmentVariable(name, value) == ERROR_SUCCESS;
 }
 
 } // namespace platform

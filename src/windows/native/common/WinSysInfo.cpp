@@ -1,14 +1,14 @@
 #include "SysInfo.h"
 
-#include <algorithm>
-#include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "ErrorHandling.h"
 #include "FileUtils.h"
+#include "ScopedHandle.h"
 #include "StringBuilder.h"
 #include "WinErrorHandling.h"
+#include "WinPlatform.h"
 #include "WinSys.h"
 
 #include <shellapi.h>
@@ -17,72 +17,34 @@ namespace SysInfo {
 
 namespace {
 
-struct LocalFreeDeleter {
-    void operator()(LPWSTR* array) const { LocalFree(array); }
-};
-
 using SystemDirFunction = UINT(WINAPI*)(LPWSTR, UINT);
 
-// Size of the first buffer of the environment reads: short values, the
-// usual case, take one call.
-constexpr DWORD initialEnvBufferSize = 10;
-
 WideString getModulePath(HMODULE module) {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            const DWORD err = GetLastError();
-            throwWithPosition(SysError(StringBuilder() << "GetModuleFileName failed",
-                                       reinterpret_cast<const void*>(&GetModuleFileNameW), err));
-        }
-        // A cut path fills the buffer completely.
-        if (length < buffer.size()) {
-            return WideString(buffer.data(), length);
-        }
-        buffer.resize(buffer.size() * 2);
+    WideString path;
+    const DWORD error = platform::readModuleFileName(module, path);
+    if (error != ERROR_SUCCESS) {
+        throwSysError(&GetModuleFileNameW, error, "GetModuleFileName failed");
     }
+    return path;
 }
 
 // Tells a variable that is not set (ERROR_ENVVAR_NOT_FOUND) from one set to
-// the empty string (length 0, last error untouched). With a flag, failures
-// set it and give an empty value instead of throwing.
+// the empty string. With a flag, failures set it and give an empty value
+// instead of throwing.
 WideString getEnvVariableImpl(const WideString& name, bool* failed) {
-    std::vector<wchar_t> buffer(initialEnvBufferSize);
-    SetLastError(ERROR_SUCCESS);
-    DWORD size = GetEnvironmentVariableW(name.c_str(), buffer.data(), initialEnvBufferSize);
-    DWORD err = GetLastError();
-    if (err == ERROR_ENVVAR_NOT_FOUND) {
-        if (failed) {
-            *failed = true;
-            return WideString();
-        }
-        throwWithPosition(SysError(StringBuilder() << "GetEnvironmentVariable(" << name
-                                                   << ") failed. Variable not set",
-                                   reinterpret_cast<const void*>(&GetEnvironmentVariableW), err));
-    }
-    // A value that does not fit gives the size it needs, NUL included.
-    if (size > initialEnvBufferSize) {
-        buffer.resize(size);
-        SetLastError(ERROR_SUCCESS);
-        size = GetEnvironmentVariableW(name.c_str(), buffer.data(), size);
-        err = GetLastError();
-        if (err != ERROR_SUCCESS) {
-            if (failed) {
-                *failed = true;
-                return WideString();
-            }
-            throwWithPosition(
-                SysError(StringBuilder() << "GetEnvironmentVariable(" << name << ") failed",
-                         reinterpret_cast<const void*>(&GetEnvironmentVariableW), err));
-        }
-    }
+    WideString value;
+    const DWORD error = platform::readEnvironmentVariable(name.c_str(), value);
     if (failed) {
-        *failed = false;
+        *failed = error != ERROR_SUCCESS;
     }
-    // Up to the first NUL, never past the buffer.
-    return WideString(buffer.begin(), std::find(buffer.begin(), buffer.end(), L'\0'));
+    if (error == ERROR_SUCCESS || failed) {
+        return value;
+    }
+    if (error == ERROR_ENVVAR_NOT_FOUND) {
+        throwSysError(&GetEnvironmentVariableW, error,
+                      "GetEnvironmentVariable(" << name << ") failed. Variable not set");
+    }
+    throwSysError(&GetEnvironmentVariableW, error, "GetEnvironmentVariable(" << name << ") failed");
 }
 
 WideString getSystemDirImpl(SystemDirFunction function, const char* label) {
@@ -90,9 +52,7 @@ WideString getSystemDirImpl(SystemDirFunction function, const char* label) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         const UINT result = function(buffer.data(), static_cast<UINT>(buffer.size()));
         if (result == 0) {
-            const DWORD err = GetLastError();
-            throwWithPosition(SysError(StringBuilder() << label << " failed",
-                                       reinterpret_cast<const void*>(function), err));
+            throwLastError(function, label << " failed");
         }
         if (result < buffer.size()) {
             return FileUtils::trimTrailingSeparators(WideString(buffer.data()));
@@ -112,13 +72,10 @@ WideString executablePath() {
 
 WideStringList getCommandArgs(CommandArgsMode mode) {
     int count = 0;
-    LPWSTR* raw = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!raw) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "CommandLineToArgvW failed",
-                                   reinterpret_cast<const void*>(&CommandLineToArgvW), err));
+    const ScopedLocalMemory<LPWSTR> args(CommandLineToArgvW(GetCommandLineW(), &count));
+    if (!args) {
+        throwLastError(&CommandLineToArgvW, "CommandLineToArgvW failed");
     }
-    std::unique_ptr<LPWSTR, LocalFreeDeleter> args(raw);
 
     WideStringList result;
     for (int i = mode == WithoutProgramName ? 1 : 0; i < count; ++i) {
@@ -139,10 +96,14 @@ WideString envVariableOr(const WideString& name, const WideString& fallback) {
 
 void setEnvVariable(const WideString& name, const WideString& value) {
     if (!SetEnvironmentVariableW(name.c_str(), value.c_str())) {
-        const DWORD err = GetLastError();
-        throwWithPosition(SysError(StringBuilder() << "SetEnvironmentVariable(" << name << ", "
-                                                   << value << ") failed",
-                                   reinterpret_cast<const void*>(&SetEnvironmentVariableW), err));
+        throwLastError(&SetEnvironmentVariableW,
+                       "SetEnvironmentVariable(" << name << ", " << value << ") failed");
+    }
+}
+
+void unsetEnvVariable(const WideString& name) {
+    if (!SetEnvironmentVariableW(name.c_str(), nullptr)) {
+        throwLastError(&SetEnvironmentVariableW, "SetEnvironmentVariable(" << name << ") failed");
     }
 }
 

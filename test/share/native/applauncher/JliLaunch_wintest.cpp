@@ -11,32 +11,17 @@
 #include <vector>
 
 #include "EnvGuard.h"
+#include "ScopedHandle.h"
 #include "StubRuntime.h"
 #include "TempDir.h"
 #include "WinSys.h"
 
 namespace {
 
-class Module {
-public:
-    explicit Module(const WideString& path) : handle(LoadLibraryW(path.c_str())) {}
-    ~Module() {
-        if (handle) {
-            FreeLibrary(handle);
-        }
-    }
-    Module(const Module&) = delete;
-    Module& operator=(const Module&) = delete;
-    HMODULE get() const { return handle; }
-
-private:
-    HMODULE handle;
-};
-
 class JliLaunchTest : public testing::Test {
 protected:
     JliLaunchTest()
-        : jli(stubRuntimeBin() + L"\\jli.dll"),
+        : jli(LoadLibraryW((stubRuntimeBin() + L"\\jli.dll").c_str())),
           recordFile(temp.path() / "record.txt"),
           eventsFile(temp.path() / "events.txt"),
           recordGuard(L"VX_STUB_RECORD", recordFile.wstring()),
@@ -57,7 +42,7 @@ protected:
         return entry ? startJvmWithBlock(block.get(), entry) : -1;
     }
 
-    Module jli;
+    ScopedModule jli;
     TempDir temp;
     std::filesystem::path recordFile;
     std::filesystem::path eventsFile;
@@ -120,8 +105,8 @@ TEST_F(JliLaunchTest, EntryReceivesTheBlockAndItsResultComesBack) {
 TEST_F(JliLaunchTest, StubReportsThePreloadedLibraries) {
     ASSERT_NE(nullptr, jli.get());
     {
-        Module jvm(stubRuntimeBin() + L"\\server\\jvm.dll");
-        Module splash(stubRuntimeBin() + L"\\splashscreen.dll");
+        const ScopedModule jvm(LoadLibraryW((stubRuntimeBin() + L"\\server\\jvm.dll").c_str()));
+        const ScopedModule splash(LoadLibraryW((stubRuntimeBin() + L"\\splashscreen.dll").c_str()));
         ASSERT_NE(nullptr, jvm.get());
         ASSERT_NE(nullptr, splash.get());
         EXPECT_EQ(0, launch({"prog"}));

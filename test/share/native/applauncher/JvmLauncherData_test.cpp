@@ -14,7 +14,7 @@
 
 #include "Log.h"
 #include "LogCapture.h"
-#include "ScopedEnvironment.h"
+#include "EnvGuard.h"
 #include "tstrings.h"
 
 namespace {
@@ -265,7 +265,7 @@ TEST(BuildLauncherDataBlockTest, ReleasesTheHandleExactlyOnce) {
 
         JvmlLauncherDataBlock block(buildLauncherDataBlock(&fakeApi, &token));
 
-        EXPECT_EQ(c.made, block != nullptr);
+        EXPECT_EQ(c.made, static_cast<bool>(block));
         EXPECT_EQ(1, fake.releases);
         EXPECT_EQ(1, fake.sizeCalls);
         EXPECT_EQ(c.initCalls, fake.initCalls);
@@ -339,14 +339,15 @@ TEST(StartJvmWithBlockTest, PassesTheBlockAndReturnsTheEntrysResult) {
 
 TEST(PrintDebugLineTest, PrintsOnlyWhenTheSwitchIsExactlyTrue) {
     struct Case {
-        const char* value;
+        const wchar_t* value;
         bool prints;
     };
-    const Case cases[] = {{nullptr, false}, {"true", true},  {"TRUE", false}, {"True", false},
-                          {"truE", false},  {"1", false},    {"true ", false}, {"", false}};
+    const Case cases[] = {{nullptr, false}, {L"true", true},  {L"TRUE", false}, {L"True", false},
+                          {L"truE", false},  {L"1", false},    {L"true ", false}, {L"", false}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.value ? c.value : "(unset)");
-        ScopedEnvironment debug("VANTORIX_DEBUG", c.value);
+        SCOPED_TRACE(c.value ? tstrings::wideToUtf8(c.value) : "(unset)");
+        EnvGuard debug(L"VANTORIX_DEBUG",
+                       c.value ? std::optional<WideString>(c.value) : std::nullopt);
         testing::internal::CaptureStderr();
         printDebugLine("a%sc %d", "b", 5);
         EXPECT_EQ(c.prints ? "abc 5\n" : "", testing::internal::GetCapturedStderr());
@@ -354,7 +355,7 @@ TEST(PrintDebugLineTest, PrintsOnlyWhenTheSwitchIsExactlyTrue) {
 }
 
 TEST(PrintDebugLineTest, StartJvmWithBlockPrintsTheLibraryAndEachArgument) {
-    ScopedEnvironment debug("VANTORIX_DEBUG", "true");
+    EnvGuard debug(L"VANTORIX_DEBUG", L"true");
     JliLaunchDataOwner data = createJliLaunchData("C:\\jli.dll", {"prog", "%s%n"});
     JvmlLauncherDataBlock block(buildLauncherDataBlock(&launchDataApi(), data.release()));
     ASSERT_TRUE(block);

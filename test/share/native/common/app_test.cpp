@@ -6,7 +6,7 @@
 
 #include "ErrorHandling.h"
 #include "LogCapture.h"
-#include "ScopedEnvironment.h"
+#include "EnvGuard.h"
 #include "app.h"
 
 namespace {
@@ -36,7 +36,7 @@ void throwInteger() { throw 42; }
 class AppLaunch : public ::testing::Test {
 protected:
     DispatcherGuard dispatcherGuard;
-    ScopedEnvironment debug{"VANTORIX_DEBUG", nullptr};
+    EnvGuard debug{L"VANTORIX_DEBUG", std::nullopt};
 };
 
 TEST_F(AppLaunch, SuccessReachesNoAppenderAndLeavesTheChosenSink) {
@@ -106,7 +106,7 @@ TEST_F(AppLaunch, DefaultExtraAppenderPrintsTheErrorTextOnStandardError) {
 }
 
 TEST_F(AppLaunch, DebugSwitchWritesTraceAndErrorLinesBeforeTheErrorText) {
-    ScopedEnvironment on("VANTORIX_DEBUG", "true");
+    EnvGuard on(L"VANTORIX_DEBUG", L"true");
     StdioCapture err(stderr);
     EXPECT_EQ(app::launch(std::nothrow, throwVxError, nullptr), 1);
     const std::string text = err.text();
@@ -127,12 +127,12 @@ TEST_F(AppLaunch, DebugSwitchWritesTraceAndErrorLinesBeforeTheErrorText) {
 }
 
 TEST_F(AppLaunch, DebugSwitchIsExactlyTrue) {
-    for (const char* value : {"", "TRUE", " true", "true ", "1", "yes"}) {
-        SCOPED_TRACE(value);
-        ScopedEnvironment set("VANTORIX_DEBUG", value);
+    for (const wchar_t* value : {L"", L"TRUE", L" true", L"true ", L"1", L"yes"}) {
+        SCOPED_TRACE(tstrings::wideToUtf8(value));
+        EnvGuard set(L"VANTORIX_DEBUG", value);
         EXPECT_FALSE(app::debugSwitchOn());
     }
-    ScopedEnvironment on("VANTORIX_DEBUG", "true");
+    EnvGuard on(L"VANTORIX_DEBUG", L"true");
     EXPECT_TRUE(app::debugSwitchOn());
 }
 

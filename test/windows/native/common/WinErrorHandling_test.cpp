@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "LogCapture.h"
+#include "ScopedHandle.h"
 #include "TestFixture.h"
 #include "WinErrorHandling.h"
 
@@ -31,37 +32,20 @@ std::string systemPart(DWORD code, HMODULE module) {
            utf8(systemMessageText(code, module)) + "))";
 }
 
-// The fixture library for as long as the object lives.
-class FixtureLibrary {
-public:
-    FixtureLibrary() : module(LoadLibraryW(testfixture::fixtureDllPath().c_str())) {}
-    ~FixtureLibrary() {
-        if (module) {
-            FreeLibrary(module);
-        }
-    }
-    FixtureLibrary(const FixtureLibrary&) = delete;
-    FixtureLibrary& operator=(const FixtureLibrary&) = delete;
+// The fixture library, loaded for as long as the owner lives.
+ScopedModule loadFixtureLibrary() {
+    return ScopedModule(LoadLibraryW(testfixture::fixtureDllPath().c_str()));
+}
 
-    HMODULE handle() const { return module; }
-    const void* function() const {
-        return reinterpret_cast<const void*>(GetProcAddress(module, "vxFixtureAnswer"));
-    }
-
-private:
-    HMODULE module;
-};
+const void* fixtureFunction(const ScopedModule& fixture) {
+    return reinterpret_cast<const void*>(GetProcAddress(fixture.get(), "vxFixtureAnswer"));
+}
 
 const WideString missingLibrary = L"C:\\vx-no-such-directory\\missing.dll";
 
 [[noreturn]] void failLoading() {
-    HMODULE module = LoadLibraryW(missingLibrary.c_str());
-    const DWORD err = GetLastError();
-    if (module) {
-        FreeLibrary(module);
-    }
-    throwWithPosition(SysError(StringBuilder() << "LoadLibraryW(" << missingLibrary << ") failed",
-                               reinterpret_cast<const void*>(&LoadLibraryW), err));
+    const ScopedModule module(LoadLibraryW(missingLibrary.c_str()));
+    throwLastError(&LoadLibraryW, "LoadLibraryW(" << missingLibrary << ") failed");
 }
 
 TEST(SysError, FailedLibraryLoadNamesCallCodeAndDescription) {
@@ -118,9 +102,9 @@ TEST(SysError, TextComposition) {
 }
 
 TEST(SysError, FailedFunctionSelectsItsModulesMessageTable) {
-    FixtureLibrary fixture;
-    ASSERT_NE(fixture.function(), nullptr);
-    const SysError error(StringBuilder() << "Probe failed", fixture.function(), twoLinesCode);
+    const ScopedModule fixture = loadFixtureLibrary();
+    ASSERT_NE(fixtureFunction(fixture), nullptr);
+    const SysError error(StringBuilder() << "Probe failed", fixtureFunction(fixture), twoLinesCode);
     EXPECT_STREQ(error.what(),
                  "Probe failed. System error [536870914](system error 536870914 (First line  second line))");
 }
@@ -157,8 +141,8 @@ TEST(SysError, UnknownModuleWarnsAndLeavesOutTheSystemPart) {
 }
 
 TEST(SystemMessageText, CleansModuleDescriptions) {
-    FixtureLibrary fixture;
-    ASSERT_NE(fixture.handle(), nullptr);
+    const ScopedModule fixture = loadFixtureLibrary();
+    ASSERT_NE(fixture.get(), nullptr);
     const struct {
         DWORD code;
         const wchar_t* expected;
@@ -170,13 +154,13 @@ TEST(SystemMessageText, CleansModuleDescriptions) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
-        EXPECT_EQ(systemMessageText(c.code, fixture.handle()), c.expected);
+        EXPECT_EQ(systemMessageText(c.code, fixture.get()), c.expected);
     }
     // Codes the module does not describe come from the system's table.
-    EXPECT_EQ(systemMessageText(126, fixture.handle()), systemMessageText(126, nullptr));
-    EXPECT_EQ(systemMessageText(unknownCode, fixture.handle()), L"No description available");
+    EXPECT_EQ(systemMessageText(126, fixture.get()), systemMessageText(126, nullptr));
+    EXPECT_EQ(systemMessageText(unknownCode, fixture.get()), L"No description available");
     EXPECT_EQ(systemMessageText(twoLinesCode, nullptr), L"No description available");
-    EXPECT_EQ(systemErrorText(twoLinesCode, fixture.handle()),
+    EXPECT_EQ(systemErrorText(twoLinesCode, fixture.get()),
               L"system error 536870914 (First line  second line)");
 }
 

@@ -8,6 +8,7 @@
 
 #include "EnvGuard.h"
 #include "FileUtils.h"
+#include "ScopedHandle.h"
 #include "SysInfo.h"
 #include "TempDir.h"
 #include "TestFixture.h"
@@ -42,10 +43,10 @@ bool runAsChildWhenAsked() {
         text << tstrings::wideToUtf8(arg) << '\n';
     }
     const std::string bytes = text.str();
-    FILE* file = _wfopen(report.c_str(), L"wb");
-    const bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (file) {
-        std::fclose(file);
+    bool written = false;
+    {
+        const ScopedFile file(_wfopen(report.c_str(), L"wb"));
+        written = file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
     }
     std::exit(written ? 0 : 3);
 }
@@ -56,11 +57,6 @@ struct ChildReport {
     WideString executablePath;
     WideStringList withProgramName;
     WideStringList withoutProgramName;
-};
-
-struct Handle {
-    HANDLE value;
-    ~Handle() { CloseHandle(value); }
 };
 
 // Runs the binary with the command line and reads its report.
@@ -78,8 +74,8 @@ ChildReport runChild(const WideString& commandLine, const TempDir& scratch) {
         ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
         return {};
     }
-    const Handle processHandle{process.hProcess};
-    const Handle threadHandle{process.hThread};
+    const ScopedHandle processHandle(process.hProcess);
+    const ScopedHandle threadHandle(process.hThread);
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
     DWORD exitCode = 1;
     GetExitCodeProcess(process.hProcess, &exitCode);
