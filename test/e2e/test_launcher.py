@@ -769,14 +769,16 @@ class DesktopTestCase(ImageTestCase):
         cls.xvfb, cls.display = start_xvfb()
         cls.saved_prefix = os.environ.get("VX_WINEPREFIX")
         os.environ["VX_WINEPREFIX"] = cls.prefix
-        # A new prefix finishes its set-up while its first programs run, and
-        # Wine may then say so on their standard error: let that happen to
-        # a program whose output nobody reads.
+        # A new prefix finishes its set-up while its first programs run:
+        # Wine may say so on their standard error, and the first program
+        # that uses the display starts Wine's desktop, before which a
+        # message box fails at once. Let that happen to a program whose
+        # output nobody reads.
         for _ in range(2):
             subprocess.run(cls.tools.wine_command(cls.tools.msgbox_reader,
                                                   ["--no-such-window--", "--timeout-ms", "0"]),
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                           timeout=120)
+                           env=dict(os.environ, DISPLAY=cls.display), timeout=120)
 
     @classmethod
     def tearDownClass(cls):
