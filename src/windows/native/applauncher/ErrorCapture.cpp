@@ -42,6 +42,14 @@ ErrorCapture::ErrorCapture() {
     }
 }
 
+ErrorCapture::~ErrorCapture() {
+    if (reading) {
+        CancelIoEx(readEnd.get(), &overlapped);
+        DWORD count = 0;
+        GetOverlappedResult(readEnd.get(), &overlapped, &count, TRUE);
+    }
+}
+
 void ErrorCapture::startRead() {
     while (open && !reading) {
         overlapped = OVERLAPPED{};

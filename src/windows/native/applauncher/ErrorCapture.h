@@ -20,6 +20,9 @@ public:
     // A pipe whose inheritable write end is for the child. Throws
     // VxError<SysError> when the system gives none.
     ErrorCapture();
+    // A read still in flight is cancelled and waited for: the system must
+    // not write into the buffer once it is gone.
+    ~ErrorCapture();
     ErrorCapture(const ErrorCapture&) = delete;
     ErrorCapture& operator=(const ErrorCapture&) = delete;
 

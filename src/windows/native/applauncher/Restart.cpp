@@ -43,12 +43,15 @@ STARTUPINFOW inheritedStartupInfo() {
 // wrapper, an IDE's stop button or an installer holding our process id),
 // from which the Java application's own processes break away silently.
 // None when the system refuses one; the restart then goes on without it.
+void traceNoJob(const char* failedCall, DWORD error) {
+    logTrace(failedCall << "() failed: " << systemErrorText(error, nullptr)
+                        << ". The child runs without a job");
+}
+
 ScopedHandle makeChildJob() {
     ScopedHandle job(CreateJobObjectW(nullptr, nullptr));
     if (!job) {
-        const DWORD error = GetLastError();
-        logTrace("CreateJobObjectW() failed: " << systemErrorText(error, nullptr)
-                                               << ". The child runs without a job");
+        traceNoJob("CreateJobObjectW", GetLastError());
         return job;
     }
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
@@ -56,9 +59,7 @@ ScopedHandle makeChildJob() {
         JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
     if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
                                  sizeof(limits))) {
-        const DWORD error = GetLastError();
-        logTrace("SetInformationJobObject() failed: " << systemErrorText(error, nullptr)
-                                                      << ". The child runs without a job");
+        traceNoJob("SetInformationJobObject", GetLastError());
         job.reset();
     }
     return job;
@@ -78,21 +79,6 @@ BOOL WINAPI waitForChildOnConsoleEvent(DWORD event) {
     }
     return TRUE;
 }
-
-// Installs that handler from before the child starts (a Ctrl+C may come as
-// soon as it runs) until it has ended. A handler routine, not the "ignore
-// Ctrl+C" flag, which the child would inherit.
-class ConsoleEventsGoToChild {
-public:
-    ConsoleEventsGoToChild() { SetConsoleCtrlHandler(waitForChildOnConsoleEvent, TRUE); }
-    void follow(HANDLE child) { waitedChild = child; }
-    ~ConsoleEventsGoToChild() {
-        SetConsoleCtrlHandler(waitForChildOnConsoleEvent, FALSE);
-        waitedChild = nullptr;
-    }
-    ConsoleEventsGoToChild(const ConsoleEventsGoToChild&) = delete;
-    ConsoleEventsGoToChild& operator=(const ConsoleEventsGoToChild&) = delete;
-};
 
 // The channel for the child's standard error when this process has no
 // usable one; none otherwise, or when the system gives none (the launch
@@ -189,7 +175,14 @@ DWORD restartAsChild(const WideString& executablePath) {
 
     // Suspended until it is in the job, so that nothing it starts escapes.
     const DWORD creationFlags = job ? CREATE_SUSPENDED : 0;
-    ConsoleEventsGoToChild consoleEvents;
+    // The handler is in place from before the child starts (a Ctrl+C may
+    // come as soon as it runs) until it has ended. A handler routine, not
+    // the "ignore Ctrl+C" flag, which the child would inherit.
+    SetConsoleCtrlHandler(waitForChildOnConsoleEvent, TRUE);
+    const AtEndOfScope consoleEventsBack([] {
+        SetConsoleCtrlHandler(waitForChildOnConsoleEvent, FALSE);
+        waitedChild = nullptr;
+    });
     BOOL created = FALSE;
     DWORD createError = ERROR_SUCCESS;
     {
@@ -208,7 +201,7 @@ DWORD restartAsChild(const WideString& executablePath) {
     // Closed thread first, then process, on every path out.
     const ScopedHandle process(processInfo.hProcess);
     const ScopedHandle thread(processInfo.hThread);
-    consoleEvents.follow(process.get());
+    waitedChild = process.get();
     if (capture) {
         capture->closeChildEnd();
     }
@@ -220,9 +213,7 @@ DWORD restartAsChild(const WideString& executablePath) {
         } else {
             // Before Windows 8 a process in a job that forbids breakaway
             // cannot be put into a second one.
-            const DWORD error = GetLastError();
-            logTrace("AssignProcessToJobObject() failed: " << systemErrorText(error, nullptr)
-                                                           << ". The child runs without a job");
+            traceNoJob("AssignProcessToJobObject", GetLastError());
         }
         if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
             const DWORD error = GetLastError();
