@@ -765,8 +765,11 @@ class LinuxImageTest(LinuxTestCase):
         lines = self.assertWritten(run_tool(
             ["--name", "Modular", "--input", inputs.report, "--main-module", "demo.report",
              "--module-path", "report-mods", "--launchers", self.launchers, "--output", output]), output)
-        # java.xml comes from the automatic module's classes.
+        # java.xml comes from the automatic module's classes; nothing requires
+        # it, so the runtime is told to resolve it.
         self.assertIn("vantorix-image: modules: java.base, java.logging, java.xml", lines)
+        with open(os.path.join(output, "app", "Modular.cfg"), "rb") as f:
+            self.assertIn(b"[JavaOptions]\njava-options=--add-modules=java.xml\n", f.read())
         self.assertEqual(release_modules(os.path.join(output, "runtime")), ["java.base", "java.logging", "java.xml"])
         completed = self.run_image(os.path.join(output, "Modular"))
         self.assertEqual((completed.returncode, completed.stderr), (0, b""))

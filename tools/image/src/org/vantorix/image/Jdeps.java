@@ -11,9 +11,19 @@ import java.util.stream.Collectors;
 
 /** The JDK modules that the application's classes need, as jdeps finds them. */
 final class Jdeps {
-  static Set<String> modules(
+  /**
+   * What jdeps found.
+   *
+   * @param modules every JDK module that the application needs
+   * @param onlyAutomatic those that only automatic modules need: nothing requires them, so a
+   *     runtime of few modules resolves them only when it is told to
+   */
+  record Needs(Set<String> modules, Set<String> onlyAutomatic) {}
+
+  static Needs modules(
       Jdk jdk, List<Path> classPath, List<Path> modulePath, PrintWriter out, boolean verbose) {
     Set<String> found = new TreeSet<>();
+    Set<String> onlyAutomatic = new TreeSet<>();
     List<String> common =
         List.of(
             "--print-module-deps",
@@ -37,7 +47,9 @@ final class Jdeps {
               modulePath.stream().map(Path::toString).collect(Collectors.joining(File.pathSeparator)),
               "--add-modules",
               String.join(",", new TreeSet<>(own))));
-      run(jdk, args, out, verbose).stream().filter(m -> !own.contains(m)).forEach(found::add);
+      Set<String> required = new TreeSet<>(run(jdk, args, out, verbose));
+      required.removeAll(own);
+      found.addAll(required);
       List<Path> automatic =
           modules.stream()
               .filter(Jars.Module::automatic)
@@ -46,10 +58,16 @@ final class Jdeps {
       if (!automatic.isEmpty()) {
         List<String> plain = new ArrayList<>(common);
         automatic.forEach(p -> plain.add(p.toString()));
-        run(jdk, plain, out, verbose).stream().filter(m -> !own.contains(m)).forEach(found::add);
+        for (String module : run(jdk, plain, out, verbose)) {
+          if (!own.contains(module) && !required.contains(module)) {
+            onlyAutomatic.add(module);
+          }
+        }
+        onlyAutomatic.remove("java.base");
+        found.addAll(onlyAutomatic);
       }
     }
-    return found;
+    return new Needs(found, onlyAutomatic);
   }
 
   private static List<String> run(Jdk jdk, List<String> args, PrintWriter out, boolean verbose) {

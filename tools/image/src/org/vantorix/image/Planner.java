@@ -100,7 +100,6 @@ final class Planner {
     }
     options.list("java-option").forEach(o -> config.add("JavaOptions", "java-options", o));
     options.list("argument").forEach(a -> config.add("ArgOptions", "arguments", a));
-    byte[] configData = config.data(name);
 
     Path runtimeDirectory = null;
     if (options.value("runtime") != null) {
@@ -121,6 +120,7 @@ final class Planner {
         runtimeDirectory != null
             ? new Plan.Copied(runtimeDirectory, Trees.ofRuntime(runtimeDirectory))
             : planLink();
+    byte[] configData = config.data(name);
     return new Plan(
         target,
         launcher,
@@ -635,7 +635,14 @@ final class Planner {
     jdk.check(target);
     Set<String> modules = new TreeSet<>();
     modules.add("java.base");
-    modules.addAll(Jdeps.modules(jdk, classPathRoots, modulePath, out, options.flag("verbose")));
+    Jdeps.Needs needs = Jdeps.modules(jdk, classPathRoots, modulePath, out, options.flag("verbose"));
+    modules.addAll(needs.modules());
+    if (options.value("main-module") != null && !needs.onlyAutomatic().isEmpty()) {
+      // A main module's runtime resolves only what is required from it; the automatic modules
+      // require nothing, so their JDK modules are added by name.
+      config.add(
+          "JavaOptions", "java-options", "--add-modules=" + String.join(",", needs.onlyAutomatic()));
+    }
     for (String value : options.list("add-modules")) {
       for (String module : value.split(",")) {
         String trimmed = module.strip();
