@@ -161,7 +161,7 @@ def bad_jars(directory):
     rewrite(path, data)
     # A manifest that inflates to 12 MiB from a few kilobytes.
     jar("huge-manifest.jar", [("META-INF/MANIFEST.MF", manifest[:-2] + b"X-Filler: " + b"a" * 70 + b"\r\n"
-                               + (b" " + b"a" * 69 + b"\r\n") * (12 << 20 // 72) + b"\r\n")])
+                               + (b" " + b"a" * 69 + b"\r\n") * ((12 << 20) // 72) + b"\r\n")])
     with open(os.path.join(directory, "text.jar"), "wb") as out:
         out.write(b"not a zip file at all\n")
     return [("bad-crc.jar", "is damaged"), ("encrypted.jar", "encrypted"),
