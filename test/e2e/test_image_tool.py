@@ -381,8 +381,8 @@ class WindowsImageTest(WindowsTestCase):
         os.symlink("probe.jar", os.path.join(source, "alias.jar"))
         os.symlink("classes", os.path.join(source, "more-classes"))
         output = os.path.join(self.work, "Linked")
-        self.assertWritten(run_tool(self.base_options("Linked", output)
-                                    + ["--input", source, "--main-jar", "alias.jar"]), output)
+        self.assertWritten(run_tool(merged(self.base_options("Linked", output),
+                                           ["--input", source, "--main-jar", "alias.jar"])), output)
         app = os.path.join(output, "app")
         self.assertFalse(os.path.islink(os.path.join(app, "alias.jar")))
         self.assertFalse(os.path.islink(os.path.join(app, "more-classes")))
@@ -423,10 +423,11 @@ class WindowsImageTest(WindowsTestCase):
                 if kit is None:
                     shutil.rmtree(os.path.join(self.work, "kit"))
                     kit = self.launchers_copy()
-                os.remove(log)
+                if os.path.exists(log):
+                    os.remove(log)
                 output = os.path.join(self.work, label.replace(" ", "_"))
-                code, stdout, stderr = run_tool(self.base_options("Plain", output, kit)
-                                                + ["--main-jar", "probe.jar", "--wine", "false"])
+                code, stdout, stderr = run_tool(merged(self.base_options("Plain", output, kit),
+                                                       ["--main-jar", "probe.jar", "--wine", "false"]))
                 self.assertEqual(code, 0, stderr)
                 if note:
                     self.assertEqual(stderr, "vantorix-image: note: %s\n" % note)
