@@ -486,6 +486,27 @@ class WindowsImageTest(WindowsTestCase):
                                            env=dict(environment, **extra), timeout=60)
                 self.assertEqual((completed.returncode, completed.stdout), (1, b""))
                 self.assertTrue(completed.stderr.decode().startswith(message), completed.stderr)
+        # The same for the Windows starter, under Wine with nothing on its PATH.
+        windows_starter = images.windows_path(os.path.join(top, "vantorix-image.cmd"))
+        for label, java_home, message in [
+                ("nothing on PATH", None, "vantorix-image: no Java runtime found: install a JDK 17 or later"),
+                ("JAVA_HOME without java", "C:\\nojava",
+                 "vantorix-image: JAVA_HOME is C:\\nojava, but it has no bin\\java.exe")]:
+            with self.subTest("cmd: " + label):
+                environment = dict(tool_environment(), WINEPATH="")
+                environment.pop("JAVA_HOME", None)
+                if java_home:
+                    environment["JAVA_HOME"] = java_home
+                log = os.path.join(self.work, "cmd.log")
+                with open(log, "wb") as sink:
+                    # Files, not pipes: Wine's helpers would keep a pipe open.
+                    code = subprocess.run(self.tools.wine_command("cmd", ["/c", windows_starter, "--help"]),
+                                          stdin=subprocess.DEVNULL, stdout=sink, stderr=sink, env=environment,
+                                          timeout=120).returncode
+                with open(log, "rb") as f:
+                    text = f.read().decode("utf-8", "replace")
+                self.assertEqual(code, 1, text)
+                self.assertTrue(text.startswith(message), text)
 
 
 class WindowsRefusalTest(WindowsTestCase):
