@@ -199,7 +199,8 @@ class Inputs:
         sources = os.path.join(SOURCES, "image")
         self.report = os.path.join(work, "report")
         report_classes = os.path.join(work, "report-classes")
-        self.tool(["javac", "-d", report_classes, os.path.join(sources, "Report.java")])
+        self.tool(["javac", "-d", report_classes, os.path.join(sources, "Report.java"),
+                   os.path.join(SOURCES, "Probe.java"), os.path.join(SOURCES, "Native.java")])
         os.makedirs(os.path.join(self.report, "report-mods"))
         self.tool(["jar", "--create", "--file", os.path.join(self.report, "report.jar"), "--main-class", "Report",
                    "-C", report_classes, "."])
