@@ -190,6 +190,45 @@ TEST_F(AppLauncherImage, MissingRuntimeKeepsThePathExtension) {
     EXPECT_EQ(SysInfo::envVariable(L"VX_TEST_SEARCH_PATH"), L"C:\\Windows;" + appDir());
 }
 
+TEST_F(AppLauncherImage, DirectoryWithTheListSeparatorIsRefusedBeforeTheSearchPathChanges) {
+    const struct {
+        const char* what;
+        wchar_t separator;
+        const wchar_t* appSubdirectory;  // nullptr: the image's own
+        const char* runtime;             // nullptr: the default
+        const char* role;
+        WideString directory;
+    } cases[] = {
+        {"application, ';'", L';', L"x;y", nullptr, "application", root() + sep + L"x;y"},
+        {"application, ':'", L':', L"x:y", nullptr, "application", root() + sep + L"x:y"},
+        {"runtime, ';'", L';', nullptr, "$ROOTDIR/r;t", "Java runtime", root() + L"/r;t"},
+        {"runtime, ':'", L':', nullptr, "r:t", "Java runtime", root() + sep + L"r:t"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        searchPath.set(L"/usr/lib");
+        writeConfig(c.runtime ? std::string("[Application]\napp.runtime=") + c.runtime + "\n" : "");
+        AppLauncher appLauncher(executable(), {});
+        configure(appLauncher).withPathListSeparator(c.separator);
+        if (c.appSubdirectory) {
+            appLauncher.withAppDirectory(FileUtils::joinPath(root(), c.appSubdirectory));
+        }
+        try {
+            appLauncher.createJvmLauncher();
+            ADD_FAILURE() << "no exception";
+        } catch (const VxErrorBase& e) {
+            EXPECT_EQ(std::string(e.plainMessage()),
+                      std::string("The ") + c.role + " directory \"" + tstrings::wideToUtf8(c.directory) +
+                          "\" contains '" + tstrings::wideToUtf8(WideString(1, c.separator)) +
+                          "', which separates the directories listed in VX_TEST_SEARCH_PATH and in the "
+                          "class path: move the application to a directory without it");
+        }
+        if (c.appSubdirectory) {
+            EXPECT_EQ(SysInfo::envVariable(L"VX_TEST_SEARCH_PATH"), L"/usr/lib");
+        }
+    }
+}
+
 TEST_F(AppLauncherImage, MissingConfigFileNamesItsPath) {
     try {
         launcher.createJvmLauncher();
