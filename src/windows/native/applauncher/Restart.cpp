@@ -25,6 +25,10 @@ const wchar_t reportedByParentMark[] = L"parent-reports";
 
 bool captureWanted = false;
 
+// STARTUPINFO's "hStdOutput names a monitor" flag, which not every SDK's
+// headers define.
+constexpr DWORD useMonitorFlag = 0x400;
+
 // The start-up information this process was given, for the child: a
 // shortcut's show state ("Run: Minimized"), its hot key, the taskbar's
 // link name, the monitor and the standard handles then reach the JVM's
@@ -91,7 +95,7 @@ std::unique_ptr<ErrorCapture> makeErrorCapture(const STARTUPINFOW& startupInfo) 
     if (!captureWanted) {
         return nullptr;
     }
-    if (startupInfo.dwFlags & (STARTF_USEHOTKEY | STARTF_USEMONITOR)) {
+    if (startupInfo.dwFlags & (STARTF_USEHOTKEY | useMonitorFlag)) {
         logTrace("No channel for the child's standard error: the start-up information holds a "
                  << ((startupInfo.dwFlags & STARTF_USEHOTKEY) ? "hot key" : "monitor")
                  << " where the standard handles would go");

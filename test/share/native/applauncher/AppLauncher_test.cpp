@@ -116,6 +116,9 @@ TEST_F(AppLauncherImage, BuildsTheJvmAndExtendsTheSearchPath) {
 TEST_F(AppLauncherImage, CommandLineReplacesTheArgumentsAndSeparatorsFollowTheDriver) {
     writeConfig("[Application]\napp.classpath=a.jar\napp.classpath=b.jar\napp.mainclass=Main\n"
                 "[ArgOptions]\narguments=default\n");
+    if (root().find(L':') != WideString::npos) {
+        GTEST_SKIP() << "a drive letter's ':' is the Linux driver's list separator";
+    }
     AppLauncher linuxLike(executable(), {L"$APPDIR", L""});
     configure(linuxLike).withPathListSeparator(L':').withPathComparison(tstrings::Exact);
     searchPath.set(L"/usr/lib");
@@ -206,6 +209,9 @@ TEST_F(AppLauncherImage, DirectoryWithTheListSeparatorIsRefusedBeforeTheSearchPa
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        if (c.separator == L':' && root().find(L':') != WideString::npos) {
+            continue;  // a drive letter's ':' would be refused first
+        }
         searchPath.set(L"/usr/lib");
         writeConfig(c.runtime ? std::string("[Application]\napp.runtime=") + c.runtime + "\n" : "");
         AppLauncher appLauncher(executable(), {});
