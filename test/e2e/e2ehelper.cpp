@@ -230,6 +230,6 @@ int wmain(int argc, wchar_t** argv) {
         Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
         return 0;
     }
-    std::fwprintf(stderr, L"usage: e2ehelper start [options] -- program [args...] | sleep MS\n");
+    std::fwprintf(stderr, L"usage: e2ehelper start [options] -- program [args...] | write-stderr KIB FILE | sleep MS\n");
     return 125;
 }
