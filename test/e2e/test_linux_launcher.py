@@ -346,9 +346,10 @@ class RestartTest(ImageTestCase):
 
     def test_directory_with_a_colon_is_refused_before_anything_runs(self):
         # "<work>/x:y/Orbit/app" in LD_LIBRARY_PATH would be "<work>/x" and
-        # the relative "y/Orbit/app", searched from the current directory:
-        # there a library of the application's name is planted. The
-        # runtime is named by its own path, the classes lie elsewhere.
+        # the relative "y/Orbit/app", searched from the current directory
+        # (by the loader, and by the runtime for the application's JNI
+        # library): there a library of that JNI library's name is planted.
+        # The runtime is named by its own path, the classes lie elsewhere.
         config = ("[Application]\napp.runtime=%s\napp.classpath=%s\napp.mainclass=Probe\n"
                   "[JavaOptions]\njava-options=-Dprobe.jni=vxfirst\n" % (RUNTIME, programs.classes))
         image = self.image(config, directory=os.path.join("x:y", "Orbit"), link_runtime=False)
