@@ -45,13 +45,13 @@ fi
 # Optional i386 packages: best effort. A failed try is remembered for a day,
 # so that test runs in between do not ask apt again, and a later day tries
 # once more.
-recent_failure() { [ -n "$(find "$1" -mmin -1440 2>/dev/null)" ]; }
+. "$(dirname "${BASH_SOURCE[0]}")/deps-markers.sh"
 add_i386() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
 }
-# try_i386 PACKAGE MARKER WHAT-IS-SKIPPED
+# try_i386 PACKAGE MARKER-NAME WHAT-IS-SKIPPED
 try_i386() {
   local package=$1 marker=$2 skipped=$3
   pkg_installed "$package" && return 0
@@ -63,16 +63,16 @@ try_i386() {
     echo "install-deps: $package installed"
   else
     echo "install-deps: $package could not be installed (i386 index unavailable or inconsistent); $skipped will be skipped"
-    : > "$marker" 2>/dev/null || true
+    record_failure "$marker"
   fi
 }
 
-try_i386 wine32:i386 /var/tmp/vantorix-wine32-unavailable "win32 tests"
+try_i386 wine32:i386 wine32-unavailable "win32 tests"
 
 # default-jre-headless:i386 conflicts with the amd64 default-jre-headless
 # that default-jdk-headless needs, so the Java runtime it stands for is
 # installed by its own name (found from the i386 index).
-jre32_marker=/var/tmp/vantorix-jre32-unavailable
+jre32_marker=jre32-unavailable
 jre32_name() {
   apt-cache depends default-jre-headless:i386 2>/dev/null |
     awk '$1 == "Depends:" && $2 ~ /jre-headless/ { print $2; exit }'

@@ -1,13 +1,16 @@
 // Stands in for what starts the launcher on a user's machine, for the
 // end-to-end tests:
 //
-//   e2ehelper start [--show N] [--title T] [--no-std-handles]
+//   e2ehelper start [--show N] [--title T] [--no-std-handles] [--hotkey N]
 //                   [--hidden-window-station] [--set NAME=VALUE]...
 //                   [--exit-code-file F] -- program [args...]
 //     Starts the program with that start-up information and returns its
 //     exit code: --show as a shortcut's "Run:" setting does, --title as the
 //     taskbar's link name, --no-std-handles as a double-click (no standard
-//     handles at all), --hidden-window-station as a service or a scheduled
+//     handles at all), --hotkey as a double-clicked shortcut with a hot key
+//     (which takes the standard handles' field: the program inherits the
+//     helper's own standard handles, set to none), --hidden-window-station
+//     as a service or a scheduled
 //     task whose window station nobody sees. --set changes the environment
 //     the program inherits (an empty VALUE sets the empty string);
 //     --exit-code-file receives the exit code in decimal, all 32 bits of
@@ -16,6 +19,10 @@
 //     On a console of its own, starts the program, waits until FILE exists
 //     (the stub runtime's record: the application runs), sends Ctrl+C to
 //     every process on the console, and returns the program's exit code.
+//   e2ehelper write-stderr KIB FILE
+//     Writes KIB kibibytes to standard error (a write that fails is not
+//     repeated), then creates FILE: a process that the application left
+//     behind, holding the standard error it inherited.
 //   e2ehelper sleep MS [token...]
 //     Waits; a process that outlives another (the token names it for the
 //     test).
@@ -87,6 +94,12 @@ int start(int argc, wchar_t** argv) {
             exitCodeFile = argv[++i];
         } else if (option == L"--no-std-handles") {
             startup.dwFlags |= STARTF_USESTDHANDLES;
+        } else if (option == L"--hotkey" && i + 1 < argc) {
+            startup.dwFlags |= STARTF_USEHOTKEY;
+            startup.hStdInput = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(std::wcstoul(argv[++i], nullptr, 10)));
+            for (const DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+                SetStdHandle(which, nullptr);
+            }
         } else if (option == L"--hidden-window-station") {
             const HWINSTA station = CreateWindowStationW(L"VxHidden", 0, WINSTA_ALL_ACCESS, nullptr);
             if (!station) {
@@ -144,6 +157,20 @@ BOOL WINAPI ignoreConsoleEvent(DWORD) {
     return TRUE;
 }
 
+int writeStderr(const wchar_t* kibibytes, const wchar_t* file) {
+    const std::string line(1023, 'x');
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    for (unsigned long i = std::wcstoul(kibibytes, nullptr, 10); i > 0; --i) {
+        DWORD written = 0;
+        if (!WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
+            !WriteFile(error, "\n", 1, &written, nullptr)) {
+            break;
+        }
+    }
+    const ScopedHandle done(CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return done ? 0 : fail(L"CreateFileW");
+}
+
 int ctrlC(int argc, wchar_t** argv) {
     if (argc < 5 || std::wcscmp(argv[3], L"--") != 0) {
         std::fwprintf(stderr, L"e2ehelper: ctrl-c FILE -- program [args...]\n");
@@ -196,10 +223,13 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 2 && std::wcscmp(argv[1], L"ctrl-c") == 0) {
         return ctrlC(argc, argv);
     }
+    if (argc == 4 && std::wcscmp(argv[1], L"write-stderr") == 0) {
+        return writeStderr(argv[2], argv[3]);
+    }
     if (argc >= 3 && std::wcscmp(argv[1], L"sleep") == 0) {
         Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
         return 0;
     }
-    std::fwprintf(stderr, L"usage: e2ehelper start [options] -- program [args...] | sleep MS\n");
+    std::fwprintf(stderr, L"usage: e2ehelper start [options] -- program [args...] | write-stderr KIB FILE | sleep MS\n");
     return 125;
 }

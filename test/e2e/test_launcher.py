@@ -211,22 +211,18 @@ class RestartTest(ImageTestCase):
         self.assertEqual(images.processes_mentioning([image.root, image.win_root]), [], "the child outlived its parent")
         self.assertTrue(images.processes_mentioning([token]), "the application's own process was ended")
 
-    def test_restart_does_not_recurse(self):
-        # With ';' in the directory name the application directory can never
-        # be matched by a "PATH" element, not even after the child's own
-        # extension: the child must still go on in-process.
-        image = self.image(self.CONFIG, directory="semi;colon")
-        for label, path in [("not listed", ""), ("listed as far as possible", image.win_app_dir)]:
+    def test_directory_with_a_semicolon_is_refused_before_any_child(self):
+        # "...\\semi;colon\\app" on "PATH" would be two elements, the second
+        # ("colon\\app") relative to the current directory, and the class
+        # path would split at the ';' too.
+        image = self.image("[Application]\napp.classpath=$APPDIR\\a.jar\napp.mainclass=Main\n",
+                           directory="semi;colon")
+        for label, path in [("not listed", ""), ("listed", image.win_app_dir)]:
             with self.subTest(label):
-                # A launcher that restarts without end never gets here: the
-                # time limit stops it and its chain of children.
                 run = self.run_image(image, ["x"], path=path, timeout=30)
-                self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
-                self.assertEqual(run.call.launcher_processes("Demo.exe"), 2, run.call.ancestors)
-                # The mark is the launcher's business: the Java side never
-                # sees it.
-                self.assertIsNone(run.call.restart_mark)
-                self.assertArguments(run, [image.win_exe, APP_PATH_PROPERTY + image.win_exe, "Main", "x"])
+                self.assertFailed(run, 'The application directory "%s" contains \';\', which separates the '
+                                  'directories listed in PATH and in the class path: move the application to a '
+                                  'directory without it' % image.win_app_dir)
 
     def test_config_error_is_reported_before_any_child(self):
         image = self.image(config=None)
@@ -658,6 +654,8 @@ def pe_subsystem(path):
 
 
 STARTF_USESHOWWINDOW = 0x1
+STARTF_USESTDHANDLES = 0x100
+STARTF_USEHOTKEY = 0x200
 STARTF_TITLEISLINKNAME = 0x800
 
 
@@ -942,13 +940,17 @@ class CapturedErrorsTest(DesktopTestCase):
     def double_click(self, image, env=None, **options):
         return self.launch(image, path="", starter=["--no-std-handles"], env=env, **options)
 
+    @staticmethod
+    def launcher_processes(image):
+        # The helper that started the parent names the image too.
+        return [pid for pid in images.processes_mentioning([image.root, image.win_root])
+                if pid not in images.processes_mentioning(["e2ehelper"])]
+
     def the_parent(self, image):
         """The one launcher process left once the child has ended."""
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline:
-            # The helper that started the parent names the image too.
-            processes = [pid for pid in images.processes_mentioning([image.root, image.win_root])
-                         if pid not in images.processes_mentioning(["e2ehelper"])]
+            processes = self.launcher_processes(image)
             if len(processes) == 1:
                 return processes[0]
             time.sleep(0.1)
@@ -1013,6 +1015,50 @@ class CapturedErrorsTest(DesktopTestCase):
         }).wait(timeout=30)
         self.assertEqual(run.exit_code, 3)
         self.assertTrue(images.processes_mentioning([token]), "the descendant is gone, so it proves nothing")
+
+    def test_shortcut_with_a_hot_key_leaves_the_report_to_the_child(self):
+        # The hot key takes the standard handles' field of the start-up
+        # information: the parent must not add its channel there.
+        image = self.image(self.CONFIG)
+        launch = self.launch(image, path="", starter=["--hotkey", "1601"], stub_exit=1)
+        window = self.find_window("Demo.exe")
+        self.assertIsNotNone(window, "no message box")
+        self.assertEqual(len(self.launcher_processes(image)), 2, "the box is not the child's")
+        self.assertEqual(self.read_box("Demo.exe"), "Failed to launch JVM")
+        self.close_box(window, "Demo.exe")
+        run = launch.wait()
+        self.assertEqual(run.exit_code, 1)
+        self.assertEqual(run.call.startup_flags & (STARTF_USEHOTKEY | STARTF_USESTDHANDLES), STARTF_USEHOTKEY)
+        self.assertIsNone(self.find_window("Demo.exe", timeout=1))
+
+    def test_box_does_not_hold_up_a_descendant_that_writes(self):
+        # A process that the application left behind goes on writing to the
+        # standard error it inherited, far more than the pipe holds.
+        image = self.image(self.CONFIG)
+        done = os.path.join(self.work, "descendant-done")
+        self.addCleanup(kill_processes_mentioning, images.windows_path(done))
+        launch = self.double_click(image, {
+            "VX_STUB_SPAWN": '"%s" write-stderr 4096 "%s"' % (images.windows_path(self.tools.helper),
+                                                              images.windows_path(done)),
+            "VX_STUB_SPAWN_INHERIT": "1", "VX_STUB_STDERR": "failed\n", "VX_STUB_EXIT_PROCESS": "1",
+        })
+        window = self.find_window("Demo.exe")
+        self.assertIsNotNone(window, "no message box")
+        deadline = time.monotonic() + 30
+        while not os.path.exists(done) and time.monotonic() < deadline:
+            time.sleep(0.2)
+        self.assertTrue(os.path.exists(done), "the descendant waits for the box")
+        self.assertIsNone(launch.process.poll(), "the launcher must wait for the box")
+        self.close_box(window, "Demo.exe")
+        self.assertEqual(launch.wait().exit_code, 1)
+
+    def test_nul_bytes_show_as_replacement_characters(self):
+        image = self.image(self.CONFIG)
+        # "No" from a UTF-16 writer: N, NUL, o, NUL.
+        launch = self.double_click(image, {"VX_STUB_STDERR": "No", "VX_STUB_STDERR_UTF16": "1",
+                                           "VX_STUB_EXIT_PROCESS": "1"})
+        self.expect_box(launch, "Demo.exe", "N\ufffdo\ufffd")
+        self.assertEqual(launch.wait().exit_code, 1)
 
     def test_redirected_standard_error_is_left_alone(self):
         image = self.image(self.CONFIG)

@@ -93,6 +93,8 @@ class Programs:
         self.tool(cc + ["-shared", "-fPIC", "-o", second, os.path.join(SOURCES, "jnisecond.c")])
         self.tool(cc + ["-shared", "-fPIC", "-o", os.path.join(self.jni, "libvxfirst.so"),
                         os.path.join(SOURCES, "jnifirst.c"), "-L" + self.jni, "-lvxsecond"])
+        self.planted = os.path.join(work, "planted.so")
+        self.tool(cc + ["-shared", "-fPIC", "-o", self.planted, os.path.join(SOURCES, "planted.c")])
 
     @staticmethod
     def tool(command):
@@ -234,6 +236,41 @@ class ArgumentsTest(ImageTestCase):
                 self.assertEqual(run.output.text("app-path"), image.exe)
 
 
+class RawBytesTest(ImageTestCase):
+    """File names and arguments are bytes: those that are not UTF-8 go to
+    the runtime as they are."""
+
+    DIRECTORY = "lat\udce9"  # the byte 0xE9, as Python names it
+    ARGS = ["caf\udce9", "J\u00f6rg", "a\udcff\udcfeb"]
+
+    def test_runtime_gets_the_bytes_of_the_path_and_the_arguments(self):
+        record = os.path.join(self.work, "record")
+        config = "[Application]\napp.runtime=%s\napp.mainclass=Probe\n" % os.environ["VX_E2E_RECORDING_RUNTIME"]
+        image = self.image(config, directory=self.DIRECTORY, link_runtime=False)
+        run = self.run_image(image, self.ARGS, env={"VX_STUB_RECORD": record})
+        self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+        with open(record, "rb") as f:
+            argv = [line.partition(b"=")[2] for line in f.read().splitlines() if line.startswith(b"argv[")]
+        exe = os.fsencode(image.exe)
+        self.assertIn(b"/lat\xe9/", exe)
+        self.assertEqual(argv, [exe, b"-Dvantorix.app-path=" + exe, b"Probe", b"caf\xe9", "J\u00f6rg".encode(),
+                                b"a\xff\xfeb", b"null"])
+
+    def test_java_sees_what_it_sees_when_started_directly(self):
+        # The Java runtime decodes the bytes itself (with the locale's
+        # character set), so the application gets what `java` would give it.
+        image = self.image("[Application]\napp.classpath=%s\napp.mainclass=Probe\n" % programs.classes,
+                           directory=self.DIRECTORY)
+        run = self.run_image(image, self.ARGS)
+        self.assertRan(run)
+        direct = self.run_image(image, ["-cp", programs.classes, "Probe"] + self.ARGS,
+                                program=os.path.join(RUNTIME, "bin", "java"))
+        self.assertRan(direct)
+        self.assertEqual(run.output.args, direct.output.args)
+        self.assertNotIn("caf\u00e9", run.output.args)
+        self.assertEqual(run.output.text("app-path"), os.fsencode(image.exe).decode("utf-8", "replace"))
+
+
 class ExitTest(ImageTestCase):
     """Exit codes and the runtime's own messages."""
 
@@ -307,18 +344,31 @@ class RestartTest(ImageTestCase):
                 self.assertEqual(run.output.text("ld"), seen)
                 self.assertEqual(run.output.args, ["x"])
 
-    def test_reexec_does_not_recurse(self):
-        # With ':' in the directory name no LD_LIBRARY_PATH element can
-        # match: the re-executed image must go on to the runtime all the
-        # same. The runtime then splits even the main jar's path at that ':'
-        # (it becomes the class path) and cannot find the main class.
-        image = self.image("[Application]\napp.mainjar=$APPDIR/probe.jar\n", directory="co:lon")
-        image.add_tree(programs.jar, os.path.join("app", "probe.jar"))
-        run = self.run_image(image, ["x"], library_path=image.app_dir, debug=True)
-        self.assertEqual(len(self.exec_traces(run)), 1, run.stderr_text)
-        self.assertEqual(run.stderr_text.count("jli lib: ["), 1, run.stderr_text)
-        self.assertIn("Error: Could not find or load main class Probe", run.stderr_text)
-        self.assertNotEqual(run.exit_code, 0)
+    def test_directory_with_a_colon_is_refused_before_anything_runs(self):
+        # "<work>/x:y/Orbit/app" in LD_LIBRARY_PATH would be "<work>/x" and
+        # the relative "y/Orbit/app", searched from the current directory
+        # (by the loader, and by the runtime for the application's JNI
+        # library): there a library of that JNI library's name is planted.
+        # The runtime is named by its own path, the classes lie elsewhere.
+        config = ("[Application]\napp.runtime=%s\napp.classpath=%s\napp.mainclass=Probe\n"
+                  "[JavaOptions]\njava-options=-Dprobe.jni=vxfirst\n" % (RUNTIME, programs.classes))
+        image = self.image(config, directory=os.path.join("x:y", "Orbit"), link_runtime=False)
+        cwd = os.path.join(self.work, "cwd")
+        os.makedirs(os.path.join(cwd, "y", "Orbit", "app"))
+        shutil.copyfile(programs.planted, os.path.join(cwd, "y", "Orbit", "app", "libvxfirst.so"))
+        for label, library_path in [("LD_LIBRARY_PATH not set", False), ("listed", image.app_dir)]:
+            with self.subTest(label):
+                mark = os.path.join(self.work, "planted-ran-" + label.split()[0])
+                run = self.run_image(image, ["x"], library_path=library_path, cwd=cwd, debug=True,
+                                     env={"VX_E2E_PLANTED": mark})
+                self.assertFalse(os.path.exists(mark), run.stderr_text)
+                self.assertEqual(self.exec_traces(run), [], run.stderr_text)
+                self.assertEqual(run.exit_code, 1, run.stderr_text)
+                self.assertIn(
+                    "The application directory \"%s\" contains ':', which separates the directories listed in "
+                    "LD_LIBRARY_PATH and in the class path: move the application to a directory without it"
+                    % image.app_dir, run.stderr_text.splitlines())
+                self.assertEqual(run.stdout, b"")
 
     def test_jni_library_with_a_dependency_in_the_application_directory(self):
         image = self.image(self.CLASS_PATH_CONFIG + "[JavaOptions]\njava-options=-Dprobe.jni=vxfirst\n")
@@ -344,6 +394,33 @@ class RestartTest(ImageTestCase):
         self.assertEqual(run.output.args, ["a", "b c"])
         self.assertEqual(run.output.text("app-path"), image.exe)
         self.assertEqual(int(run.output.fields["pid"]), run.pid)
+        self.assertIsNone(run.output.text("runtime-restart-mark"))
+
+    def test_runtime_restart_mark_is_taken_only_for_the_images_own_runtime(self):
+        # Set by the caller with the right process id (sh execs the image),
+        # naming a library that is not this image's runtime.
+        mark = os.path.join(self.work, "planted-ran")
+        image = self.image()
+        script = 'VANTORIX_RUNTIME_RESTART="$$:$VX_E2E_PLANTED_LIBRARY" exec "$VX_E2E_IMAGE" "$@"'
+        run = self.run_image(image, ["-c", script, "sh", "-version"], program="/bin/sh",
+                             env={"VX_E2E_PLANTED": mark, "VX_E2E_PLANTED_LIBRARY": programs.planted,
+                                  "VX_E2E_IMAGE": image.exe})
+        self.assertFalse(os.path.exists(mark))
+        self.assertRan(run)
+        self.assertEqual(run.output.lines[0], "main=Probe")
+        self.assertEqual(run.output.args, ["-version"])
+        self.assertIsNone(run.output.text("runtime-restart-mark"))
+
+    def test_runtime_restart_mark_never_reaches_the_application(self):
+        # LD_LIBRARY_PATH beginning with the runtime's own VM directory: the
+        # runtime lists a libjvm.so but does not start the process again.
+        server = os.path.join(os.path.realpath(RUNTIME), "lib", "server")
+        if not os.path.exists(os.path.join(server, "libjvm.so")):
+            server = os.path.join(os.path.realpath(RUNTIME), "lib", "client")
+        image = self.image()
+        run = self.run_image(image, ["a"], library_path="%s:%s" % (server, image.app_dir))
+        self.assertRan(run)
+        self.assertEqual(run.output.args, ["a"])
         self.assertIsNone(run.output.text("runtime-restart-mark"))
 
 

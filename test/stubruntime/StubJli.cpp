@@ -18,6 +18,7 @@
 //   VX_STUB_STDIN   when set, the entry reads standard input to its end
 //   VX_STUB_STDOUT, VX_STUB_STDERR  text that the entry writes to standard
 //                   output or standard error
+//   VX_STUB_STDERR_UTF16  when set, VX_STUB_STDERR is written in UTF-16LE
 //   VX_STUB_STDERR_MB  megabytes of numbered lines written to standard error
 //   VX_STUB_SLEEP_MS  milliseconds the entry waits before it ends
 //   VX_STUB_CTRL_EXIT  when set, a console control event (Ctrl+C, Ctrl+Break)
@@ -258,8 +259,13 @@ void writeOutputIfAsked() {
         writeTo(STD_OUTPUT_HANDLE, bytes.data(), bytes.size());
     }
     if (variable(L"VX_STUB_STDERR", text)) {
-        const std::string bytes = utf8Of(text.c_str());
-        writeTo(STD_ERROR_HANDLE, bytes.data(), bytes.size());
+        std::wstring unused;
+        if (variable(L"VX_STUB_STDERR_UTF16", unused)) {
+            writeTo(STD_ERROR_HANDLE, reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+        } else {
+            const std::string bytes = utf8Of(text.c_str());
+            writeTo(STD_ERROR_HANDLE, bytes.data(), bytes.size());
+        }
     }
     if (variable(L"VX_STUB_STDERR_MB", text)) {
         const unsigned long megabytes = std::wcstoul(text.c_str(), nullptr, 10);

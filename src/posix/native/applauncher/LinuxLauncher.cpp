@@ -14,6 +14,7 @@
 #include "JvmLauncher.h"
 #include "Log.h"
 #include "Platform.h"
+#include "ScopedResource.h"
 #include "StringBuilder.h"
 #include "SysInfo.h"
 
@@ -44,10 +45,17 @@ bool takeVariable(const char* name, WideString& value) {
     return true;
 }
 
+// The path with every symbolic link resolved, or empty when it does not
+// resolve.
+std::string resolvedPath(const WideString& path) {
+    const ScopedMallocMemory<char> resolved(::realpath(tstrings::wideToUtf8(path).c_str(), nullptr));
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+
 // Whether some element of "LD_LIBRARY_PATH" holds a libjvm.so.
-bool searchPathHasJvmLibrary() {
+bool searchPathHasJvmLibrary(const WideString& searchPath) {
     WideStringList elements;
-    tstrings::splitInto(elements, SysInfo::envVariableOr(librarySearchVariable, WideString()), L":");
+    tstrings::splitInto(elements, searchPath, L":");
     for (const WideString& element : elements) {
         if (!element.empty() && FileUtils::pathExists(FileUtils::joinPath(element, L"libjvm.so"))) {
             return true;
@@ -58,20 +66,41 @@ bool searchPathHasJvmLibrary() {
 
 // The runtime's launcher library replaces the process with /proc/self/exe
 // (this launcher) and the JVM argument vector as its command line when
-// "LD_LIBRARY_PATH" lists a directory with a libjvm.so that is not the
-// runtime's own first element. Taken for a user's command line, those
-// arguments would go to the application a second time, behind the JVM
-// options of the config file. So before the launch, in that case only, this
-// mark names the process (execv keeps its id) and the library; the new image
-// hands its command line straight back to the runtime. A process with
-// another id (anything the Java application starts) drops the mark.
+// "LD_LIBRARY_PATH" lists a directory with a libjvm.so, unless the value
+// begins with the resolved directory of the runtime's own VM (the server
+// VM, else the client VM), which its re-exec puts first.
+bool runtimeWillRestart(const Jvm& jvm) {
+    const WideString searchPath = SysInfo::envVariableOr(librarySearchVariable, WideString());
+    if (!searchPathHasJvmLibrary(searchPath)) {
+        return false;
+    }
+    const std::string value = tstrings::wideToUtf8(searchPath);
+    const WideString libraryDirectory = FileUtils::directoryOf(jvm.libraryPath());
+    for (const wchar_t* vm : {L"server", L"client"}) {
+        const WideString vmDirectory = FileUtils::joinPath(libraryDirectory, vm);
+        if (FileUtils::pathExists(FileUtils::joinPath(vmDirectory, L"libjvm.so"))) {
+            const std::string resolved = resolvedPath(vmDirectory);
+            return value.compare(0, resolved.size(), resolved) != 0;
+        }
+    }
+    return true;
+}
+
+// Taken for a user's command line, the arguments of the runtime's re-exec
+// would go to the application a second time, behind the JVM options of the
+// config file. So before the launch, when the runtime will re-exec, this
+// mark names the process (execv keeps its id) and the library; the new
+// image removes it and hands its command line straight back to the runtime
+// when the library is its own. A process with another id (anything the
+// Java application starts) drops the mark.
 void markRuntimeRestart(const Jvm& jvm) {
     const WideString mark = (StringBuilder() << getpid() << L":" << jvm.libraryPath()).text();
     SysInfo::setEnvVariable(tstrings::bytesToWide(runtimeRestartMarkVariable), mark);
     logTrace("Set " << runtimeRestartMarkVariable << "=" << mark);
 }
 
-// The library path of the runtime's re-exec of this very process, or empty.
+// Removes the mark of the runtime's re-exec; the library path it names
+// when it names this very process, else empty.
 WideString takeRuntimeRestart() {
     WideString mark;
     if (!takeVariable(runtimeRestartMarkVariable, mark)) {
@@ -108,7 +137,7 @@ void restartInPlace(const WideString& executablePath) {
 }
 
 void launchInProcess(Jvm& jvm) {
-    if (searchPathHasJvmLibrary()) {
+    if (runtimeWillRestart(jvm)) {
         markRuntimeRestart(jvm);
     }
     jvm.launch();
@@ -123,10 +152,6 @@ void setCommandLine(int argc, char** argv) {
 
 void launchApp() {
     const WideString runtimeRestart = takeRuntimeRestart();
-    if (!runtimeRestart.empty()) {
-        relaunchRuntime(runtimeRestart);
-        return;
-    }
     WideString ignored;
     const bool restarted = takeVariable(restartMarkVariable, ignored);
 
@@ -150,8 +175,22 @@ void launchApp() {
 
     std::unique_ptr<Jvm> jvm = appLauncher.createJvmLauncher();
 
-    // A restarted image never restarts again: an application directory with
-    // ':' in its name can never match an element.
+    if (!runtimeRestart.empty()) {
+        // Anyone can set the mark: only this image's own runtime gets the
+        // command line, never a library that the mark names.
+        const std::string own = resolvedPath(jvm->libraryPath());
+        if (!own.empty() && own == resolvedPath(runtimeRestart)) {
+            const WideString libraryPath = jvm->libraryPath();
+            jvm.reset();
+            relaunchRuntime(libraryPath);
+            return;
+        }
+        logTrace("Ignored " << runtimeRestartMarkVariable << ": " << runtimeRestart
+                            << " is not the runtime of this image");
+    }
+
+    // A restarted image never restarts again, whatever its
+    // "LD_LIBRARY_PATH" has become.
     if (!pathHasAppDir && !restarted) {
         jvm.reset();
         restartInPlace(executablePath);

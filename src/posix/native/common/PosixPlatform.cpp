@@ -2,6 +2,12 @@
 // native build of the neutral core. wchar_t holds UTF-32 here; UTF-8 is both
 // the "UTF-8" and the "ANSI" code page, converted by hand so that the result
 // does not depend on the process's locale.
+//
+// File names, arguments and environment values are bytes here, not text. A
+// byte that is no part of valid UTF-8 becomes the lone surrogate U+DC80 +
+// (byte - 0x80) when such a string is widened (undecodedBytesToWide), and
+// the encoder turns those surrogates back into the very bytes: a path or an
+// argument reaches the loader, execv or the JVM as it came.
 
 #include "Platform.h"
 
@@ -64,7 +70,18 @@ bool decodeUtf8(const unsigned char* bytes, int count, int& pos, char32_t& out) 
     return true;
 }
 
+constexpr char32_t firstEscapedByte = 0xDC80;
+constexpr char32_t lastEscapedByte = 0xDCFF;
+
+bool isEscapedByte(char32_t value) {
+    return value >= firstEscapedByte && value <= lastEscapedByte;
+}
+
 int encodeUtf8(char32_t value, char* out) {
+    if (isEscapedByte(value)) {
+        out[0] = static_cast<char>(value - 0xDC00);
+        return 1;
+    }
     if (value >= 0xD800 && value <= 0xDFFF) {
         value = 0xFFFD;  // unpaired surrogate
     }
@@ -122,7 +139,7 @@ int wideToMultiByte(unsigned, const wchar_t* text, int count, char* out, int out
     }
     for (int i = 0; i < count; ++i) {
         const auto value = static_cast<char32_t>(text[i]);
-        if (exact && (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))) {
+        if (exact && (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF && !isEscapedByte(value)))) {
             *exact = false;
         }
         char encoded[4];
@@ -136,6 +153,25 @@ int wideToMultiByte(unsigned, const wchar_t* text, int count, char* out, int out
         written += length;
     }
     return written;
+}
+
+WideString undecodedBytesToWide(const std::string& bytes) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const int count = static_cast<int>(bytes.size());
+    WideString result;
+    result.reserve(bytes.size());
+    int pos = 0;
+    while (pos < count) {
+        char32_t value = 0;
+        if (decodeUtf8(data, count, pos, value)) {
+            result += static_cast<wchar_t>(value);
+        } else {
+            // Only bytes from 0x80 fail to decode: ASCII always decodes.
+            result += static_cast<wchar_t>(0xDC00 + data[pos]);
+            ++pos;
+        }
+    }
+    return result;
 }
 
 unsigned ansiCodePage() {

@@ -11,12 +11,30 @@
 
 namespace {
 
+// A directory whose path holds the list separator would split in two
+// wherever it is listed: in the library search variable, where the loader
+// would then search a relative piece from the current directory, and in the
+// class path. Refused before either is built.
+void refuseListSeparator(const char* role, const WideString& directory, wchar_t separator,
+                         const WideString& librarySearchVariable) {
+    if (directory.find(separator) == WideString::npos) {
+        return;
+    }
+    throwWithPosition(std::runtime_error(
+        (StringBuilder() << "The " << role << " directory \"" << directory << "\" contains '"
+                         << WideString(1, separator) << "', which separates the directories listed in "
+                         << librarySearchVariable << " and in the class path: move the application to a "
+                         << "directory without it")
+            .utf8()));
+}
+
 // A relative "app.runtime" is taken from the image root, never from the
 // current directory: that is wherever the user happened to be (a document's
 // folder, when opened through a file association), and a runtime found
 // there would be loaded, and searched for DLLs, in our place.
 WideString findJvmLib(const CfgFile& cfgFile, const WideString& rootDirectory,
-                      const WideString& defaultRuntimeDirectory, const WideStringList& candidates) {
+                      const WideString& defaultRuntimeDirectory, const WideStringList& candidates,
+                      wchar_t separator, const WideString& librarySearchVariable) {
     const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);
     const auto runtime = application.find(PropertyId::Runtime);
 
@@ -34,6 +52,7 @@ WideString findJvmLib(const CfgFile& cfgFile, const WideString& rootDirectory,
                                << "\" section of launcher config file. Using Java runtime from \""
                                << runtimeDirectory << "\" directory");
     }
+    refuseListSeparator("Java runtime", runtimeDirectory, separator, librarySearchVariable);
 
     for (const WideString& candidate : candidates) {
         const WideString path = FileUtils::joinPath(runtimeDirectory, candidate);
@@ -99,6 +118,8 @@ bool AppLauncher::librarySearchPathHasAppDir() const {
 }
 
 std::unique_ptr<Jvm> AppLauncher::createJvmLauncher() const {
+    refuseListSeparator("application", appDirectory, pathListSeparator, librarySearchVariable);
+
     const WideString configFilePath = FileUtils::joinPath(
         appDirectory, FileUtils::dropSuffix(FileUtils::fileNameOf(executablePath)) + L".cfg");
 
@@ -123,7 +144,8 @@ std::unique_ptr<Jvm> AppLauncher::createJvmLauncher() const {
     }
 
     auto jvm = std::make_unique<Jvm>();
-    jvm->setLibraryPath(findJvmLib(cfgFile, rootDirectory, defaultRuntimeDirectory, jvmLibraryCandidates));
+    jvm->setLibraryPath(findJvmLib(cfgFile, rootDirectory, defaultRuntimeDirectory, jvmLibraryCandidates,
+                                    pathListSeparator, librarySearchVariable));
     jvm->appendArgument(executablePath);
     jvm->initFromConfigFile(cfgFile, executablePath, pathListSeparator);
     return jvm;

@@ -27,6 +27,10 @@ int multiByteToWide(unsigned codePage, const char* bytes, int count, wchar_t* ou
 // whether every unit had an exact form in the code page.
 int wideToMultiByte(unsigned codePage, const wchar_t* text, int count, char* out, int outSize,
                     bool* exact = nullptr);
+// A string from the OS that is not valid UTF-8 (a file name, an argument),
+// widened so that wideToMultiByte gives the same bytes back where the OS
+// names files with bytes; byte by byte (Latin-1) elsewhere.
+WideString undecodedBytesToWide(const std::string& bytes);
 // The number of the process's ANSI code page (GetACP).
 unsigned ansiCodePage();
 

@@ -92,7 +92,7 @@ WideString utf8OrBytesToWide(const std::string& bytes) {
     const WideString decoded = utf8ToWide(bytes);
     if (decoded.empty() && !bytes.empty()) {
         // Not valid UTF-8: keep every byte rather than lose the text.
-        return widened(bytes.data(), bytes.data() + bytes.size());
+        return platform::undecodedBytesToWide(bytes);
     }
     return decoded;
 }

@@ -28,8 +28,9 @@ bool wideToAnsiExact(const WideString& text, std::string& bytes);
 
 // Widens every byte to the code unit of the same value (no decoding).
 WideString bytesToWide(const char* bytes);
-// Decodes UTF-8; text that is not valid UTF-8 is widened byte by byte
-// instead of being lost.
+// Decodes UTF-8; text that is not valid UTF-8 is widened as the platform
+// says (platform::undecodedBytesToWide) instead of being lost: on POSIX so
+// that wideToUtf8 gives the same bytes back.
 WideString utf8OrBytesToWide(const std::string& bytes);
 
 // Lowers "A".."Z" only; every other unit stays as it is.

@@ -1,10 +1,61 @@
 #include "ErrorCapture.h"
 
+#include <vector>
+
 #include "ErrorHandling.h"
 #include "StringBuilder.h"
 #include "WinErrorHandling.h"
 
 namespace {
+
+// A security descriptor whose only entry gives this process's user full
+// access: the default one of a named pipe also lets other accounts open it
+// and read what the child writes.
+class CurrentUserOnly {
+public:
+    CurrentUserOnly() {
+        HANDLE rawToken = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) {
+            throwLastError(&OpenProcessToken, "OpenProcessToken() failed");
+        }
+        const ScopedHandle token(rawToken);
+        DWORD size = 0;
+        GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+        user.resize(size);
+        if (size == 0 || !GetTokenInformation(token.get(), TokenUser, user.data(), size, &size)) {
+            throwLastError(&GetTokenInformation, "GetTokenInformation() failed");
+        }
+        PSID sid = reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid;
+        acl.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + GetLengthSid(sid));
+        auto* const list = reinterpret_cast<PACL>(acl.data());
+        if (!InitializeAcl(list, static_cast<DWORD>(acl.size()), ACL_REVISION)) {
+            throwLastError(&InitializeAcl, "InitializeAcl() failed");
+        }
+        if (!AddAccessAllowedAce(list, ACL_REVISION, FILE_ALL_ACCESS, sid)) {
+            throwLastError(&AddAccessAllowedAce, "AddAccessAllowedAce() failed");
+        }
+        if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)) {
+            throwLastError(&InitializeSecurityDescriptor, "InitializeSecurityDescriptor() failed");
+        }
+        if (!SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE)) {
+            throwLastError(&SetSecurityDescriptorDacl, "SetSecurityDescriptorDacl() failed");
+        }
+        attributes.nLength = sizeof(attributes);
+        attributes.lpSecurityDescriptor = &descriptor;
+        attributes.bInheritHandle = FALSE;
+    }
+    CurrentUserOnly(const CurrentUserOnly&) = delete;
+    CurrentUserOnly& operator=(const CurrentUserOnly&) = delete;
+
+    SECURITY_ATTRIBUTES* get() { return &attributes; }
+
+private:
+    // Heap blocks: aligned as TOKEN_USER and ACL need.
+    std::vector<unsigned char> user;
+    std::vector<unsigned char> acl;
+    SECURITY_DESCRIPTOR descriptor{};
+    SECURITY_ATTRIBUTES attributes{};
+};
 
 // A name no other pipe has: this process's id and a counter.
 WideString uniquePipeName() {
@@ -18,21 +69,25 @@ WideString uniquePipeName() {
 
 ErrorCapture::ErrorCapture() {
     const WideString name = uniquePipeName();
+    CurrentUserOnly security;
     // Overlapped on our side only: one thread reads while it waits.
     readEnd.reset(CreateNamedPipeW(name.c_str(),
                                    PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED |
                                        FILE_FLAG_FIRST_PIPE_INSTANCE,
                                    PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT |
                                        PIPE_REJECT_REMOTE_CLIENTS,
-                                   1, 0, sizeof(buffer), 0, nullptr));
+                                   1, 0, sizeof(buffer), 0, security.get()));
     if (!readEnd) {
         throwLastError(&CreateNamedPipeW, "CreateNamedPipeW() failed");
     }
     SECURITY_ATTRIBUTES inheritable{};
     inheritable.nLength = sizeof(inheritable);
     inheritable.bInheritHandle = TRUE;
+    // Identification only: whoever holds the pipe's other end may learn
+    // who writes, never act as them.
     writeEnd.reset(CreateFileW(name.c_str(), GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+                               FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                               nullptr));
     if (!writeEnd) {
         throwLastError(&CreateFileW, "CreateFileW() failed");
     }

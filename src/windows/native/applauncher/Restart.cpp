@@ -1,6 +1,8 @@
 #include "Restart.h"
 
+#include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "ErrorCapture.h"
 #include "ErrorHandling.h"
@@ -22,6 +24,10 @@ const wchar_t restartedMark[] = L"1";
 const wchar_t reportedByParentMark[] = L"parent-reports";
 
 bool captureWanted = false;
+
+// STARTUPINFO's "hStdOutput names a monitor" flag, which not every SDK's
+// headers define.
+constexpr DWORD useMonitorFlag = 0x400;
 
 // The start-up information this process was given, for the child: a
 // shortcut's show state ("Run: Minimized"), its hot key, the taskbar's
@@ -82,9 +88,17 @@ BOOL WINAPI waitForChildOnConsoleEvent(DWORD event) {
 
 // The channel for the child's standard error when this process has no
 // usable one; none otherwise, or when the system gives none (the launch
-// goes on without it).
-std::unique_ptr<ErrorCapture> makeErrorCapture() {
+// goes on without it). None either when the start-up information uses the
+// standard handles' field for a hot key or a monitor: the system forbids
+// STARTF_USESTDHANDLES beside those, and the child then reports for itself.
+std::unique_ptr<ErrorCapture> makeErrorCapture(const STARTUPINFOW& startupInfo) {
     if (!captureWanted) {
+        return nullptr;
+    }
+    if (startupInfo.dwFlags & (STARTF_USEHOTKEY | useMonitorFlag)) {
+        logTrace("No channel for the child's standard error: the start-up information holds a "
+                 << ((startupInfo.dwFlags & STARTF_USEHOTKEY) ? "hot key" : "monitor")
+                 << " where the standard handles would go");
         return nullptr;
     }
     try {
@@ -103,6 +117,8 @@ WideString lastLinesOf(const std::string& bytes) {
     constexpr std::size_t maxLines = 25;
     constexpr std::size_t maxUnits = 3000;
     WideString text = tstrings::utf8OrBytesToWide(bytes);
+    // A NUL (a UTF-16 writer's every other byte) would end the box's text.
+    std::replace(text.begin(), text.end(), L'\0', L'\uFFFD');
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
         text.pop_back();
     }
@@ -122,9 +138,13 @@ WideString lastLinesOf(const std::string& bytes) {
     return text;
 }
 
-void reportCapturedErrors(const ErrorCapture& capture, DWORD exitCode) {
-    const std::string tail = capture.tail();
-    logTrace("The child wrote " << capture.bytesSeen() << " bytes to its standard error");
+// Closes the capture before any box is shown: a process that the child left
+// behind with the write end must not block on the full pipe for as long as
+// the box stays up.
+void reportCapturedErrors(std::unique_ptr<ErrorCapture> capture, DWORD exitCode) {
+    const std::string tail = capture->tail();
+    logTrace("The child wrote " << capture->bytesSeen() << " bytes to its standard error");
+    capture.reset();
     if (exitCode == 0 || tail.empty()) {
         logTrace("No message box: the child ended with code " << exitCode
                                                               << (tail.empty() ? " and wrote nothing" : ""));
@@ -159,7 +179,7 @@ DWORD restartAsChild(const WideString& executablePath) {
     STARTUPINFOW startupInfo = inheritedStartupInfo();
     PROCESS_INFORMATION processInfo{};
     const ScopedHandle job = makeChildJob();
-    std::unique_ptr<ErrorCapture> capture = makeErrorCapture();
+    std::unique_ptr<ErrorCapture> capture = makeErrorCapture(startupInfo);
     if (capture) {
         // Standard input and output stay as the child would inherit them.
         if (!(startupInfo.dwFlags & STARTF_USESTDHANDLES)) {
@@ -234,7 +254,7 @@ DWORD restartAsChild(const WideString& executablePath) {
     }
     logTrace("Child process exited with code " << exitCode);
     if (capture) {
-        reportCapturedErrors(*capture, exitCode);
+        reportCapturedErrors(std::move(capture), exitCode);
     }
     return exitCode;
 }

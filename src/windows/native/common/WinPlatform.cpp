@@ -38,6 +38,17 @@ int wideToMultiByte(unsigned codePage, const wchar_t* text, int count, char* out
     return written;
 }
 
+// Windows names files with UTF-16: bytes that are not UTF-8 here come from
+// another code page, whose most common one, Latin-1, this reads right.
+WideString undecodedBytesToWide(const std::string& bytes) {
+    WideString result;
+    result.reserve(bytes.size());
+    for (const char byte : bytes) {
+        result += static_cast<wchar_t>(static_cast<unsigned char>(byte));
+    }
+    return result;
+}
+
 unsigned ansiCodePage() {
     return GetACP();
 }

@@ -116,6 +116,9 @@ TEST_F(AppLauncherImage, BuildsTheJvmAndExtendsTheSearchPath) {
 TEST_F(AppLauncherImage, CommandLineReplacesTheArgumentsAndSeparatorsFollowTheDriver) {
     writeConfig("[Application]\napp.classpath=a.jar\napp.classpath=b.jar\napp.mainclass=Main\n"
                 "[ArgOptions]\narguments=default\n");
+    if (root().find(L':') != WideString::npos) {
+        GTEST_SKIP() << "a drive letter's ':' is the Linux driver's list separator";
+    }
     AppLauncher linuxLike(executable(), {L"$APPDIR", L""});
     configure(linuxLike).withPathListSeparator(L':').withPathComparison(tstrings::Exact);
     searchPath.set(L"/usr/lib");
@@ -188,6 +191,48 @@ TEST_F(AppLauncherImage, MissingRuntimeKeepsThePathExtension) {
                   "Failed to find JVM in \"" + tstrings::wideToUtf8(root()) + "/nowhere\" directory.");
     }
     EXPECT_EQ(SysInfo::envVariable(L"VX_TEST_SEARCH_PATH"), L"C:\\Windows;" + appDir());
+}
+
+TEST_F(AppLauncherImage, DirectoryWithTheListSeparatorIsRefusedBeforeTheSearchPathChanges) {
+    const struct {
+        const char* what;
+        wchar_t separator;
+        const wchar_t* appSubdirectory;  // nullptr: the image's own
+        const char* runtime;             // nullptr: the default
+        const char* role;
+        WideString directory;
+    } cases[] = {
+        {"application, ';'", L';', L"x;y", nullptr, "application", root() + sep + L"x;y"},
+        {"application, ':'", L':', L"x:y", nullptr, "application", root() + sep + L"x:y"},
+        {"runtime, ';'", L';', nullptr, "$ROOTDIR/r;t", "Java runtime", root() + L"/r;t"},
+        {"runtime, ':'", L':', nullptr, "r:t", "Java runtime", root() + sep + L"r:t"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.separator == L':' && root().find(L':') != WideString::npos) {
+            continue;  // a drive letter's ':' would be refused first
+        }
+        searchPath.set(L"/usr/lib");
+        writeConfig(c.runtime ? std::string("[Application]\napp.runtime=") + c.runtime + "\n" : "");
+        AppLauncher appLauncher(executable(), {});
+        configure(appLauncher).withPathListSeparator(c.separator);
+        if (c.appSubdirectory) {
+            appLauncher.withAppDirectory(FileUtils::joinPath(root(), c.appSubdirectory));
+        }
+        try {
+            appLauncher.createJvmLauncher();
+            ADD_FAILURE() << "no exception";
+        } catch (const VxErrorBase& e) {
+            EXPECT_EQ(std::string(e.plainMessage()),
+                      std::string("The ") + c.role + " directory \"" + tstrings::wideToUtf8(c.directory) +
+                          "\" contains '" + tstrings::wideToUtf8(WideString(1, c.separator)) +
+                          "', which separates the directories listed in VX_TEST_SEARCH_PATH and in the "
+                          "class path: move the application to a directory without it");
+        }
+        if (c.appSubdirectory) {
+            EXPECT_EQ(SysInfo::envVariable(L"VX_TEST_SEARCH_PATH"), L"/usr/lib");
+        }
+    }
 }
 
 TEST_F(AppLauncherImage, MissingConfigFileNamesItsPath) {
