@@ -8,6 +8,7 @@
 #include "JvmLauncher.h"
 #include "Log.h"
 #include "SysInfo.h"
+#include "UserJvmOptions.h"
 
 namespace {
 
@@ -99,8 +100,8 @@ bool AppLauncher::librarySearchPathHasAppDir() const {
 }
 
 std::unique_ptr<Jvm> AppLauncher::createJvmLauncher() const {
-    const WideString configFilePath = FileUtils::joinPath(
-        appDirectory, FileUtils::dropSuffix(FileUtils::fileNameOf(executablePath)) + L".cfg");
+    const WideString applicationName = FileUtils::dropSuffix(FileUtils::fileNameOf(executablePath));
+    const WideString configFilePath = FileUtils::joinPath(appDirectory, applicationName + L".cfg");
 
     logTrace("Launcher config file path: \"" << configFilePath << "\"");
 
@@ -111,6 +112,8 @@ std::unique_ptr<Jvm> AppLauncher::createJvmLauncher() const {
     };
 
     CfgFile cfgFile = CfgFile::load(configFilePath).substituteMacros(macros);
+
+    UserJvmOptions::addTo(cfgFile, applicationName, macros);
 
     if (!commandArgs.empty()) {
         cfgFile.replaceValues(SectionId::ArgOptions, PropertyId::Arguments, commandArgs);
