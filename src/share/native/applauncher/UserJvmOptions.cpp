@@ -164,7 +164,7 @@ WideStringList readFile(const WideString& path, const WideStringList& allowedPre
         if (missing) {
             logTrace("No user JVM options file \"" << path << "\"");
         } else {
-            logTrace("User JVM options file \"" << path << "\" skipped: it cannot be opened: " << why);
+            logTrace("User JVM options file \"" << path << "\": skipped, it cannot be opened: " << why);
         }
         return options;
     }
@@ -208,7 +208,7 @@ WideStringList readFile(const WideString& path, const WideStringList& allowedPre
         const std::string why = errnoText();
         // Half a file could leave out the very option that made the rest
         // safe to use; none of it is used.
-        logTrace("User JVM options file \"" << path << "\" skipped: it cannot be read up to the end: "
+        logTrace("User JVM options file \"" << path << "\": skipped, it cannot be read up to the end: "
                                             << why);
         options.clear();
     }
