@@ -210,6 +210,9 @@ namespace {
 // a value holding the name of such a macro is rejected before that name is
 // replaced, so nothing ever grows through a cycle.
 class MacroExpander {
+    // Values can be long; a message box needs only their start.
+    static constexpr std::size_t maxShown = 200;
+
 public:
     explicit MacroExpander(const MacroTable& macros) : macros(macros) { findCycles(); }
 
@@ -229,7 +232,7 @@ public:
             current = std::move(next);
         }
         throwWithPosition(std::runtime_error((StringBuilder()
-                                              << "Macro substitution in \"" << excerpt(value)
+                                              << "Macro substitution in \"" << tstrings::excerpt(value, maxShown)
                                               << "\" does not settle after " << maxPasses
                                               << " passes")
                                                  .utf8()));
@@ -251,7 +254,7 @@ private:
                 continue;
             }
             StringBuilder message;
-            message << "Macro substitution in \"" << excerpt(value) << "\" does not end: ";
+            message << "Macro substitution in \"" << tstrings::excerpt(value, maxShown) << "\" does not end: ";
             for (std::size_t i = 0; i < cycle.size(); ++i) {
                 message << (i ? " -> \"" : "\"") << cycle[i] << "\"";
             }
@@ -294,21 +297,6 @@ private:
         path.pop_back();
         acyclic.insert(name);
         return false;
-    }
-
-    // Values can be long; a message box needs only their start.
-    static WideString excerpt(const WideString& value) {
-        constexpr std::size_t maxLength = 200;
-        if (value.size() <= maxLength) {
-            return value;
-        }
-        std::size_t length = maxLength;
-        // Never split a surrogate pair: a lone surrogate fails the UTF-8
-        // conversion of the whole message.
-        if (value[length - 1] >= 0xD800 && value[length - 1] <= 0xDBFF) {
-            --length;
-        }
-        return value.substr(0, length) + L"...";
     }
 
     const MacroTable& macros;

@@ -53,21 +53,6 @@ bool hasControlCharacter(const WideString& text) {
     return false;
 }
 
-// What the trace shows of a line: enough to recognise it.
-WideString excerpt(const WideString& text) {
-    constexpr std::size_t shown = 200;
-    if (text.size() <= shown) {
-        return text;
-    }
-    std::size_t length = shown;
-    // Never split a surrogate pair: a lone surrogate fails the conversion
-    // of the whole message.
-    if (text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) {
-        --length;
-    }
-    return text.substr(0, length) + L"...";
-}
-
 // Why the line must not reach the JVM (after the checks of refusal), or
 // empty.
 WideString lineRefusal(const WideString& option, const WideStringList& allowedPrefixes) {
@@ -197,7 +182,7 @@ WideStringList readFile(const WideString& path, const WideStringList& allowedPre
         }
         const WideString reason = lineRefusal(option, allowedPrefixes);
         if (!reason.empty()) {
-            traceLeftOut(path, line.number, L"\"" + excerpt(option) + L"\": " + reason);
+            traceLeftOut(path, line.number, L"\"" + tstrings::excerpt(option, 200) + L"\": " + reason);
             continue;
         }
         logTrace("User JVM options file \"" << path << "\", line " << line.number << ": \"" << option
