@@ -422,7 +422,9 @@ class UserOptionsTest(ImageTestCase):
         self.assertEqual(run.exit_code, 0, run.stderr_text)
         self.assertIsNone(run.output.text("value"))
         self.assertLess(int(run.output.fields["max-memory"]), 100 * 1024 * 1024)
-        self.assertNotIn("JVM options file", run.stderr_text)
+        self.assertIn('No "app.user-options" in section "Application": no user JVM options file is read',
+                      run.stderr_text)
+        self.assertNotIn("User JVM options file", run.stderr_text)
 
     def test_unreadable_or_invalid_files_still_start_the_application(self):
         # (label, how the file is made, the value the application sees, the

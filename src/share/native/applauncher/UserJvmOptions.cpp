@@ -1,7 +1,7 @@
 #include "UserJvmOptions.h"
 
 #include <cerrno>
-#include <exception>
+#include <string>
 
 #include "ErrorHandling.h"
 #include "FileUtils.h"
@@ -13,7 +13,10 @@
 namespace {
 
 // Options that read further JVM options from a file: a prefix such as
-// "-XX:" must not open the door to everything such a file may hold.
+// "-XX:" must not open the door to everything such a file may hold. The
+// runtime's launch entry does not expand "@file" arguments (Java 17 and 25
+// take such a word for the main class), but a runtime that did would read
+// its file the same way.
 const wchar_t* const optionsFromFile[] = {L"@", L"-XX:Flags=", L"-XX:VMOptionsFile="};
 
 // Options that take the next argument as their value. One line is one
@@ -204,6 +207,8 @@ void addTo(CfgFile& cfgFile, const WideString& applicationName, const MacroTable
     const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);
     const auto allowed = application.find(PropertyId::UserOptions);
     if (allowed == application.end()) {
+        logTrace("No \"" << PropertyId::UserOptions.name() << "\" in section \"" << SectionId::Application.name()
+                          << "\": no user JVM options file is read");
         return;
     }
     const WideString path = filePath(applicationName);
