@@ -11,7 +11,8 @@ namespace UserJvmOptions {
 // path (a relative one is to be ignored), else "$HOME/.config".
 WideString userConfigDirectory() {
     WideString directory;
-    if (platform::environmentVariable(L"XDG_CONFIG_HOME", directory) && FileUtils::isAbsolutePath(directory)) {
+    if (platform::environmentVariable(L"XDG_CONFIG_HOME", directory) &&
+        FileUtils::isAbsolutePath(directory)) {
         return directory;
     }
     if (platform::environmentVariable(L"HOME", directory) && !directory.empty()) {

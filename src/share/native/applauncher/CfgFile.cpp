@@ -163,6 +163,13 @@ CfgFile CfgFile::load(const WideString& path) {
     WideString name;
     WideString value;
     while (reader.next(line)) {
+        // Only a line past the largest string there is: no value is cut.
+        if (line.tooLong) {
+            throwWithPosition(
+                std::runtime_error((StringBuilder() << "Error parsing [" << path << "] file at "
+                                                    << line.number << ": The line is too long")
+                                       .utf8()));
+        }
         // A line saved in another encoding (an editor's ANSI code page) is
         // not dropped in silence: it may be the header that all the
         // application's properties depend on.
@@ -231,11 +238,10 @@ public:
             }
             current = std::move(next);
         }
-        throwWithPosition(std::runtime_error((StringBuilder()
-                                              << "Macro substitution in \"" << tstrings::excerpt(value, maxShown)
-                                              << "\" does not settle after " << maxPasses
-                                              << " passes")
-                                                 .utf8()));
+        throwWithPosition(std::runtime_error(
+            (StringBuilder() << "Macro substitution in \"" << tstrings::excerpt(value, maxShown)
+                             << "\" does not settle after " << maxPasses << " passes")
+                .utf8()));
     }
 
 private:
@@ -254,7 +260,8 @@ private:
                 continue;
             }
             StringBuilder message;
-            message << "Macro substitution in \"" << tstrings::excerpt(value, maxShown) << "\" does not end: ";
+            message << "Macro substitution in \"" << tstrings::excerpt(value, maxShown)
+                    << "\" does not end: ";
             for (std::size_t i = 0; i < cycle.size(); ++i) {
                 message << (i ? " -> \"" : "\"") << cycle[i] << "\"";
             }

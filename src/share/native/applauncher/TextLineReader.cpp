@@ -17,9 +17,10 @@ bool TextLineReader::next(Line& line) {
     }
     bool cut = false;
     // Room for a byte-order mark on top of a first line of full length.
-    const std::size_t limit = lineNumber == 0 && maxLineBytes < bytes.max_size() - byteOrderMarkLength
-                                  ? maxLineBytes + byteOrderMarkLength
-                                  : maxLineBytes;
+    const std::size_t limit =
+        lineNumber == 0 && maxLineBytes < bytes.max_size() - byteOrderMarkLength
+            ? maxLineBytes + byteOrderMarkLength
+            : maxLineBytes;
     if (!file->readLine(bytes, limit, cut)) {
         return false;
     }

@@ -27,7 +27,8 @@ public:
     // Opens the file; opened() tells whether that worked, and errno why
     // not. Lines longer than maxLineBytes (their bytes as stored, without
     // the line end) are reported as too long.
-    explicit TextLineReader(const WideString& path, std::size_t maxLineBytes = std::string().max_size());
+    explicit TextLineReader(const WideString& path,
+                            std::size_t maxLineBytes = std::string().max_size());
 
     bool opened() const { return file != nullptr; }
 

@@ -23,10 +23,25 @@ const wchar_t* const optionsFromFile[] = {L"@", L"-XX:Flags=", L"-XX:VMOptionsFi
 // argument, so such a line would take whatever the launcher puts after it
 // (the main class, a property it must set).
 const wchar_t* const valueInNextArgument[] = {
-    L"-cp", L"-classpath", L"--class-path", L"-p", L"--module-path", L"--upgrade-module-path",
-    L"--add-modules", L"--enable-native-access", L"-d", L"--describe-module", L"--add-reads",
-    L"--add-exports", L"--add-opens", L"--limit-modules", L"--patch-module", L"--source",
-    L"-m", L"--module", L"-jar",
+    L"-cp",
+    L"-classpath",
+    L"--class-path",
+    L"-p",
+    L"--module-path",
+    L"--upgrade-module-path",
+    L"--add-modules",
+    L"--enable-native-access",
+    L"-d",
+    L"--describe-module",
+    L"--add-reads",
+    L"--add-exports",
+    L"--add-opens",
+    L"--limit-modules",
+    L"--patch-module",
+    L"--source",
+    L"-m",
+    L"--module",
+    L"-jar",
 };
 
 bool isBlank(wchar_t ch) {
@@ -71,7 +86,8 @@ WideString lineRefusal(const WideString& option, const WideStringList& allowedPr
 }
 
 void traceLeftOut(const WideString& path, std::size_t lineNumber, const WideString& reason) {
-    logTrace("User JVM options file \"" << path << "\", line " << lineNumber << ": left out, " << reason);
+    logTrace("User JVM options file \"" << path << "\", line " << lineNumber << ": left out, "
+                                        << reason);
 }
 
 } // namespace
@@ -152,7 +168,8 @@ WideStringList readFile(const WideString& path, const WideStringList& allowedPre
         if (missing) {
             logTrace("No user JVM options file \"" << path << "\"");
         } else {
-            logTrace("User JVM options file \"" << path << "\": skipped, it cannot be opened: " << why);
+            logTrace("User JVM options file \"" << path
+                                                << "\": skipped, it cannot be opened: " << why);
         }
         return options;
     }
@@ -160,8 +177,9 @@ WideStringList readFile(const WideString& path, const WideStringList& allowedPre
     TextLineReader::Line line;
     while (reader.next(line)) {
         if (line.tooLong) {
-            traceLeftOut(path, line.number,
-                         (StringBuilder() << "it is longer than " << maxLineBytes << " bytes").text());
+            traceLeftOut(
+                path, line.number,
+                (StringBuilder() << "it is longer than " << maxLineBytes << " bytes").text());
             continue;
         }
         if (!line.validUtf8) {
@@ -185,19 +203,20 @@ WideStringList readFile(const WideString& path, const WideStringList& allowedPre
         }
         const WideString reason = lineRefusal(option, allowedPrefixes);
         if (!reason.empty()) {
-            traceLeftOut(path, line.number, L"\"" + tstrings::excerpt(option, 200) + L"\": " + reason);
+            traceLeftOut(path, line.number,
+                         L"\"" + tstrings::excerpt(option, 200) + L"\": " + reason);
             continue;
         }
-        logTrace("User JVM options file \"" << path << "\", line " << line.number << ": \"" << option
-                                            << "\" added");
+        logTrace("User JVM options file \"" << path << "\", line " << line.number << ": \""
+                                            << option << "\" added");
         options.push_back(option);
     }
     if (reader.failed()) {
         const std::string why = errnoText();
         // Half a file could leave out the very option that made the rest
         // safe to use; none of it is used.
-        logTrace("User JVM options file \"" << path << "\": skipped, it cannot be read up to the end: "
-                                            << why);
+        logTrace("User JVM options file \""
+                 << path << "\": skipped, it cannot be read up to the end: " << why);
         options.clear();
     }
     return options;
@@ -207,8 +226,9 @@ void addTo(CfgFile& cfgFile, const WideString& applicationName, const MacroTable
     const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);
     const auto allowed = application.find(PropertyId::UserOptions);
     if (allowed == application.end()) {
-        logTrace("No \"" << PropertyId::UserOptions.name() << "\" in section \"" << SectionId::Application.name()
-                          << "\": no user JVM options file is read");
+        logTrace("No \"" << PropertyId::UserOptions.name() << "\" in section \""
+                         << SectionId::Application.name()
+                         << "\": no user JVM options file is read");
         return;
     }
     const WideString path = filePath(applicationName);

@@ -64,8 +64,8 @@ bool anyTrace(const ScopedLogCapture& capture, const WideString& text) {
 
 TEST(UserJvmOptionsRefusal, AllowedOnlyByAPrefixAndNeverASecondArgument) {
     const WideString noPrefix = L"no allowed prefix matches it";
-    const WideString fromFile =
-        L"it reads JVM options from a file, which only an allowed prefix that names the option itself allows";
+    const WideString fromFile = L"it reads JVM options from a file, which only an allowed prefix "
+                                L"that names the option itself allows";
     struct Case {
         const wchar_t* option;
         WideStringList prefixes;
@@ -191,21 +191,28 @@ TEST_F(UserJvmOptionsFile, EveryLineLeftOutIsTracedWithItsNumberAndReason) {
     // The longest line that is kept and one byte more.
     const std::string longest = "-Dlong=" + std::string(UserJvmOptions::maxLineBytes - 7, 'x');
     const WideString nonAscii = L"-Dname=J\u00F6rg \u65E5\u672C";
-    writeBytes(path, "\xEF\xBB\xBF-Xmx2g\r\n"                         // 1
-                     "# a comment\r\n"                                // 2
-                     "\r\n"                                           // 3
-                     "  \t-Dapp.data=$APPDIR/data  \n"                // 4
-                     "-javaagent:evil.jar\n"                          // 5
-                     "-Xmx1g -javaagent:evil.jar\n"                   // 6
-                     "-Dapp.x=caf\xE9\n"                              // 7
-                     + longest + "\n"                                 // 8
-                     + longest + "y\n"                                // 9
-                     "-Dapp.nul=a\x01" "b\n"                          // 10
-                     "   # indented comment\n"                        // 11
-                     + utf8(nonAscii) + "\n"                          // 12
-                     "-XX:Flags=.hotspotrc\n"                         // 13
-                     + std::string(70000, 'x') + "\n"                // 14, past the read buffer
-                     "-Xss4m");                                       // 15, no LF
+    const std::string lines[] = {
+        "\xEF\xBB\xBF-Xmx2g\r",          // 1
+        "# a comment\r",                  // 2
+        "\r",                             // 3
+        "  \t-Dapp.data=$APPDIR/data  ",  // 4
+        "-javaagent:evil.jar",            // 5
+        "-Xmx1g -javaagent:evil.jar",     // 6
+        "-Dapp.x=caf\xE9",                // 7
+        longest,                          // 8
+        longest + "y",                    // 9
+        "-Dapp.nul=a\x01"
+        "b",                              // 10
+        "   # indented comment",          // 11
+        utf8(nonAscii),                   // 12
+        "-XX:Flags=.hotspotrc",           // 13
+        std::string(70000, 'x'),          // 14, past the read buffer
+    };
+    std::string bytes;
+    for (const std::string& line : lines) {
+        bytes += line + "\n";
+    }
+    writeBytes(path, bytes + "-Xss4m"); // 15, no LF
     const WideStringList prefixes = {L"-Xmx", L"-Xss", L"-Dapp.", L"-Dlong=", L"-Dname=", L"-XX:"};
     const WideStringList options = UserJvmOptions::readFile(path, prefixes, {{L"$APPDIR", L"/img/app"}});
 
