@@ -213,8 +213,8 @@ WideStringList readFile(const WideString& path, const WideStringList& allowedPre
     }
     if (reader.failed()) {
         const std::string why = errnoText();
-        // Half a file could leave out the very option that made the rest
-        // safe to use; none of it is used.
+        // The options of half a file are not what the user wrote: all of
+        // the file or none of it.
         logTrace("User JVM options file \""
                  << path << "\": skipped, it cannot be read up to the end: " << why);
         options.clear();
