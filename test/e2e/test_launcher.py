@@ -750,6 +750,96 @@ class DebugTraceTest(ImageTestCase):
                 self.assertEqual(lines, [])
 
 
+class UserOptionsTest(ImageTestCase):
+    """The user's own JVM options file: under %APPDATA%, or where the
+    variable names it; the allowed lines follow the packaged options, in
+    process and through the restart, for both launchers."""
+
+    CONFIG = ("[Application]\napp.mainclass=Main\napp.user-options=-Xmx\napp.user-options=-Dapp.\n"
+              "[JavaOptions]\njava-options=-Xmx512m\n")
+    USER_FILE = "# mine\r\n-Xmx2g\r\n-Dapp.dir=$APPDIR\r\n-javaagent:agent.jar\r\n"
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        # Wine sets APPDATA from the prefix's registry, whatever the host's
+        # environment says: the tests write into the prefix's own folder,
+        # under application names of this run's own.
+        environment = dict(os.environ, LC_ALL="C.UTF-8")
+        echo = subprocess.run(cls.tools.wine_command("cmd", ["/c", "echo", "%APPDATA%"]), env=environment,
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        cls.win_app_data = echo.stdout.decode("utf-8").strip()
+        unix = subprocess.run(cls.tools.wine_command("winepath", ["-u", cls.win_app_data]), env=environment,
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        cls.app_data = unix.stdout.decode("utf-8").strip()
+        if not cls.win_app_data or not os.path.isdir(cls.app_data):
+            raise RuntimeError("no %%APPDATA%% folder: %r, %r" % (echo, unix))
+
+    def user_file(self, name, text):
+        """Writes the application's file under %APPDATA%; removed after the test."""
+        folder = os.path.join(self.app_data, name)
+        self.addCleanup(shutil.rmtree, folder, True)
+        return self.write(os.path.join(folder, name + ".jvmopts"), text)
+
+    @staticmethod
+    def write(path, text):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w", encoding="utf-8", newline="") as out:
+            out.write(text)
+        return path
+
+    def launchers(self):
+        console = os.environ.get("VX_E2E_CONSOLE_LAUNCHER")
+        return [("GUI", None)] + ([("console", console)] if console else [])
+
+    def test_argument_list_with_the_file_under_appdata(self):
+        for kind, launcher in self.launchers():
+            name = "Demo-%s-%d" % (kind, os.getpid())
+            image = self.image(self.CONFIG, name=name, directory=kind, launcher=launcher)
+            self.user_file(name, self.USER_FILE)
+            expected = [image.win_exe, "-Xmx512m", "-Xmx2g", "-Dapp.dir=" + image.win_app_dir,
+                        APP_PATH_PROPERTY + image.win_exe, "Main", "x"]
+            for branch, path in [("in process", None), ("restarted", "")]:
+                with self.subTest(kind, branch=branch):
+                    run = self.run_image(image, ["x"], path=path)
+                    self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+                    self.assertEqual(run.call.launcher_processes(name + ".exe"), 1 if path is None else 2)
+                    self.assertArguments(run, expected)
+
+    def test_trace_names_the_line_left_out(self):
+        # The console launcher writes its trace to standard error.
+        console = dict(self.launchers()).get("console")
+        if not console:
+            self.skipTest("VX_E2E_CONSOLE_LAUNCHER not set")
+        name = "Tool-%d" % os.getpid()
+        image = self.image(self.CONFIG, name=name, launcher=console)
+        self.user_file(name, self.USER_FILE)
+        run = self.run_image(image, debug="true")
+        self.assertEqual(run.exit_code, 0)
+        win_file = "%s\\%s\\%s.jvmopts" % (self.win_app_data, name, name)
+        self.assertIn('] UserJvmOptions.cpp:', run.stderr_text)
+        self.assertIn('User JVM options file "%s", line 4: left out, "-javaagent:agent.jar": no allowed prefix '
+                      'matches it' % win_file, run.stderr_text)
+
+    def test_variable_and_paths_with_letters_of_other_scripts(self):
+        name = "Jörg-%d" % os.getpid()
+        image = self.image(self.CONFIG, name=name)
+        self.user_file(name, "-Dapp.from=appdata\n")
+        portable = self.write(os.path.join(self.work, "USB Ünïcode Юлия 日本", "Демо.jvmopts"), "-Dapp.from=variable\n")
+        variable = "J_RG_%d_JVMOPTS_FILE" % os.getpid()
+        cases = [
+            ("the folder under %APPDATA%", None, ["-Dapp.from=appdata"]),
+            ("the variable names another file", images.windows_path(portable), ["-Dapp.from=variable"]),
+            ("the variable set to nothing", "", []),
+        ]
+        for label, value, user_options in cases:
+            with self.subTest(label):
+                run = self.run_image(image, env={} if value is None else {variable: value})
+                self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+                self.assertArguments(run, [image.win_exe, "-Xmx512m"] + user_options +
+                                     [APP_PATH_PROPERTY + image.win_exe, "Main"])
+
+
 class DesktopTestCase(ImageTestCase):
     """Runs under a private X server and a private Wine prefix, so that a
     message box is a real window that nobody else sees."""

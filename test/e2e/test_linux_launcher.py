@@ -424,5 +424,127 @@ class RestartTest(ImageTestCase):
         self.assertIsNone(run.output.text("runtime-restart-mark"))
 
 
+class UserOptionsTest(ImageTestCase):
+    """The user's own JVM options file: what the packager allows reaches the
+    JVM after the packaged options, nothing else does, and the file can never
+    stop the application."""
+
+    ALLOWING = ("[Application]\napp.classpath=$APPDIR/classes\napp.mainclass=Probe\n"
+                "app.user-options=-Xmx\napp.user-options=-Dprobe.value=\n"
+                "[JavaOptions]\njava-options=-Xmx64m\njava-options=-Dprobe.jvm-args=1\n")
+    NOT_ALLOWING = ("[Application]\napp.classpath=$APPDIR/classes\napp.mainclass=Probe\n"
+                    "[JavaOptions]\njava-options=-Xmx64m\njava-options=-Dprobe.jvm-args=1\n")
+    USER_FILE = ("# raised by the user\n-Xmx256m\n-Dprobe.value=set by Jörg in $APPDIR\n"
+                 "-javaagent:/nowhere/agent.jar\n-Djava.security.manager=allow\n"
+                 "-XX:+UnlockDiagnosticVMOptions\n")
+    DISALLOWED = ["-javaagent:/nowhere/agent.jar", "-Djava.security.manager=allow",
+                  "-XX:+UnlockDiagnosticVMOptions"]
+
+    def write(self, path, data):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as out:
+            out.write(data.encode("utf-8") if isinstance(data, str) else data)
+        return path
+
+    def config_home(self, name="config"):
+        """An XDG_CONFIG_HOME of this test's own, and the image's file in it."""
+        home = os.path.join(self.work, name)
+        return home, os.path.join(home, "Demo", "Demo.jvmopts")
+
+    def jvm_args(self, run):
+        return [unhex(line.partition("=")[2]) for line in run.output.lines if line.startswith("jvm-arg=")]
+
+    def left_out(self, run, path):
+        head = '] UserJvmOptions.cpp:'
+        return [line.split(': User JVM options file "%s", ' % path, 1)[1] for line in run.stderr_text.splitlines()
+                if head in line and 'User JVM options file "%s", ' % path in line and "left out" in line]
+
+    def test_allowed_options_change_what_the_application_sees(self):
+        image = self.image(self.ALLOWING)
+        home, path = self.config_home("Jörg's config")
+        self.write(path, self.USER_FILE)
+        run = self.run_image(image, env={"XDG_CONFIG_HOME": home}, debug=True)
+        self.assertEqual(run.exit_code, 0, run.stderr_text)
+        self.assertEqual(run.output.text("value"), "set by Jörg in " + image.app_dir)
+        # The user's -Xmx comes after the packaged one, so it wins.
+        self.assertGreater(int(run.output.fields["max-memory"]), 200 * 1024 * 1024)
+        jvm_args = self.jvm_args(run)
+        self.assertEqual(jvm_args[jvm_args.index("-Xmx64m"):],
+                         ["-Xmx64m", "-Dprobe.jvm-args=1", "-Xmx256m", "-Dprobe.value=set by Jörg in " + image.app_dir,
+                          APP_PATH + image.exe])
+        self.assertIsNone(run.output.text("security-manager"))
+        self.assertEqual(self.left_out(run, path), [
+            'line %d: left out, "%s": no allowed prefix matches it' % (number, option)
+            for number, option in enumerate(self.DISALLOWED, start=4)])
+
+    def test_options_file_option_needs_a_prefix_that_names_it(self):
+        # -XX:VMOptionsFile= would read any options from another file: a
+        # packager who allows "-XX:" has not allowed that.
+        smuggled = self.write(os.path.join(self.work, "smuggled.txt"), "-Dprobe.value=smuggled\n")
+        config = self.NOT_ALLOWING.replace("app.mainclass=Probe\n", "app.mainclass=Probe\napp.user-options=-XX:\n")
+        home, path = self.config_home()
+        self.write(path, "-XX:+UseSerialGC\n-XX:VMOptionsFile=%s\n" % smuggled)
+        run = self.run_image(self.image(config), env={"XDG_CONFIG_HOME": home}, debug=True)
+        self.assertEqual(run.exit_code, 0, run.stderr_text)
+        self.assertIsNone(run.output.text("value"))
+        self.assertIn("-XX:+UseSerialGC", self.jvm_args(run))
+        self.assertEqual(self.left_out(run, path), [
+            'line 2: left out, "-XX:VMOptionsFile=%s": it reads JVM options from a file, which only an '
+            'allowed prefix that names the option itself allows' % smuggled])
+
+    def test_without_an_allowlist_the_file_is_not_read(self):
+        home, path = self.config_home()
+        self.write(path, self.USER_FILE)
+        run = self.run_image(self.image(self.NOT_ALLOWING), env={"XDG_CONFIG_HOME": home}, debug=True)
+        self.assertEqual(run.exit_code, 0, run.stderr_text)
+        self.assertIsNone(run.output.text("value"))
+        self.assertLess(int(run.output.fields["max-memory"]), 100 * 1024 * 1024)
+        self.assertIn('No "app.user-options" in section "Application": no user JVM options file is read',
+                      run.stderr_text)
+        self.assertNotIn("User JVM options file", run.stderr_text)
+
+    def test_unreadable_or_invalid_files_still_start_the_application(self):
+        # (label, how the file is made, the value the application sees, the
+        # trace line about the file)
+        cases = [
+            ("a directory in its place", lambda path: os.makedirs(path), None,
+             ': skipped, it cannot be read up to the end: Is a directory'),
+            ("bytes that are not UTF-8", lambda path: self.write(path, b"-Dprobe.value=caf\xe9\n\xff\xfe\x00\n"),
+             None, ", line 1: left out, it is not valid UTF-8 text"),
+            ("a line too long before a good one",
+             lambda path: self.write(path, "-Dprobe.value=" + "x" * 5000 + "\n-Dprobe.value=good\n"), "good",
+             ", line 1: left out, it is longer than 4096 bytes"),
+        ]
+        image = self.image(self.ALLOWING)
+        for label, make, value, trace in cases:
+            with self.subTest(label):
+                home, path = self.config_home(label.replace(" ", "_"))
+                make(path)
+                run = self.run_image(image, env={"XDG_CONFIG_HOME": home}, debug=True)
+                self.assertEqual(run.exit_code, 0, run.stderr_text)
+                self.assertEqual(run.output.lines[0], "main=Probe")
+                self.assertEqual(run.output.text("value"), value)
+                self.assertIn('User JVM options file "%s"%s' % (path, trace), run.stderr_text)
+
+    def test_variable_names_another_file(self):
+        # A portable install's file, with letters of three scripts in its
+        # path; the usual file is then not read, and an empty variable
+        # switches the user file off.
+        image = self.image(self.ALLOWING, name="my-app")
+        home, _ = self.config_home()
+        self.write(os.path.join(home, "my-app", "my-app.jvmopts"), "-Dprobe.value=usual\n")
+        portable = self.write(os.path.join(self.work, "USB Ünïcode Юлия 日本", "my-app.jvmopts"),
+                              "-Dprobe.value=portable\n")
+        cases = [("not set", None, "usual"), ("set", portable, "portable"), ("empty", "", None)]
+        for label, variable, value in cases:
+            with self.subTest(label):
+                env = {"XDG_CONFIG_HOME": home}
+                if variable is not None:
+                    env["MY_APP_JVMOPTS_FILE"] = variable
+                run = self.run_image(image, env=env)
+                self.assertRan(run)
+                self.assertEqual(run.output.text("value"), value)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -3,7 +3,9 @@ import java.nio.charset.StandardCharsets;
 // Reports what reached the Java side, one "key=value" line each, texts as
 // hex of their UTF-8 bytes so that no console encoding gets in the way.
 // System properties steer it: probe.exit ends with that code, probe.throw
-// throws, probe.jni loads that library and calls its native method.
+// throws, probe.jni loads that library and calls its native method,
+// probe.jvm-args lists the JVM's own arguments (through reflection, so that
+// images of this program need java.management only where that is asked).
 public class Probe {
     static String hex(String text) {
         if (text == null) {
@@ -16,6 +18,18 @@ public class Probe {
         return out.toString();
     }
 
+    @SuppressWarnings("unchecked")
+    static java.util.List<String> jvmArguments() {
+        try {
+            Object bean = Class.forName("java.lang.management.ManagementFactory")
+                    .getMethod("getRuntimeMXBean").invoke(null);
+            return (java.util.List<String>) Class.forName("java.lang.management.RuntimeMXBean")
+                    .getMethod("getInputArguments").invoke(bean);
+        } catch (ReflectiveOperationException e) {
+            throw new IllegalStateException(e);
+        }
+    }
+
     public static void main(String[] args) {
         System.out.println("main=" + Probe.class.getName());
         System.out.println("argc=" + args.length);
@@ -24,6 +38,13 @@ public class Probe {
         }
         System.out.println("app-path=" + hex(System.getProperty("vantorix.app-path")));
         System.out.println("value=" + hex(System.getProperty("probe.value")));
+        System.out.println("max-memory=" + Runtime.getRuntime().maxMemory());
+        System.out.println("security-manager=" + hex(System.getProperty("java.security.manager")));
+        if (System.getProperty("probe.jvm-args") != null) {
+            for (String arg : jvmArguments()) {
+                System.out.println("jvm-arg=" + hex(arg));
+            }
+        }
         System.out.println("pid=" + ProcessHandle.current().pid());
         System.out.println("ld=" + hex(System.getenv("LD_LIBRARY_PATH")));
         System.out.println("restart-mark=" + hex(System.getenv("VANTORIX_RESTARTED")));

@@ -8,6 +8,7 @@
 #include "JvmLauncher.h"
 #include "Log.h"
 #include "SysInfo.h"
+#include "UserJvmOptions.h"
 
 namespace {
 
@@ -120,8 +121,8 @@ bool AppLauncher::librarySearchPathHasAppDir() const {
 std::unique_ptr<Jvm> AppLauncher::createJvmLauncher() const {
     refuseListSeparator("application", appDirectory, pathListSeparator, librarySearchVariable);
 
-    const WideString configFilePath = FileUtils::joinPath(
-        appDirectory, FileUtils::dropSuffix(FileUtils::fileNameOf(executablePath)) + L".cfg");
+    const WideString applicationName = FileUtils::dropSuffix(FileUtils::fileNameOf(executablePath));
+    const WideString configFilePath = FileUtils::joinPath(appDirectory, applicationName + L".cfg");
 
     logTrace("Launcher config file path: \"" << configFilePath << "\"");
 
@@ -132,6 +133,8 @@ std::unique_ptr<Jvm> AppLauncher::createJvmLauncher() const {
     };
 
     CfgFile cfgFile = CfgFile::load(configFilePath).substituteMacros(macros);
+
+    UserJvmOptions::addTo(cfgFile, applicationName, macros);
 
     if (!commandArgs.empty()) {
         cfgFile.replaceValues(SectionId::ArgOptions, PropertyId::Arguments, commandArgs);

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "ErrorHandling.h"
-#include "FileUtils.h"
 #include "StringBuilder.h"
+#include "TextLineReader.h"
 
 // Constant-initialised (constexpr constructors), so usable from any static
 // initialiser.
@@ -33,6 +33,7 @@ const PropertyId PropertyId::Splash{L"app.splash"};
 const PropertyId PropertyId::Memory{L"app.memory"};
 const PropertyId PropertyId::Arguments{L"arguments"};
 const PropertyId PropertyId::JavaOptions{L"java-options"};
+const PropertyId PropertyId::UserOptions{L"app.user-options"};
 
 namespace {
 
@@ -47,6 +48,7 @@ const PropertyId* const knownProperties[] = {
     &PropertyId::MainClass,  &PropertyId::ClassPath, &PropertyId::ModulePath,
     &PropertyId::Runtime,    &PropertyId::Splash,  &PropertyId::Memory,
     &PropertyId::Arguments,  &PropertyId::JavaOptions,
+    &PropertyId::UserOptions,
 };
 
 template <class Id, std::size_t N>
@@ -148,57 +150,54 @@ void splitProperty(const WideString& line, WideString& name, WideString& value) 
     value.clear();
 }
 
-const char utf8ByteOrderMark[] = "\xEF\xBB\xBF";
-
 } // namespace
 
 CfgFile CfgFile::load(const WideString& path) {
-    // The OS half opens the file; everything from its bytes on is parsed here.
-    const std::unique_ptr<FileUtils::InputFile> file = FileUtils::openInputFile(path);
-    if (!file) {
+    TextLineReader reader(path);
+    if (!reader.opened()) {
         throwWithPosition(std::runtime_error(
             (StringBuilder() << "Error opening \"" << path << "\" file: " << errnoText()).utf8()));
     }
     SectionCollector collector;
-    std::string bytes;
+    TextLineReader::Line line;
     WideString name;
     WideString value;
-    std::size_t lineNumber = 0;
-    while (file->readLine(bytes)) {
-        ++lineNumber;
-        // Editors that add a byte-order mark would otherwise hide the first
-        // header behind an unknown property name.
-        if (lineNumber == 1 && bytes.compare(0, 3, utf8ByteOrderMark) == 0) {
-            bytes.erase(0, 3);
+    while (reader.next(line)) {
+        // Only a line past the largest string there is: no value is cut.
+        if (line.tooLong) {
+            throwWithPosition(
+                std::runtime_error((StringBuilder() << "Error parsing [" << path << "] file at "
+                                                    << line.number << ": The line is too long")
+                                       .utf8()));
         }
-        const WideString line = tstrings::utf8ToWide(bytes);
         // A line saved in another encoding (an editor's ANSI code page) is
         // not dropped in silence: it may be the header that all the
         // application's properties depend on.
-        if (line.empty() && !bytes.empty()) {
+        if (!line.validUtf8) {
             throwWithPosition(std::runtime_error(
-                (StringBuilder() << "Error parsing [" << path << "] file at " << lineNumber
+                (StringBuilder() << "Error parsing [" << path << "] file at " << line.number
                                  << ": The line is not valid UTF-8 text")
                     .utf8()));
         }
-        if (line.empty() || line[0] == L';') {
+        const WideString& text = line.text;
+        if (text.empty() || text[0] == L';') {
             continue;
         }
-        if (line[0] == L'[') {
-            const std::size_t close = line.rfind(L']');
+        if (text[0] == L'[') {
+            const std::size_t close = text.rfind(L']');
             if (close == WideString::npos) {
                 throwWithPosition(std::runtime_error(
-                    (StringBuilder() << "Error parsing [" << path << "] file at " << lineNumber
+                    (StringBuilder() << "Error parsing [" << path << "] file at " << line.number
                                      << ": Missing ']' character")
                         .utf8()));
             }
-            collector.openSection(line.substr(1, close - 1));
+            collector.openSection(text.substr(1, close - 1));
             continue;
         }
-        splitProperty(line, name, value);
+        splitProperty(text, name, value);
         collector.recordProperty(name, std::move(value));
     }
-    if (file->failed()) {
+    if (reader.failed()) {
         throwWithPosition(std::runtime_error((StringBuilder() << "Failed to read \"" << path
                                                               << "\" file up to the end: "
                                                               << errnoText())
@@ -218,6 +217,9 @@ namespace {
 // a value holding the name of such a macro is rejected before that name is
 // replaced, so nothing ever grows through a cycle.
 class MacroExpander {
+    // Values can be long; a message box needs only their start.
+    static constexpr std::size_t maxShown = 200;
+
 public:
     explicit MacroExpander(const MacroTable& macros) : macros(macros) { findCycles(); }
 
@@ -236,11 +238,10 @@ public:
             }
             current = std::move(next);
         }
-        throwWithPosition(std::runtime_error((StringBuilder()
-                                              << "Macro substitution in \"" << excerpt(value)
-                                              << "\" does not settle after " << maxPasses
-                                              << " passes")
-                                                 .utf8()));
+        throwWithPosition(std::runtime_error(
+            (StringBuilder() << "Macro substitution in \"" << tstrings::excerpt(value, maxShown)
+                             << "\" does not settle after " << maxPasses << " passes")
+                .utf8()));
     }
 
 private:
@@ -259,7 +260,8 @@ private:
                 continue;
             }
             StringBuilder message;
-            message << "Macro substitution in \"" << excerpt(value) << "\" does not end: ";
+            message << "Macro substitution in \"" << tstrings::excerpt(value, maxShown)
+                    << "\" does not end: ";
             for (std::size_t i = 0; i < cycle.size(); ++i) {
                 message << (i ? " -> \"" : "\"") << cycle[i] << "\"";
             }
@@ -304,21 +306,6 @@ private:
         return false;
     }
 
-    // Values can be long; a message box needs only their start.
-    static WideString excerpt(const WideString& value) {
-        constexpr std::size_t maxLength = 200;
-        if (value.size() <= maxLength) {
-            return value;
-        }
-        std::size_t length = maxLength;
-        // Never split a surrogate pair: a lone surrogate fails the UTF-8
-        // conversion of the whole message.
-        if (value[length - 1] >= 0xD800 && value[length - 1] <= 0xDBFF) {
-            --length;
-        }
-        return value.substr(0, length) + L"...";
-    }
-
     const MacroTable& macros;
     std::map<WideString, std::vector<WideString>> cycles;
     // Macros known to reach no cycle, so that none is explored twice.
@@ -338,6 +325,10 @@ CfgFile CfgFile::substituteMacros(const MacroTable& macros) const {
         }
     }
     return result;
+}
+
+WideString expandMacros(const WideString& value, const MacroTable& macros) {
+    return MacroExpander(macros).expand(value);
 }
 
 const PropertyTable& CfgFile::sectionProperties(SectionId section) const {

@@ -35,7 +35,7 @@ private:
     const wchar_t* text;
 };
 
-// One known property name; the same eleven are recognised in every section.
+// One known property name; the same ones are recognised in every section.
 class PropertyId {
 public:
     static const PropertyId Version;
@@ -49,6 +49,9 @@ public:
     static const PropertyId Memory;
     static const PropertyId Arguments;
     static const PropertyId JavaOptions;
+    // Repeatable: one JVM-option prefix that users may set in their own
+    // options file.
+    static const PropertyId UserOptions;
 
     static std::optional<PropertyId> find(const WideString& name);
 
@@ -101,6 +104,10 @@ private:
     std::map<SectionId, PropertyTable> sections;
     PropertyTable emptyTable;
 };
+
+// The value with its macros replaced as CfgFile::substituteMacros replaces
+// them in a config value; throws the same errors.
+WideString expandMacros(const WideString& value, const MacroTable& macros);
 
 // The last value of the entry's list; empty for an empty list.
 WideString lastValueOf(const PropertyTable::value_type& property);

@@ -109,10 +109,8 @@ JliLaunchDataOwner Jvm::makeLaunchData() const {
         // obscurely; refusing here names the culprit.
         std::string bytes;
         if (!tstrings::wideToAnsiExact(argument, bytes)) {
-            constexpr std::size_t shown = 200;
-            const WideString text = argument.size() > shown ? argument.substr(0, shown) + L"..." : argument;
             throwWithPosition(std::runtime_error(
-                (StringBuilder() << "The JVM argument \"" << text
+                (StringBuilder() << "The JVM argument \"" << tstrings::excerpt(argument, 200)
                                  << "\" has characters that the ANSI code page "
                                  << platform::ansiCodePage() << " cannot represent")
                     .utf8()));

@@ -100,8 +100,23 @@ long InputFile::readBytes(char* bytes, std::size_t size) {
 }
 
 bool InputFile::readLine(std::string& line) {
+    bool cut = false;
+    return readLine(line, line.max_size(), cut);
+}
+
+bool InputFile::readLine(std::string& line, std::size_t maxLength, bool& cut) {
     line.clear();
+    cut = false;
     bool consumed = false;
+    // Appends what fits of [from, to): a line never holds more than maxLength.
+    const auto keep = [&](const char* from, const char* to) {
+        const std::size_t room = maxLength - line.size();
+        const auto count = static_cast<std::size_t>(to - from);
+        if (count > room) {
+            cut = true;
+        }
+        line.append(from, count > room ? room : count);
+    };
     while (!readFailed) {
         if (next == end) {
             if (atEnd) {
@@ -121,11 +136,11 @@ bool InputFile::readLine(std::string& line) {
         const auto* const lineEnd = static_cast<const char*>(std::memchr(from, '\n', end - next));
         consumed = true;
         if (lineEnd) {
-            line.append(from, lineEnd);
+            keep(from, lineEnd);
             next += static_cast<std::size_t>(lineEnd - from) + 1;
             return true;
         }
-        line.append(from, end - next);
+        keep(from, buffer.data() + end);
         next = end;
     }
     return false;

@@ -49,6 +49,9 @@ public:
     // The next line, without its LF. False at the end of the file, and on a
     // read error: failed() then tells, and errno why.
     bool readLine(std::string& line);
+    // The same, keeping no more than the first maxLength bytes of a line:
+    // cut tells whether the line was longer (the rest is skipped unread).
+    bool readLine(std::string& line, std::size_t maxLength, bool& cut);
     bool failed() const { return readFailed; }
 
 protected:

@@ -97,6 +97,17 @@ WideString utf8OrBytesToWide(const std::string& bytes) {
     return decoded;
 }
 
+WideString excerpt(const WideString& text, std::size_t maxLength) {
+    if (text.size() <= maxLength) {
+        return text;
+    }
+    std::size_t length = maxLength;
+    if (length > 0 && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) {
+        --length;
+    }
+    return text.substr(0, length) + L"...";
+}
+
 WideString lowerCase(const WideString& text) {
     WideString result = text;
     for (wchar_t& unit : result) {

@@ -43,6 +43,12 @@ bool hasSuffix(const WideString& text, const WideString& suffix, TextComparison 
 WideString replaceAll(const WideString& text, const WideString& search,
                       const WideString& replacement);
 
+// The text itself when it has at most maxLength units, else its start
+// followed by "...": for messages, which need only enough of a long value to
+// recognise it. Never ends in half a surrogate pair, which would fail the
+// UTF-8 conversion of the whole message.
+WideString excerpt(const WideString& text, std::size_t maxLength);
+
 // Appends the pieces of text between delimiters, empty pieces included;
 // an empty text or delimiter appends nothing.
 void splitInto(WideStringList& list, const WideString& text, const WideString& delimiter);

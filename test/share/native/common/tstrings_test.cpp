@@ -119,6 +119,23 @@ TEST(TextOperations, ReplaceAll) {
     }
 }
 
+TEST(TextOperations, ExcerptNeverEndsInHalfASurrogatePair) {
+    // One character outside the BMP as UTF-16 writes it.
+    const WideString pair{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
+    const struct {
+        WideString text;
+        WideString expected;
+    } cases[] = {
+        {L"abc", L"abc"},
+        {L"abcd", L"abc..."},
+        {L"ab" + pair, L"ab..."},
+        {L"a" + pair + L"b", L"a" + pair + L"..."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(tstrings::excerpt(c.text, 3), c.expected);
+    }
+}
+
 TEST(TextOperations, SplitInto) {
     struct Case {
         const wchar_t* text;
