@@ -1,7 +1,8 @@
-"""Lays out sample application images around the built launcher and runs
-them under Wine (called by scripts/demo.sh).
+"""The Windows part of the demo (called by scripts/demo.sh): makes Windows
+images of the demo application with the image tool and runs them under Wine.
 
-    demo.py --build build/win64 --out build/demo
+    demo.py --kit build/win64/bin --stub-runtime build/win64/stubruntime \
+        --input build/demo/input --out build/demo
 
 The runtime in the images is the project's stub: its launch entry records
 the JVM argument list that a real Java runtime would receive, and this
@@ -10,27 +11,14 @@ script prints it.
 
 import argparse
 import os
+import shlex
 import shutil
+import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "test", "e2e"))
 import image as images  # noqa: E402
-
-CONFIG = """\
-[Application]
-app.classpath=$APPDIR\\hello.jar
-app.classpath=$APPDIR\\lib\\util.jar
-app.mainclass=com.example.hello.Main
-
-[JavaOptions]
-java-options=-Xmx256m
-java-options=-Dhello.home=$APPDIR
-
-[ArgOptions]
-arguments=--greeting
-arguments=Hello from the launcher
-"""
 
 
 def shown(path):
@@ -69,49 +57,66 @@ def show_run(run, image):
         print("   the runtime was not called")
 
 
+def make_image(kit, stub_runtime, input_dir, output, name, *options):
+    """Runs the image tool as a user would; prints the command line."""
+    command = [os.path.join(kit, "vantorix-image"), "--name", name, "--input", input_dir,
+               "--main-jar", "orbit.jar", "--target", "windows-x64", "--runtime", stub_runtime,
+               "--output", output, *options]
+    print("   $ " + " ".join(shlex.quote(shown(part)) for part in command))
+    completed = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    sys.stdout.write("".join("   " + line + "\n" for line in completed.stdout.splitlines()))
+    if completed.returncode != 0:
+        raise SystemExit("demo: the image tool failed")
+    return images.AppImage(output, name)
+
+
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True, help="the win64 build directory")
+    parser.add_argument("--kit", required=True, help="the Windows launchers and the image tool")
+    parser.add_argument("--stub-runtime", required=True, help="the stub runtime directory")
+    parser.add_argument("--input", required=True, help="the application's files (orbit.jar)")
     parser.add_argument("--out", required=True, help="where the images are laid out")
     options = parser.parse_args()
 
     tools = images.Tools(
-        launcher=os.path.join(options.build, "bin", "VantorixLauncher.exe"),
-        stub_runtime=os.path.join(options.build, "stubruntime"),
+        launcher=os.path.join(options.kit, "VantorixLauncher.exe"),
+        stub_runtime=options.stub_runtime,
         wine_run=os.path.join(ROOT, "cmake", "wine-run.sh"))
-    shutil.rmtree(options.out, ignore_errors=True)
+    out = os.path.join(options.out, "windows")
+    shutil.rmtree(out, ignore_errors=True)
 
-    hello = images.assemble(os.path.join(options.out, "HelloApp"), tools, "HelloApp", CONFIG)
-    hello.add_file(os.path.join("app", "hello.jar"))
-    hello.add_file(os.path.join("app", "lib", "util.jar"))
-    heading("Sample application image " + shown(hello.root))
-    show_tree(hello.root)
-    heading("app/HelloApp.cfg")
-    sys.stdout.write("".join(("   " + line).rstrip() + "\n" for line in CONFIG.splitlines()))
+    heading("The Windows image (GUI launcher); its runtime is the stub")
+    orbit = make_image(options.kit, options.stub_runtime, options.input, os.path.join(out, "Orbit"),
+                       "Orbit", "--java-option", "-Xmx256m", "--argument", "Earth")
+    show_tree(orbit.root)
+    heading("app/Orbit.cfg")
+    with open(orbit.config_path, encoding="utf-8") as config:
+        sys.stdout.write("".join(("   " + line).rstrip() + "\n" for line in config))
 
     # Started as a user would: the prefix's own "PATH" does not list the
     # application directory.
-    heading("HelloApp.exe under Wine")
-    show_run(images.run(tools, hello, path=""), hello)
+    heading("Orbit.exe under Wine")
+    show_run(images.run(tools, orbit, path=""), orbit)
 
-    heading('HelloApp.exe --greeting "Hi there" (command-line arguments replace the defaults)')
-    show_run(images.run(tools, hello, ["--greeting", "Hi there"], path=""), hello)
+    heading('Orbit.exe Mars (command-line arguments replace the defaults)')
+    show_run(images.run(tools, orbit, ["Mars"], path=""), orbit)
 
     # The console launcher, for command-line applications: the caller's
     # standard handles, and the application's exit code as its own.
-    console = tools.with_launcher(os.path.join(options.build, "bin", "VantorixLauncherConsole.exe"))
-    tool = images.assemble(os.path.join(options.out, "HelloTool"), console, "HelloTool", CONFIG)
-    heading("HelloTool.exe: the same image with the console launcher (VantorixLauncherConsole.exe)")
-    run = images.run(console, tool, ["--greeting", "Hi"], path="", env={
+    heading("OrbitTool.exe: the same application with the console launcher (--console)")
+    console = tools.with_launcher(os.path.join(options.kit, "VantorixLauncherConsole.exe"))
+    tool = make_image(options.kit, options.stub_runtime, options.input, os.path.join(out, "OrbitTool"),
+                      "OrbitTool", "--console")
+    run = images.run(console, tool, ["Mars"], path="", env={
         "VX_STUB_STDOUT": "Hi from the application's standard output\n", "VX_STUB_EXIT_PROCESS": "3"})
     print("   standard output: " + run.stdout.decode("utf-8").rstrip())
     show_run(run, tool)
 
-    broken = images.assemble(os.path.join(options.out, "BrokenApp"), tools, "BrokenApp", CONFIG,
-                             runtime=False)
-    heading("A broken image: " + shown(broken.root) + " has no runtime/ directory")
+    broken = images.AppImage(os.path.join(out, "Broken"), "Orbit")
+    shutil.copytree(orbit.root, broken.root)
+    shutil.rmtree(os.path.join(broken.root, "runtime"))
+    heading("A broken image: " + shown(broken.root) + " has lost its runtime/ directory")
     show_run(images.run(tools, broken, path=""), broken)
-    print()
 
 
 if __name__ == "__main__":
