@@ -33,6 +33,7 @@ const PropertyId PropertyId::Splash{L"app.splash"};
 const PropertyId PropertyId::Memory{L"app.memory"};
 const PropertyId PropertyId::Arguments{L"arguments"};
 const PropertyId PropertyId::JavaOptions{L"java-options"};
+const PropertyId PropertyId::FastStart{L"app.fast-start"};
 
 namespace {
 
@@ -47,6 +48,7 @@ const PropertyId* const knownProperties[] = {
     &PropertyId::MainClass,  &PropertyId::ClassPath, &PropertyId::ModulePath,
     &PropertyId::Runtime,    &PropertyId::Splash,  &PropertyId::Memory,
     &PropertyId::Arguments,  &PropertyId::JavaOptions,
+    &PropertyId::FastStart,
 };
 
 template <class Id, std::size_t N>

@@ -49,6 +49,7 @@ public:
     static const PropertyId Memory;
     static const PropertyId Arguments;
     static const PropertyId JavaOptions;
+    static const PropertyId FastStart;
 
     static std::optional<PropertyId> find(const WideString& name);
 
