@@ -191,6 +191,10 @@ std::uint64_t freeBytes(const WideString& directory) {
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
+void atProcessExit(void (*function)()) {
+    std::atexit(function);
+}
+
 std::uint32_t processId() {
     return static_cast<std::uint32_t>(::getpid());
 }

@@ -44,6 +44,11 @@ std::uint64_t freeBytes(const WideString& directory);
 std::uint32_t processId();
 bool processAlive(std::uint32_t id);
 
+// Has the function run when the process ends through the C runtime's exit,
+// whichever C runtime in the process calls it (the runtime's own, for
+// System.exit, or this program's, when main returns).
+void atProcessExit(void (*function)());
+
 // Starts the executable without arguments, with one more environment
 // variable, at low priority, with no standard streams and in no relation
 // to this process's end.

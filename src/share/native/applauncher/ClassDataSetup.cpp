@@ -121,11 +121,13 @@ struct Pending {
 };
 Pending* pending = nullptr;
 
+// Registered with more than one C runtime: the first call does the work.
 void finishPending() {
     if (pending == nullptr) {
         return;
     }
     const Pending& work = *pending;
+    pending = nullptr;
     WideString why;
     const FileStamp output = ClassDataFiles::stamp(work.output);
     if (output.exists && output.size > 0) {
@@ -246,8 +248,9 @@ Plan planOrThrow(const Request& request) {
                                                       creating ? paths.configuration : WideString()});
         plan.beforeLaunch = [work]() {
             if (pending == nullptr) {
+                // Kept to the process's end, when the exit handler reads it.
                 pending = new Pending(*work);
-                std::atexit(finishPending);
+                ClassDataFiles::atProcessExit(finishPending);
             }
         };
     } else if (choice.step == Step::StartCreation) {
