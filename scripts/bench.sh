@@ -4,7 +4,9 @@
 #    timing stub, runs them under wine64 and prints their table;
 #  - linux: builds the Linux launcher without sanitizers and times it against
 #    the installed Java 17 runtime's own bin/java
-#    (bench/linux_launch_bench.py, VX_BENCH_LINUX_RUNS rounds, default 41).
+#    (bench/linux_launch_bench.py, VX_BENCH_LINUX_RUNS rounds, default 41);
+#  - fast-start: the class-data cache against java -cp with Java 17 and a
+#    newer runtime (bench/fast-start.sh).
 #   scripts/bench.sh [--runs N] [--also LABEL=EXE] [--json FILE]
 # (options go to bench/launch_bench.py; --runs defaults to 41, about a
 # minute on two cores)
@@ -13,11 +15,15 @@
 # VX_BENCH_WINEPREFIX, the Wine prefix (default: one inside the build
 # directory, so that no test sharing the project's prefix competes for the
 # same Wine server while it runs); VX_BENCH_PARTS, which parts run
-# (default "wine linux").
+# (default "wine linux fast-start").
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-parts=${VX_BENCH_PARTS:-wine linux}
+parts=${VX_BENCH_PARTS:-wine linux fast-start}
+
+if [[ " $parts " == *" fast-start "* ]]; then
+  bash bench/fast-start.sh
+fi
 
 if [[ " $parts " == *" linux "* ]]; then
   command -v javac >/dev/null || bash scripts/install-deps.sh
