@@ -141,22 +141,14 @@ bool readSmallFile(const WideString& path, std::size_t limit, std::string& bytes
     }
 }
 
-bool replaceFile(const WideString& path, const std::string& bytes, WideString& why) {
-    const WideString temporary = path + L"." + std::to_wstring(processId()) + L".tmp";
-    {
-        const ScopedFd fd(::open(bytesOf(temporary).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        if (!fd) {
-            why = failure("open", temporary);
-            return false;
-        }
-        if (::write(fd.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
-            why = failure("write", temporary);
-            removeFile(temporary);
-            return false;
-        }
+bool writeFile(const WideString& path, const std::string& bytes, WideString& why) {
+    const ScopedFd fd(::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!fd) {
+        why = failure("open", path);
+        return false;
     }
-    if (!moveReplacing(temporary, path, why)) {
-        removeFile(temporary);
+    if (::write(fd.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+        why = failure("write", path);
         return false;
     }
     return true;

@@ -29,8 +29,8 @@ WideStringList directoryEntries(const WideString& directory);
 
 // The whole file, when it is at most `limit` bytes.
 bool readSmallFile(const WideString& path, std::size_t limit, std::string& bytes);
-// Writes beside the path and moves the result over it.
-bool replaceFile(const WideString& path, const std::string& bytes, WideString& why);
+// Creates the file or empties it, and writes the bytes.
+bool writeFile(const WideString& path, const std::string& bytes, WideString& why);
 // Creates an empty file that must not exist yet.
 bool createNewFile(const WideString& path, WideString& why);
 // Moves a file over another in one step: a reader sees the old file or the new one.

@@ -83,6 +83,17 @@ bool artifactValid(const WideString& path, const WideString& key) {
            stampMatches(stamp, key, ClassDataFiles::stamp(path));
 }
 
+// Writes beside the path and moves the result over it: a reader sees the
+// old content or the new, never a part.
+bool replaceFile(const WideString& path, const std::string& bytes, WideString& why) {
+    const WideString temporary = path + L"." + std::to_wstring(ClassDataFiles::processId()) + L".tmp";
+    if (ClassDataFiles::writeFile(temporary, bytes, why) && ClassDataFiles::moveReplacing(temporary, path, why)) {
+        return true;
+    }
+    ClassDataFiles::removeFile(temporary);
+    return false;
+}
+
 void removeArtifact(const WideString& path) {
     ClassDataFiles::removeFile(path + L".stamp");
     ClassDataFiles::removeFile(path);
@@ -132,7 +143,7 @@ void finishPending() {
     const FileStamp output = ClassDataFiles::stamp(work.output);
     if (output.exists && output.size > 0) {
         if (ClassDataFiles::moveReplacing(work.output, work.target, why)) {
-            ClassDataFiles::replaceFile(work.target + L".stamp",
+            replaceFile(work.target + L".stamp",
                                         stampText(work.key, ClassDataFiles::stamp(work.target)), why);
             ClassDataFiles::removeFile(work.failureMarker);
             if (!work.consumed.empty()) {
@@ -145,7 +156,7 @@ void finishPending() {
         // The runtime wrote nothing: remembered, so that the next launches
         // with this key do not try again.
         ClassDataFiles::removeFile(work.output);
-        ClassDataFiles::replaceFile(work.failureMarker, tstrings::wideToUtf8(work.key), why);
+        replaceFile(work.failureMarker, tstrings::wideToUtf8(work.key), why);
     }
     if (!work.creationMarker.empty()) {
         ClassDataFiles::removeFile(work.creationMarker);

@@ -135,25 +135,17 @@ bool readSmallFile(const WideString& path, std::size_t limit, std::string& bytes
     }
 }
 
-bool replaceFile(const WideString& path, const std::string& bytes, WideString& why) {
-    const WideString temporary = path + L"." + std::to_wstring(processId()) + L".tmp";
-    {
-        const ScopedHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) {
-            why = failure(L"CreateFileW", temporary);
-            return false;
-        }
-        DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-            written != bytes.size()) {
-            why = failure(L"WriteFile", temporary);
-            removeFile(temporary);
-            return false;
-        }
+bool writeFile(const WideString& path, const std::string& bytes, WideString& why) {
+    const ScopedHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        why = failure(L"CreateFileW", path);
+        return false;
     }
-    if (!moveReplacing(temporary, path, why)) {
-        removeFile(temporary);
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        why = failure(L"WriteFile", path);
         return false;
     }
     return true;
