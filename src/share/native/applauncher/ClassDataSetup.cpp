@@ -58,8 +58,7 @@ WideString filesText(const WideString& path) {
     return text;
 }
 
-WideString keyText(const Request& request, const WideString& imageRoot, const WideString& runtimeDirectory,
-                   const std::string& release) {
+WideString keyText(const Request& request, const WideString& imageRoot, const std::string& release) {
     WideString text = L"image=" + imageRoot + L"\n";
     text += L"release=" + hashText(tstrings::utf8OrBytesToWide(release)) + L"\n";
     const WideString libraries = FileUtils::directoryOf(request.runtimeLibraryPath);
@@ -67,7 +66,6 @@ WideString keyText(const Request& request, const WideString& imageRoot, const Wi
         text += L"runtime=" + stampLine(FileUtils::joinPath(libraries, vm));
     }
     text += L"runtime=" + stampLine(request.runtimeLibraryPath);
-    (void)runtimeDirectory;
     for (const WideString& file : request.applicationFiles) {
         text += filesText(file);
     }
@@ -199,7 +197,7 @@ Plan planOrThrow(const Request& request) {
 
     const WideString imageRoot = FileUtils::directoryOf(request.executablePath);
     const WideString slot = hashText(L"image=" + imageRoot);
-    const WideString key = hashText(keyText(request, imageRoot, runtimeDirectory, release));
+    const WideString key = hashText(keyText(request, imageRoot, release));
     const WideString base = FileUtils::joinPath(directory, slot);
     const std::uint32_t pid = ClassDataFiles::processId();
 
