@@ -7,6 +7,9 @@
 #    (bench/linux_launch_bench.py, VX_BENCH_LINUX_RUNS rounds, default 41);
 #    then an image that the image tool links against java -cp on the full
 #    JDK (bench/image_bench.py, VX_BENCH_IMAGE_RUNS rounds, default 21).
+#  - fast-start: the same Linux launcher with the class-data cache against
+#    java -cp, with Java 17 and a newer runtime (bench/fast_start_bench.py,
+#    VX_BENCH_FAST_START_RUNS rounds, default 21).
 #   scripts/bench.sh [--runs N] [--also LABEL=EXE] [--json FILE]
 # (options go to bench/launch_bench.py; --runs defaults to 41, about a
 # minute on two cores)
@@ -15,15 +18,17 @@
 # VX_BENCH_WINEPREFIX, the Wine prefix (default: one inside the build
 # directory, so that no test sharing the project's prefix competes for the
 # same Wine server while it runs); VX_BENCH_PARTS, which parts run
-# (default "wine linux").
+# (default "wine linux fast-start").
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-parts=${VX_BENCH_PARTS:-wine linux}
+parts=${VX_BENCH_PARTS:-wine linux fast-start}
 
-if [[ " $parts " == *" linux "* ]]; then
+# The Linux launcher without sanitizers, built once for the Linux parts.
+linux_build=build/bench-linux
+build_linux_launcher() {
+  [ -n "${linux_built:-}" ] && return 0
   command -v javac >/dev/null || bash scripts/install-deps.sh
-  linux_build=build/bench-linux
   mkdir -p "$linux_build"
   if ! { cmake --preset host -B "$linux_build" -DVX_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release -DVX_BUILD_TESTS=OFF &&
          cmake --build "$linux_build" -j "$(nproc 2>/dev/null || echo 2)" --target VantorixLauncher vantorix-image; } \
@@ -32,6 +37,18 @@ if [[ " $parts " == *" linux "* ]]; then
     echo "bench: Linux build failed (full log: $linux_build/bench-build.log)" >&2
     exit 1
   fi
+  linux_built=1
+}
+
+if [[ " $parts " == *" fast-start "* ]]; then
+  build_linux_launcher
+  echo "=== Fast start: the class-data cache against java -cp"
+  python3 bench/fast_start_bench.py --launcher "$linux_build/bin/VantorixLauncher" \
+    --work "$linux_build/fast-start-work" --runs "${VX_BENCH_FAST_START_RUNS:-21}"
+fi
+
+if [[ " $parts " == *" linux "* ]]; then
+  build_linux_launcher
   echo "=== Linux launcher against the runtime's own launcher"
   python3 bench/linux_launch_bench.py --launcher "$linux_build/bin/VantorixLauncher" \
     --work "$linux_build/work" --runs "${VX_BENCH_LINUX_RUNS:-41}"

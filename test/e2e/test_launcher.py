@@ -12,6 +12,7 @@ with either code-page choice), VX_E2E_STUB_RUNTIME, VX_E2E_WINE_RUN,
 VX_E2E_ARCH, VX_E2E_MSGBOX_READER and VX_E2E_WORK (room for a Wine prefix).
 """
 
+import glob
 import os
 import re
 import shutil
@@ -1156,6 +1157,86 @@ class CapturedErrorsTest(DesktopTestCase):
                                                "VX_STUB_EXIT_PROCESS": "1"}).wait()
         self.assertEqual((run.exit_code, run.stderr_text), (1, self.NOT_FOUND + "\n"))
         self.assertIsNone(self.find_window("Demo.exe", timeout=1))
+
+class FastStartTest(ImageTestCase):
+    """The class-data options the runtime gets for each version its release
+    file claims, and the per-user cache under %LOCALAPPDATA%."""
+
+    CONFIG = ("[Application]\napp.classpath=$APPDIR\\a.jar\napp.mainclass=Main\napp.fast-start=true\n"
+              "[JavaOptions]\njava-options=-Xmx64m\n")
+    QUIET = "-Xlog:cds*=off,class+path=off"
+    QUIET_AOT = "-Xlog:aot*=off,cds*=off,class+path=off"
+
+    @staticmethod
+    def slot(image):
+        value = 14695981039346656037
+        for byte in ("image=" + image.win_root).encode("utf-8"):
+            value = ((value ^ byte) * 1099511628211) & 0xFFFFFFFFFFFFFFFF
+        return "%016x" % value
+
+    def test_options_for_each_runtime_version(self):
+        # Wine gives every program the prefix's own %LOCALAPPDATA%, whatever
+        # the host's environment says: each case has an application name of
+        # its own there, removed afterwards.
+        local = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "*", "AppData", "Local"))
+        self.assertEqual(len(local), 1, local)
+        cases = [
+            ("11.0.2", None),
+            ("17.0.2", ["-XX:ArchiveClassesAtExit={T}", self.QUIET]),
+            ("21.0.1", ["-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile={T}", self.QUIET]),
+            ("25", ["-XX:AOTMode=record", "-XX:AOTConfiguration={T}", "-XX:+UnlockDiagnosticVMOptions",
+                    "-XX:-DisplayVMOutput", self.QUIET_AOT]),
+        ]
+        for version, expected in cases:
+            with self.subTest(version):
+                name = "VxFastStart" + version.replace(".", "-")
+                cache = os.path.join(local[0], name)
+                shutil.rmtree(cache, ignore_errors=True)
+                self.addCleanup(shutil.rmtree, cache, True)
+                image = self.image(self.CONFIG, name=name, directory="v" + version)
+                image.add_file(os.path.join("runtime", "release"), b'JAVA_VERSION="%s"\r\n' % version.encode())
+                run = self.run_image(image)
+                self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+                arguments = run.call.arguments()
+                self.assertEqual(arguments[:4], [image.win_exe, "-classpath", image.win_app_dir + "\\a.jar",
+                                                 "-Xmx64m"])
+                self.assertEqual(arguments[-2:], [APP_PATH_PROPERTY + image.win_exe, "Main"])
+                if expected is None:
+                    self.assertEqual(arguments[4:-2], [])
+                    self.assertFalse(os.path.exists(cache))
+                    continue
+                output = re.compile(r"C:\\users\\[^\\]+\\AppData\\Local\\%s\\%s\.%d\.tmp" % (
+                    name, self.slot(image), run.call.pid))
+                self.assertEqual(len(arguments[4:-2]), len(expected), arguments)
+                for argument, pattern in zip(arguments[4:-2], expected):
+                    prefix, _, rest = pattern.partition("{T}")
+                    self.assertTrue(argument.startswith(prefix), argument)
+                    if pattern != prefix:
+                        self.assertRegex(argument[len(prefix):], "^" + output.pattern + "$")
+                # The stub writes no archive: the exit leaves a failure
+                # marker for the key, and the next launch adds nothing.
+                marker = os.path.join(cache, self.slot(image) + ".failed")
+                self.assertTrue(os.path.isfile(marker), os.listdir(cache))
+                again = self.run_image(image)
+                self.assertEqual(again.call.arguments(), arguments[:4] + arguments[-2:])
+
+    def test_exit_through_the_runtimes_c_runtime_finishes_the_cache(self):
+        # An application that calls System.exit never returns to the
+        # launcher: the runtime ends the process with the universal C
+        # runtime's exit, whose handlers must still finish the cache's work.
+        local = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "*", "AppData", "Local"))[0]
+        for label, env in [("returns", {}), ("C runtime's exit", {"VX_STUB_EXIT_CRT": "3"})]:
+            with self.subTest(label):
+                name = "VxFastStartExit" + str(len(env))
+                cache = os.path.join(local, name)
+                shutil.rmtree(cache, ignore_errors=True)
+                self.addCleanup(shutil.rmtree, cache, True)
+                image = self.image(self.CONFIG, name=name, directory=name)
+                image.add_file(os.path.join("runtime", "release"), b'JAVA_VERSION="17"\n')
+                run = self.run_image(image, env=env)
+                self.assertEqual((run.exit_code, run.stderr_text), (3 if env else 0, ""))
+                self.assertEqual(os.listdir(cache), [self.slot(image) + ".failed"])
+
 
 def start_xvfb():
     """Starts Xvfb on a display number it picks itself; returns the process

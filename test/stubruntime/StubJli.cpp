@@ -7,6 +7,9 @@
 //   VX_STUB_EXIT_PROCESS  when set, the entry ends the whole process with
 //                   this decimal code instead of returning, as a Java
 //                   application that calls System.exit does
+//   VX_STUB_EXIT_CRT  the same through the exit function of the universal
+//                   C runtime (ucrtbase.dll), which is how the runtime ends
+//                   the process: that C runtime's exit handlers run first
 //   VX_STUB_EVENTS  file that gets "jli.dll loaded", "jli.dll called" and
 //                   "jli.dll unloaded" lines (jvm.dll and splashscreen.dll
 //                   write their own)
@@ -387,6 +390,17 @@ int __stdcall JLI_Launch(int argc, char** argv, int jargc, const char** jargv, i
     UINT processExitCode = 0;
     if (chosenProcessExitCode(processExitCode)) {
         ExitProcess(processExitCode);
+    }
+    std::wstring crtExitCode;
+    if (variable(L"VX_STUB_EXIT_CRT", crtExitCode)) {
+        using ExitFunction = void(__cdecl*)(int);
+        const HMODULE ucrt = LoadLibraryW(L"ucrtbase.dll");
+        const auto crtExit = ucrt ? reinterpret_cast<ExitFunction>(
+                                        reinterpret_cast<void (*)()>(GetProcAddress(ucrt, "exit")))
+                                  : nullptr;
+        if (crtExit) {
+            crtExit(static_cast<int>(std::wcstol(crtExitCode.c_str(), nullptr, 10)));
+        }
     }
 
     return chosenExitCode();

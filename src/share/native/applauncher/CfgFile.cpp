@@ -34,6 +34,7 @@ const PropertyId PropertyId::Memory{L"app.memory"};
 const PropertyId PropertyId::Arguments{L"arguments"};
 const PropertyId PropertyId::JavaOptions{L"java-options"};
 const PropertyId PropertyId::UserOptions{L"app.user-options"};
+const PropertyId PropertyId::FastStart{L"app.fast-start"};
 
 namespace {
 
@@ -49,6 +50,7 @@ const PropertyId* const knownProperties[] = {
     &PropertyId::Runtime,    &PropertyId::Splash,  &PropertyId::Memory,
     &PropertyId::Arguments,  &PropertyId::JavaOptions,
     &PropertyId::UserOptions,
+    &PropertyId::FastStart,
 };
 
 template <class Id, std::size_t N>

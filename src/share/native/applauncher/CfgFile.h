@@ -52,6 +52,7 @@ public:
     // Repeatable: one JVM-option prefix that users may set in their own
     // options file.
     static const PropertyId UserOptions;
+    static const PropertyId FastStart;
 
     static std::optional<PropertyId> find(const WideString& name);
 

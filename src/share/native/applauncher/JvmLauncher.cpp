@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "ClassDataSetup.h"
 #include "Dll.h"
 #include "ErrorHandling.h"
 #include "FileUtils.h"
@@ -64,6 +65,8 @@ Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile, const WideString& executabl
         }
     }
 
+    appendClassDataOptions(cfgFile, executablePath);
+
     appendArgument(L"-Dvantorix.app-path=" + executablePath);
 
     found = application.find(PropertyId::MainModule);
@@ -89,6 +92,28 @@ Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile, const WideString& executabl
         }
     }
     return *this;
+}
+
+void Jvm::appendClassDataOptions(const CfgFile& cfgFile, const WideString& executablePath) {
+    const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);
+    ClassDataCache::Request request;
+    const auto fastStart = application.find(PropertyId::FastStart);
+    request.enabled = fastStart != application.end() && lastValueOf(*fastStart) == L"true";
+    request.executablePath = executablePath;
+    request.runtimeLibraryPath = jvmLibraryPath;
+    request.jvmOptions.assign(argumentList.begin() + (argumentList.empty() ? 0 : 1), argumentList.end());
+    for (const PropertyId property : {PropertyId::ClassPath, PropertyId::ModulePath, PropertyId::MainJar}) {
+        const auto found = application.find(property);
+        if (found != application.end()) {
+            request.applicationFiles.insert(request.applicationFiles.end(), found->second.begin(),
+                                            found->second.end());
+        }
+    }
+    ClassDataCache::Plan plan = ClassDataCache::plan(request);
+    for (const WideString& option : plan.options) {
+        appendArgument(option);
+    }
+    beforeLaunch = std::move(plan.beforeLaunch);
 }
 
 bool Jvm::hasSplashOption() const {
@@ -134,6 +159,9 @@ void Jvm::launch() {
     const DllFunction<JliLaunchEntry> entry(Dll(StringBuilder() << jvmLibraryPath),
                                             StringBuilder() << jliLaunchSymbol);
 
+    if (beforeLaunch) {
+        beforeLaunch();
+    }
     if (startJvmWithBlock(block.get(), entry) != 0) {
         throwWithPosition(std::runtime_error("Failed to launch JVM"));
     }

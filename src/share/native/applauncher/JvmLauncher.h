@@ -3,6 +3,8 @@
 // The library path and the JVM argument list of one launch, and the launch
 // itself through the runtime's launch entry.
 
+#include <functional>
+
 #include "CfgFile.h"
 #include "JvmLauncherData.h"
 #include "tstrings.h"
@@ -40,6 +42,12 @@ public:
     void launch();
 
 private:
+    // The class-data options (when the config file asks for the cache),
+    // after the JVM options and before the app-path property.
+    void appendClassDataOptions(const CfgFile& cfgFile, const WideString& executablePath);
+
     WideString jvmLibraryPath;
     WideStringList argumentList;
+    // Work of the class-data cache done right before the runtime starts.
+    std::function<void()> beforeLaunch;
 };

@@ -1,0 +1,241 @@
+// The POSIX half of the class-data cache's file and process operations.
+
+#include "ClassDataFiles.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+#include "FileUtils.h"
+#include "Platform.h"
+#include "ScopedResource.h"
+
+extern char** environ;
+
+namespace ClassDataFiles {
+
+namespace {
+
+std::string bytesOf(const WideString& path) {
+    return tstrings::wideToUtf8(path);
+}
+
+WideString failure(const char* call, const WideString& path) {
+    const int error = errno;
+    return tstrings::utf8ToWide(std::string(call) + "(") + path + L") failed: " +
+           tstrings::utf8ToWide(std::strerror(error));
+}
+
+// mkdir -p, each new directory private to the user.
+bool makeDirectories(const WideString& path, WideString& why) {
+    const std::string bytes = bytesOf(path);
+    for (std::size_t slash = bytes.find('/', 1);; slash = bytes.find('/', slash + 1)) {
+        const std::string prefix = bytes.substr(0, slash);
+        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
+            why = failure("mkdir", tstrings::utf8ToWide(prefix));
+            return false;
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+    }
+    struct stat info {};
+    if (::stat(bytes.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        why = L"\"" + path + L"\" is not a directory";
+        return false;
+    }
+    return true;
+}
+
+struct FdTraits {
+    using Type = int;
+    using KeepError = KeepErrno;
+    static int invalid() noexcept { return -1; }
+    static bool isValid(int fd) noexcept { return fd >= 0; }
+    static void close(int fd) noexcept { ::close(fd); }
+};
+using ScopedFd = ScopedResource<FdTraits>;
+
+} // namespace
+
+WideString cacheDirectory(const WideString& applicationName, WideString& why) {
+    WideString base;
+    // Relative values are to be ignored, says the base directory convention.
+    if (platform::environmentVariable(L"XDG_CACHE_HOME", base) && FileUtils::isAbsolutePath(base)) {
+    } else if (platform::environmentVariable(L"HOME", base) && FileUtils::isAbsolutePath(base)) {
+        base = FileUtils::joinPath(base, L".cache");
+    } else {
+        why = L"neither XDG_CACHE_HOME nor HOME is an absolute path";
+        return WideString();
+    }
+    const WideString directory = FileUtils::joinPath(base, applicationName);
+    return makeDirectories(directory, why) ? directory : WideString();
+}
+
+ClassDataCache::FileStamp stamp(const WideString& path) {
+    ClassDataCache::FileStamp result;
+    struct stat info {};
+    if (::stat(bytesOf(path).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        result.exists = true;
+        result.size = static_cast<std::uint64_t>(info.st_size);
+        result.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    }
+    return result;
+}
+
+std::int64_t now() {
+    timespec time {};
+    ::clock_gettime(CLOCK_REALTIME, &time);
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+std::int64_t oneMinute() {
+    return 60LL * 1000000000;
+}
+
+WideStringList directoryEntries(const WideString& directory) {
+    WideStringList names;
+    DIR* const listing = ::opendir(bytesOf(directory).c_str());
+    if (listing == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(listing)) {
+        names.push_back(tstrings::utf8OrBytesToWide(entry->d_name));
+    }
+    ::closedir(listing);
+    return names;
+}
+
+bool readSmallFile(const WideString& path, std::size_t limit, std::string& bytes) {
+    const ScopedFd fd(::open(bytesOf(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        return false;
+    }
+    bytes.clear();
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            return false;
+        }
+        if (count == 0) {
+            return true;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(count));
+        if (bytes.size() > limit) {
+            return false;
+        }
+    }
+}
+
+bool writeFile(const WideString& path, const std::string& bytes, WideString& why) {
+    const ScopedFd fd(::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!fd) {
+        why = failure("open", path);
+        return false;
+    }
+    if (::write(fd.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+        why = failure("write", path);
+        return false;
+    }
+    return true;
+}
+
+bool createNewFile(const WideString& path, WideString& why) {
+    const ScopedFd fd(::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd) {
+        why = failure("open", path);
+        return false;
+    }
+    return true;
+}
+
+bool moveReplacing(const WideString& from, const WideString& to, WideString& why) {
+    if (::rename(bytesOf(from).c_str(), bytesOf(to).c_str()) != 0) {
+        why = failure("rename", from + L" -> " + to);
+        return false;
+    }
+    return true;
+}
+
+void removeFile(const WideString& path) {
+    ::unlink(bytesOf(path).c_str());
+}
+
+std::uint64_t freeBytes(const WideString& directory) {
+    struct statvfs info {};
+    if (::statvfs(bytesOf(directory).c_str(), &info) != 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+void atProcessExit(void (*function)()) {
+    std::atexit(function);
+}
+
+std::uint32_t processId() {
+    return static_cast<std::uint32_t>(::getpid());
+}
+
+bool processAlive(std::uint32_t id) {
+    return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+}
+
+bool startDetached(const WideString& executable, const WideString& variable, const WideString& value,
+                   WideString& why) {
+    const std::string path = bytesOf(executable);
+    const std::string setting = bytesOf(variable) + "=" + bytesOf(value);
+    // Everything the children use is made before fork: after it, in a
+    // process that may have other threads, only async-signal-safe calls.
+    std::vector<char*> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        environment.push_back(*entry);
+    }
+    environment.push_back(const_cast<char*>(setting.c_str()));
+    environment.push_back(nullptr);
+    char* const arguments[] = {const_cast<char*>(path.c_str()), nullptr};
+
+    // The middle child ends at once, so the grandchild belongs to init and
+    // never becomes a zombie of ours; its own session keeps it out of the
+    // terminal's job control.
+    const pid_t child = ::fork();
+    if (child < 0) {
+        why = failure("fork", executable);
+        return false;
+    }
+    if (child == 0) {
+        if (::fork() != 0) {
+            ::_exit(0);
+        }
+        ::setsid();
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            ::dup2(null, 0);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+        }
+        (void)::nice(10);
+        ::execve(path.c_str(), arguments, environment.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return true;
+}
+
+} // namespace ClassDataFiles

@@ -1,0 +1,302 @@
+"""End-to-end tests of the class-data cache ("app.fast-start=true") with
+the real Java runtimes: Java 17 (found from the installed `java`) and a
+newer one (25 or later) under /usr/lib/jvm, found by its `release` file.
+A runtime that is not there skips its tests and says why.
+
+Each test gets its own cache directory (XDG_CACHE_HOME). Whether a launch
+ran from the archive is read from the runtime's own class-loading log,
+which the test images ask for in their JVM options (to a file, so that the
+application's output stays as it is).
+
+    test_fast_start.py [-v] Java17Test|NewerJavaTest
+
+From the environment: VX_E2E_LINUX_LAUNCHER, the launcher; VX_E2E_ARCH;
+VX_E2E_SANITIZED, set when the launcher carries AddressSanitizer.
+"""
+
+import glob
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import linux_image  # noqa: E402
+
+SOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "java")
+ARCH = os.environ.get("VX_E2E_ARCH", "x86_64")
+PROBE_KEYS = ["main", "argc", "app-path", "value", "pid", "ld", "restart-mark", "runtime-restart-mark"]
+FROM_ARCHIVE = re.compile(r"\bProbe source: shared objects file")
+NOBODY = 65534
+
+
+def feature_version(runtime):
+    try:
+        with open(os.path.join(runtime, "release"), encoding="utf-8", errors="replace") as f:
+            text = f.read()
+    except OSError:
+        return 0
+    found = re.search(r'^JAVA_VERSION="(?:1\.)?(\d+)', text, re.M)
+    return int(found.group(1)) if found else 0
+
+
+def newer_runtime():
+    """(runtime, None) for a Java runtime of version 25 or later under
+    /usr/lib/jvm for this architecture, or (None, reason)."""
+    for release in sorted(glob.glob("/usr/lib/jvm/*/release")):
+        runtime = os.path.dirname(release)
+        if os.path.islink(runtime):
+            continue
+        if feature_version(runtime) >= 25 and \
+                linux_image.elf_arch(os.path.join(runtime, "lib", "libjli.so")) == ARCH:
+            return runtime, None
+    return None, "no Java runtime of version 25 or later for %s under /usr/lib/jvm" % ARCH
+
+
+def fnv1a(text):
+    value = 14695981039346656037
+    for byte in text.encode("utf-8"):
+        value = ((value ^ byte) * 1099511628211) & 0xFFFFFFFFFFFFFFFF
+    return "%016x" % value
+
+
+work_root = None
+probe_jar = None
+
+
+def setUpModule():
+    global work_root, probe_jar
+    work_root = tempfile.mkdtemp(prefix="vx-fast-start-")
+    # Readable by the unprivileged user of the read-only test.
+    os.chmod(work_root, 0o755)
+    classes = os.path.join(work_root, "classes")
+    probe_jar = os.path.join(work_root, "probe.jar")
+    for command in (["javac", "--release", "17", "-d", classes] + [os.path.join(SOURCES, name) for name in ("Probe.java", "Native.java")],
+                    ["jar", "--create", "--file", probe_jar, "-C", classes, "."]):
+        subprocess.run(command, check=True, capture_output=True)
+
+
+def tearDownModule():
+    if work_root:
+        shutil.rmtree(work_root, ignore_errors=True)
+
+
+class FastStartCase:
+    RUNTIME = None
+    SKIP_REASON = None
+
+    def setUp(self):
+        if self.RUNTIME is None:
+            print("SKIPPED: " + self.SKIP_REASON, flush=True)
+            self.skipTest(self.SKIP_REASON)
+        self.work = tempfile.mkdtemp(prefix="case-", dir=work_root)
+        os.chmod(self.work, 0o755)
+        self.addCleanup(shutil.rmtree, self.work, True)
+        self.cache_home = os.path.join(self.work, "cache")
+        self.cache = os.path.join(self.cache_home, "Demo")
+
+    def image(self, directory="img", java_options=()):
+        root = os.path.join(self.work, directory)
+        logs = os.path.join(self.work, "logs")
+        if not os.path.isdir(logs):
+            # The runtime also writes there as the unprivileged user.
+            os.makedirs(logs)
+            os.chmod(logs, 0o777)
+        # One log per process (%p): the background creation of a newer
+        # runtime's cache has the same options and would write the same file.
+        log = os.path.join(logs, directory + "-classes-%p.log")
+        options = ["-Xlog:class+load=info:file=" + log] + list(java_options)
+        config = ("[Application]\napp.classpath=$APPDIR/probe.jar\napp.mainclass=Probe\napp.fast-start=true\n"
+                  "[JavaOptions]\n" + "".join("java-options=%s\n" % o for o in options))
+        image = linux_image.assemble(root, os.environ["VX_E2E_LINUX_LAUNCHER"], self.RUNTIME, "Demo", config)
+        image.add_tree(probe_jar, os.path.join("app", "probe.jar"))
+        image.class_log = log
+        return image
+
+    def environment(self, image, debug=False, cache_home=None):
+        env = dict(os.environ)
+        for name in ("VANTORIX_DEBUG", "VANTORIX_RESTARTED", "VANTORIX_RUNTIME_RESTART", "JAVA_TOOL_OPTIONS",
+                     "_JAVA_OPTIONS", "JDK_JAVA_OPTIONS", "CLASSPATH"):
+            env.pop(name, None)
+        env.update(LC_ALL="C.UTF-8", LD_LIBRARY_PATH=image.app_dir,
+                   XDG_CACHE_HOME=cache_home or self.cache_home)
+        if os.environ.get("VX_E2E_SANITIZED"):
+            env["ASAN_OPTIONS"] = "detect_leaks=0"
+        if debug:
+            env["VANTORIX_DEBUG"] = "true"
+        return env
+
+    def start(self, image, debug=False, cache_home=None, user=None):
+        return subprocess.Popen([image.exe], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, env=self.environment(image, debug, cache_home),
+                                user=user)
+
+    def run_image(self, image, **kwargs):
+        process = self.start(image, **kwargs)
+        stdout, stderr = process.communicate(timeout=180)
+        # The launcher runs the runtime in its own process.
+        image.last_pid = process.pid
+        return process.returncode, stdout.decode("utf-8", "replace"), stderr.decode("utf-8", "replace")
+
+    def assertQuiet(self, result):
+        """Exit code 0, nothing on standard error, and standard output is
+        exactly the application's lines."""
+        code, stdout, stderr = result
+        self.assertEqual((code, stderr), (0, ""), stdout)
+        self.assertEqual([line.partition("=")[0] for line in stdout.splitlines()], PROBE_KEYS, stdout)
+
+    def ran_from_archive(self, image):
+        """Whether the last run of the image loaded Probe from an archive."""
+        with open(image.class_log.replace("%p", str(image.last_pid)), encoding="utf-8", errors="replace") as f:
+            return FROM_ARCHIVE.search(f.read()) is not None
+
+    def wait_for_background(self):
+        """Until no background creation is under way (its marker is gone)."""
+        deadline = time.monotonic() + 300
+        while glob.glob(os.path.join(self.cache, "*.creating")):
+            if time.monotonic() > deadline:
+                self.fail("the background creation did not end")
+            time.sleep(0.2)
+
+    def warm(self, image):
+        """Launches until a launch runs from the archive, each one quiet;
+        returns how many launches that took."""
+        for launch in range(1, 5):
+            self.assertQuiet(self.run_image(image))
+            if self.ran_from_archive(image):
+                return launch
+            self.wait_for_background()
+        self.fail("no launch ran from the archive")
+
+    def archive(self, image):
+        return os.path.join(self.cache, fnv1a("image=" + image.root) +
+                            (".aot" if feature_version(self.RUNTIME) >= 25 else ".jsa"))
+
+    def test_later_launches_run_from_the_archive(self):
+        image = self.image()
+        launches = self.warm(image)
+        # Java 17 writes the archive at the first launch's exit; a newer one
+        # records there and creates the cache beside the second launch.
+        self.assertEqual(launches, 2 if feature_version(self.RUNTIME) < 25 else 3)
+        self.assertTrue(os.path.isfile(self.archive(image)))
+        self.assertQuiet(self.run_image(image))
+        self.assertTrue(self.ran_from_archive(image))
+
+    def test_stale_archives_are_made_again(self):
+        def move(image):
+            moved = os.path.join(self.work, "moved")
+            os.rename(image.root, moved)
+            image.root, image.exe, image.app_dir = moved, os.path.join(moved, "Demo"), os.path.join(moved, "app")
+
+        def change_jar(image):
+            with open(os.path.join(image.app_dir, "probe.jar"), "ab") as jar:
+                jar.write(b"\0")
+
+        def truncate_archive(image):
+            with open(self.archive(image), "r+b") as archive:
+                archive.truncate(os.path.getsize(self.archive(image)) // 2)
+
+        def overwrite_archive(image):
+            with open(self.archive(image), "r+b") as archive:
+                archive.seek(4096)
+                archive.write(os.urandom(65536))
+
+        cases = [("moved image", move), ("changed jar", change_jar),
+                 ("truncated archive", truncate_archive), ("overwritten archive", overwrite_archive)]
+        for label, change in cases:
+            with self.subTest(label):
+                image = self.image(label.replace(" ", "-"))
+                self.warm(image)
+                os.chmod(self.archive(image), 0o644)
+                change(image)
+                self.assertQuiet(self.run_image(image))
+                self.assertFalse(self.ran_from_archive(image))
+                self.warm(image)
+
+    def test_unwritable_cache_directory_changes_nothing(self):
+        blocker = os.path.join(self.work, "a-file")
+        with open(blocker, "w"):
+            pass
+        read_only = os.path.join(self.work, "read-only")
+        os.makedirs(os.path.join(read_only, "Demo"))
+        os.chmod(os.path.join(read_only, "Demo"), 0o555)
+        # The superuser writes into read-only directories: someone else runs it.
+        user = NOBODY if os.geteuid() == 0 else None
+        cases = [("cache home is a file", blocker, None), ("read-only directory", read_only, user)]
+        image = self.image()
+        for label, cache_home, as_user in cases:
+            with self.subTest(label):
+                for _ in range(2):
+                    self.assertQuiet(self.run_image(image, cache_home=cache_home, user=as_user))
+                    self.assertFalse(self.ran_from_archive(image))
+                code, _, trace = self.run_image(image, cache_home=cache_home, user=as_user, debug=True)
+                self.assertEqual(code, 0)
+                self.assertRegex(trace, r"Class-data cache: off, ")
+        self.assertEqual(os.listdir(os.path.join(read_only, "Demo")), [])
+
+    def test_concurrent_first_launches(self):
+        image = self.image()
+        processes = [self.start(image) for _ in range(4)]
+        for process in processes:
+            stdout, stderr = process.communicate(timeout=300)
+            self.assertQuiet((process.returncode, stdout.decode(), stderr.decode()))
+        self.wait_for_background()
+        self.warm(image)
+        self.wait_for_background()
+        self.assertEqual([name for name in os.listdir(self.cache) if name.endswith(".tmp")], [])
+
+    def test_packagers_sharing_option_wins(self):
+        image = self.image(java_options=["-Xshare:off"])
+        for _ in range(3):
+            self.assertQuiet(self.run_image(image))
+        self.assertFalse(self.ran_from_archive(image))
+        self.assertFalse(os.path.exists(self.cache))
+        _, _, trace = self.run_image(image, debug=True)
+        self.assertIn("Class-data cache: off, the JVM options already choose class-data sharing", trace)
+
+    def test_trace_and_failure_marker(self):
+        image = self.image()
+        _, _, trace = self.run_image(image, debug=True)
+        version = feature_version(self.RUNTIME)
+        self.assertIn("Java runtime feature version %d" % version, trace)
+        key = re.search(r"Class-data cache: key ([0-9a-f]{16}), archive \"%s\"" %
+                        re.escape(self.archive(image)), trace).group(1)
+        self.assertIn("Class-data cache: miss: ", trace)
+        # A marker that names the key stops every attempt; a new key tries again.
+        self.wait_for_background()
+        for name in os.listdir(self.cache):
+            os.remove(os.path.join(self.cache, name))
+        marker = os.path.join(self.cache, fnv1a("image=" + image.root) + ".failed")
+        with open(marker, "w") as f:
+            f.write(key)
+        _, _, trace = self.run_image(image, debug=True)
+        self.assertIn("failure marker \"%s\" names this key" % marker, trace)
+        self.assertNotRegex(trace, r"jli arg\[\d+\]: \[-XX:(ArchiveClassesAtExit|AOTMode|SharedArchiveFile)")
+        self.assertEqual(sorted(os.listdir(self.cache)), [os.path.basename(marker)])
+        with open(os.path.join(image.app_dir, "probe.jar"), "ab") as jar:
+            jar.write(b"\0")
+        _, _, trace = self.run_image(image, debug=True)
+        self.assertIn("Class-data cache: miss: ", trace)
+        self.wait_for_background()
+
+
+JAVA17, JAVA17_SKIP = linux_image.find_runtime(ARCH)
+if JAVA17 is not None and feature_version(JAVA17) != 17:
+    JAVA17, JAVA17_SKIP = None, "the installed java is not Java 17"
+NEWER, NEWER_SKIP = newer_runtime()
+
+
+class Java17Test(FastStartCase, unittest.TestCase):
+    RUNTIME, SKIP_REASON = JAVA17, JAVA17_SKIP
+
+
+class NewerJavaTest(FastStartCase, unittest.TestCase):
+    RUNTIME, SKIP_REASON = NEWER, NEWER_SKIP
+
+
+if __name__ == "__main__":
+    unittest.main()

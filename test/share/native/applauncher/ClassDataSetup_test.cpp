@@ -1,0 +1,84 @@
+// The class-data options in the JVM argument list: where they go, and when
+// there are none.
+
+#include "ClassDataSetup.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "CfgFile.h"
+#include "EnvGuard.h"
+#include "JvmLauncher.h"
+#include "TempDir.h"
+
+namespace {
+
+class ClassDataOptions : public ::testing::Test {
+protected:
+    // The list after the program name for the config text, with a runtime
+    // whose release file says `release`.
+    WideStringList argumentsFor(const std::string& config, const std::string& release) {
+        const std::filesystem::path runtime = temp.path() / "runtime";
+        std::filesystem::create_directories(runtime / "lib");
+        std::ofstream(runtime / "release", std::ios::binary) << release;
+        const std::filesystem::path file = temp.path() / "Demo.cfg";
+        std::ofstream(file, std::ios::binary) << config;
+        const CfgFile cfg = CfgFile::load(file.wstring());
+        Jvm jvm;
+        jvm.setLibraryPath((runtime / "lib" / "libjli.so").wstring());
+        jvm.appendArgument(L"X");
+        jvm.initFromConfigFile(cfg, (temp.path() / "Demo").wstring(), L':');
+        WideStringList list = jvm.arguments();
+        list.erase(list.begin());
+        return list;
+    }
+    WideString cache() const { return (temp.path() / "cache" / "Demo").wstring(); }
+
+    TempDir temp;
+    EnvGuard xdg{L"XDG_CACHE_HOME", (temp.path() / "cache").wstring()};
+    EnvGuard local{L"LOCALAPPDATA", (temp.path() / "cache").wstring()};
+    EnvGuard creator{ClassDataCache::creatorVariable, std::nullopt};
+};
+
+TEST_F(ClassDataOptions, ComeAfterTheJavaOptionsAndBeforeTheAppPath) {
+    const WideStringList list = argumentsFor(
+        "[Application]\napp.mainclass=Main\napp.fast-start=true\n[JavaOptions]\njava-options=-Xmx64m\n",
+        "JAVA_VERSION=\"17.0.2\"\n");
+    ASSERT_EQ(list.size(), 5u);
+    EXPECT_EQ(list[0], L"-Xmx64m");
+    EXPECT_TRUE(tstrings::hasPrefix(list[1], L"-XX:ArchiveClassesAtExit=" + cache()));
+    EXPECT_TRUE(tstrings::hasSuffix(list[1], L".tmp"));
+    EXPECT_EQ(list[2], L"-Xlog:cds*=off,class+path=off");
+    EXPECT_TRUE(tstrings::hasPrefix(list[3], L"-Dvantorix.app-path="));
+    EXPECT_EQ(list[4], L"Main");
+    EXPECT_TRUE(std::filesystem::is_directory(cache()));
+}
+
+TEST_F(ClassDataOptions, NoneWithoutTheFeatureOrItsRuntimeOrWithThePackagersChoice) {
+    const struct {
+        const char* label;
+        const char* config;
+        const char* release;
+    } cases[] = {
+        {"property absent", "[Application]\napp.mainclass=Main\n", "JAVA_VERSION=\"17\"\n"},
+        {"property not true", "[Application]\napp.mainclass=Main\napp.fast-start=yes\n", "JAVA_VERSION=\"17\"\n"},
+        {"runtime 11", "[Application]\napp.mainclass=Main\napp.fast-start=true\n", "JAVA_VERSION=\"11.0.2\"\n"},
+        {"no release file text", "[Application]\napp.mainclass=Main\napp.fast-start=true\n", ""},
+        {"packager's -Xshare:off",
+         "[Application]\napp.mainclass=Main\napp.fast-start=true\n[JavaOptions]\njava-options=-Xshare:off\n",
+         "JAVA_VERSION=\"25\"\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const WideStringList list = argumentsFor(c.config, c.release);
+        for (const WideString& argument : list) {
+            EXPECT_FALSE(tstrings::hasPrefix(argument, L"-XX:A")) << tstrings::wideToUtf8(argument);
+            EXPECT_FALSE(tstrings::hasPrefix(argument, L"-Xlog:")) << tstrings::wideToUtf8(argument);
+        }
+        EXPECT_FALSE(std::filesystem::exists(cache()));
+    }
+}
+
+} // namespace
