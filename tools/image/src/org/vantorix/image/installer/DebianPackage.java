@@ -80,9 +80,8 @@ final class DebianPackage {
       Path doc = directory(staging, "usr/share/doc/" + id);
       file(doc.resolve("copyright"), copyright(plan).getBytes(StandardCharsets.UTF_8));
       file(doc.resolve("changelog.gz"), gzip(changelog(plan)));
-      // Third-party packages belong in /opt; the archive's own rule against it does not apply.
       file(directory(staging, "usr/share/lintian/overrides").resolve(id),
-          (id + ": dir-or-file-in-opt\n").getBytes(StandardCharsets.UTF_8));
+          lintianOverrides(plan).getBytes(StandardCharsets.UTF_8));
 
       Path control = directory(staging, "DEBIAN").resolve("control");
       file(control, control(plan, files.bytes()).getBytes(StandardCharsets.UTF_8));
@@ -123,6 +122,16 @@ final class DebianPackage {
     String description = plan.description();
     return description.equalsIgnoreCase(plan.name()) || description.equalsIgnoreCase(plan.appId())
         ? "Java application " + plan.name() : description;
+  }
+
+  // The package carries the image byte for byte, as it was built and tested: its binaries are
+  // stripped or not as the build made them. Third-party packages belong in /opt; the archive's
+  // rule against it does not apply.
+  private static String lintianOverrides(InstallerPlan plan) {
+    String id = plan.appId();
+    return "# The application image, installed as it was built.\n"
+        + id + ": dir-or-file-in-opt\n"
+        + id + ": unstripped-binary-or-object [opt/" + plan.name() + "/*]\n";
   }
 
   private static String desktopEntry(InstallerPlan plan, boolean icon) {

@@ -71,6 +71,11 @@ final class NsisScript {
               ${Break}
             ${EndIf}
           ${Loop}
+          ; A directory's entry ends with a backslash.
+          StrCpy $2 $1 1 -1
+          ${If} $2 == "\\"
+            StrCpy $1 $1 -1
+          ${EndIf}
           StrCpy $3 1
           ${If} $1 == ""
             StrCpy $3 0
@@ -91,7 +96,6 @@ final class NsisScript {
             IntOp $6 $6 + 1
           ${Loop}
           ${If} $3 == 1
-            StrCpy $2 $1 1 -1
             ${If} $2 == "\\"
               RMDir "$INSTDIR\\$1"
             ${Else}
@@ -115,7 +119,12 @@ final class NsisScript {
 
       Section "@NAME@"
         SectionIn RO
+        ClearErrors
         SetOutPath "$INSTDIR"
+        ${If} ${Errors}
+          SetErrorLevel 2
+          Abort "Setup could not make the directory $INSTDIR."
+        ${EndIf}
         ; The files of the version installed before go first.
         Call RemoveListed
         ClearErrors
@@ -154,10 +163,11 @@ final class NsisScript {
         RMDir "$INSTDIR"
         Delete "$SMPROGRAMS\\@NAME@.lnk"
         Delete "$DESKTOP\\@NAME@.lnk"
-        DeleteRegKey SHCTX "@KEY@"
         ; The class-data cache is the program's, made on its first start for the user.
         SetShellVarContext current
         RMDir /r "$LOCALAPPDATA\\@NAME@"
+        SetShellVarContext @CONTEXT@
+        DeleteRegKey SHCTX "@KEY@"
       SectionEnd
 
       ; The user's own options stay unless the user asks for them to go.

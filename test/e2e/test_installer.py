@@ -1,0 +1,463 @@
+"""End-to-end tests of the installers that the image tool makes from an image:
+the Windows setup program (NSIS) and the Debian package.
+
+    test_installer.py [-v] SetupProgramTest
+        (under Wine with the stub runtime; the variables of test_launcher.py)
+    test_installer.py [-v] DebianPackageTest
+        (with the installed Java 17 runtime, as root; VX_E2E_LINUX_LAUNCHER)
+    test_installer.py [-v] InstallerRefusalTest
+
+Every run uses names of its own, so that what it installs (files, keys,
+packages) is its own, and removes it again even when a check fails.
+"""
+
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, here)
+import image as images  # noqa: E402
+import linux_image  # noqa: E402
+
+SOURCE_DIR = os.environ.get("VX_E2E_SOURCE_DIR", os.path.dirname(os.path.dirname(here)))
+UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+RUN_ID = "%d%d" % (os.getpid(), int(time.time()) % 100000)
+
+
+def load_icon_maker():
+    import importlib.util
+    spec = importlib.util.spec_from_file_location("make_icon", os.path.join(SOURCE_DIR, "scripts", "make-icon.py"))
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+def write_icon(path, bitmap_limit=0):
+    """The project's icon; frames up to bitmap_limit pixels as bitmaps."""
+    maker = load_icon_maker()
+    maker.BITMAP_LIMIT = bitmap_limit
+    with open(path, "wb") as out:
+        out.write(maker.icon_file())
+    return path
+
+
+class InstallerTool:
+    """The installer code of the image tool, compiled here with a stand-in
+    entry that takes an image that is already there (--image)."""
+
+    def __init__(self, work):
+        self.classes = os.path.join(work, "tool-classes")
+        sources = []
+        for root, _, names in os.walk(os.path.join(SOURCE_DIR, "tools", "image", "src")):
+            sources += [os.path.join(root, name) for name in names if name.endswith(".java")]
+        if not any(path.endswith(os.path.join("image", "Refusal.java")) for path in sources):
+            sources.append(os.path.join(here, "java", "refusal", "org", "vantorix", "image", "Refusal.java"))
+        sources.append(os.path.join(here, "java", "InstallerEntry.java"))
+        subprocess.run(["javac", "-d", self.classes] + sources, check=True, stdout=subprocess.DEVNULL)
+
+    def run(self, args, env=None):
+        """(exit code, stdout, stderr) of one run."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            code = subprocess.run([shutil.which("java"), "-cp", self.classes, "InstallerEntry"] + list(args),
+                                  stdin=subprocess.DEVNULL, stdout=out, stderr=err, env=env).returncode
+            out.seek(0)
+            err.seek(0)
+            return code, out.read().decode("utf-8", "replace"), err.read().decode("utf-8", "replace")
+
+
+def missing_tools(*names):
+    return [name for name in names if not shutil.which(name)]
+
+
+def link_target(path):
+    """The local path a shell link (.lnk) points at, from its LinkInfo."""
+    with open(path, "rb") as f:
+        data = f.read()
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    offset = 0x4C
+    if flags & 0x1:  # HasLinkTargetIDList
+        offset += 2 + struct.unpack_from("<H", data, offset)[0]
+    if not flags & 0x2:  # HasLinkInfo
+        raise AssertionError("%s holds no LinkInfo" % path)
+    header_size = struct.unpack_from("<I", data, offset + 4)[0]
+    if header_size >= 0x24:
+        start = offset + struct.unpack_from("<I", data, offset + 0x1C)[0]
+        end = start
+        while data[end:end + 2] != b"\0\0":
+            end += 2
+        return data[start:end].decode("utf-16-le")
+    start = offset + struct.unpack_from("<I", data, offset + 0x10)[0]
+    return data[start:data.index(b"\0", start)].decode("cp1252")
+
+
+class Wine:
+    """Windows programs of the project's prefix, and its registry and paths."""
+
+    def __init__(self, tools):
+        self.tools = tools
+        self.environment = dict(os.environ, LC_ALL="C.UTF-8", WINEDEBUG="-all",
+                                # No menu entries on the host for the shortcuts setup makes.
+                                WINEDLLOVERRIDES="winemenubuilder.exe=d")
+
+    def run(self, program, args=(), timeout=120):
+        """The exit code; output goes to files (a Wine helper that inherits a
+        pipe would keep it open)."""
+        with tempfile.TemporaryFile() as out:
+            completed = subprocess.run(self.tools.wine_command(program, args), stdin=subprocess.DEVNULL,
+                                       stdout=out, stderr=out, env=self.environment, timeout=timeout)
+            out.seek(0)
+            self.last_output = out.read().decode("utf-8", "replace")
+        return completed.returncode
+
+    def output(self, program, args=()):
+        with tempfile.TemporaryFile() as out:
+            subprocess.run(self.tools.wine_command(program, args), stdin=subprocess.DEVNULL, stdout=out,
+                           stderr=subprocess.DEVNULL, env=self.environment, timeout=60)
+            out.seek(0)
+            return out.read().decode("utf-8", "replace")
+
+    def variable(self, name):
+        return self.output("cmd", ["/c", "echo %" + name + "%"]).strip()
+
+    def host_path(self, windows_path):
+        return self.output("winepath", ["-u", windows_path]).strip()
+
+    def registry_values(self, key):
+        """{name: data} of a key, or None when there is no such key."""
+        text = self.output("reg", ["query", key])
+        if key.split("\\", 1)[1].lower() not in text.lower():
+            return None
+        values = {}
+        for line in text.splitlines():
+            parts = line.strip().split(None, 2)
+            if len(parts) >= 2 and parts[1].startswith("REG_"):
+                values[parts[0]] = parts[2] if len(parts) == 3 else ""
+        return values
+
+
+@unittest.skipIf(missing_tools("makensis", "javac", "java"), "makensis and the JDK are needed")
+class SetupProgramTest(unittest.TestCase):
+    """Setup programs of the stub runtime's images under Wine: install,
+    launch, upgrade in place, uninstall."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tools = images.Tools.from_environment()
+        cls.wine = Wine(cls.tools)
+        cls.class_work = tempfile.mkdtemp(prefix="vx-installer-")
+        cls.tool = InstallerTool(cls.class_work)
+        cls.icon = write_icon(os.path.join(cls.class_work, "app.ico"))
+        cls.local = cls.wine.variable("LOCALAPPDATA")
+        cls.roaming = cls.wine.variable("APPDATA")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.class_work, True)
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="vx-installer-")
+        self.addCleanup(shutil.rmtree, self.work, True)
+
+    def image(self, name, directory, extra_files):
+        image = images.assemble(os.path.join(self.work, directory, name), self.tools, name,
+                                "[Application]\napp.mainclass=Main\n")
+        for relative, content in extra_files.items():
+            image.add_file(relative, content)
+        return image
+
+    def make_setup(self, image, version, *options):
+        code, out, err = self.tool.run(["--image", image.root, "--installer", "exe", "--name", image.name,
+                                        "--version", version, "--vendor", "Vantorix Tests",
+                                        "--icon", self.icon, "--target", "windows-x64", *options])
+        self.assertEqual((code, err), (0, ""))
+        setup = os.path.join(os.path.dirname(image.root), "%s-%s-setup.exe" % (image.name, version))
+        self.assertIn(setup, out)
+        return setup
+
+    def remove_afterwards(self, key, *windows_paths):
+        """Whatever a failed check leaves behind goes at the end."""
+        def remove():
+            self.wine.output("reg", ["delete", key, "/f"])
+            for path in windows_paths:
+                host = self.wine.host_path(path)
+                if os.path.isdir(host):
+                    shutil.rmtree(host, True)
+                elif os.path.exists(host):
+                    os.remove(host)
+        self.addCleanup(remove)
+
+    def wait_for_uninstall(self, install_dir, key):
+        # The uninstaller copies itself away and runs the copy, which ends later.
+        deadline = time.time() + 90
+        while time.time() < deadline:
+            if not os.path.exists(install_dir) and self.wine.registry_values(key) is None:
+                return
+            time.sleep(0.5)
+        self.fail("the uninstaller left %s or the key %s" % (install_dir, key))
+
+    def test_install_launch_upgrade_uninstall(self):
+        name = "VxSetup" + RUN_ID
+        key = "HKCU\\" + UNINSTALL_KEY + "Vantorix-Tests." + name
+        win_dir = self.local + "\\Programs\\" + name
+        options_file = self.roaming + "\\" + name + "\\" + name + ".jvmopts"
+        cache_dir = self.local + "\\" + name
+        start_menu = self.roaming + "\\Microsoft\\Windows\\Start Menu\\Programs\\" + name + ".lnk"
+        desktop = self.wine.variable("USERPROFILE") + "\\Desktop\\" + name + ".lnk"
+        self.remove_afterwards(key, win_dir, self.roaming + "\\" + name, cache_dir, start_menu, desktop)
+
+        first = self.image(name, "v1", {"app/main.jar": b"jar 1", "app/dropped.txt": b"old",
+                                        "app/docs/read me.txt": b"text"})
+        setup = self.make_setup(first, "1.0", "--desktop-shortcut")
+        self.assertEqual(self.wine.run(setup, ["/S"]), 0, self.wine.last_output)
+
+        install_dir = self.wine.host_path(win_dir)
+        for relative in (name + ".exe", "app/" + name + ".cfg", "app/main.jar", "app/dropped.txt",
+                         "app/docs/read me.txt", "runtime/bin/jli.dll", "runtime/bin/server/jvm.dll"):
+            with open(os.path.join(first.root, relative), "rb") as source, \
+                    open(os.path.join(install_dir, relative), "rb") as installed:
+                self.assertEqual(installed.read(), source.read(), relative)
+        self.assertEqual(link_target(self.wine.host_path(start_menu)).lower(),
+                         (win_dir + "\\" + name + ".exe").lower())
+        self.assertTrue(os.path.isfile(self.wine.host_path(desktop)))
+        values = self.wine.registry_values(key)
+        self.assertEqual(
+            {field: values.get(field) for field in ("DisplayName", "DisplayVersion", "Publisher", "DisplayIcon",
+                                                    "UninstallString", "QuietUninstallString")},
+            {"DisplayName": name, "DisplayVersion": "1.0", "Publisher": "Vantorix Tests",
+             "DisplayIcon": win_dir + "\\" + name + ".exe",
+             "UninstallString": '"%s\\uninstall.exe"' % win_dir,
+             "QuietUninstallString": '"%s\\uninstall.exe" /S' % win_dir})
+        self.assertGreater(int(values["EstimatedSize"], 16), 0)
+
+        installed = images.AppImage(install_dir, name)
+        run = images.run(self.tools, installed)
+        self.assertEqual(run.exit_code, 0, run.stderr_text)
+        self.assertEqual(run.call.arguments()[-1], "Main")
+
+        # The user's own files, which an upgrade keeps.
+        for path, content in ((options_file, b"-Xmx1g\n"), (cache_dir + "\\app.jsa", b"cache")):
+            host = self.wine.host_path(path)
+            os.makedirs(os.path.dirname(host), exist_ok=True)
+            with open(host, "wb") as out:
+                out.write(content)
+
+        second = self.image(name, "v2", {"app/main.jar": b"jar 2", "app/docs/read me.txt": b"text"})
+        setup = self.make_setup(second, "1.1")
+        self.assertEqual(self.wine.run(setup, ["/S"]), 0, self.wine.last_output)
+        self.assertEqual(self.wine.registry_values(key)["DisplayVersion"], "1.1")
+        self.assertFalse(os.path.exists(os.path.join(install_dir, "app", "dropped.txt")))
+        with open(os.path.join(install_dir, "app", "main.jar"), "rb") as jar:
+            self.assertEqual(jar.read(), b"jar 2")
+        self.assertFalse(os.path.exists(self.wine.host_path(desktop)))
+        self.assertTrue(os.path.isfile(self.wine.host_path(options_file)))
+        self.assertTrue(os.path.isfile(self.wine.host_path(cache_dir + "\\app.jsa")))
+
+        # The user's file in the install directory is not the uninstaller's.
+        with open(os.path.join(install_dir, "app", "notes.txt"), "wb") as out:
+            out.write(b"mine")
+        self.assertEqual(self.wine.run(os.path.join(install_dir, "uninstall.exe"), ["/S"]), 0)
+        deadline = time.time() + 90
+        while self.wine.registry_values(key) is not None and time.time() < deadline:
+            time.sleep(0.5)
+        self.assertIsNone(self.wine.registry_values(key))
+        left = sorted(os.path.relpath(os.path.join(root, name), install_dir)
+                      for root, dirs, files in os.walk(install_dir) for name in dirs + files)
+        self.assertEqual(left, ["app", os.path.join("app", "notes.txt")])
+        self.assertFalse(os.path.exists(self.wine.host_path(start_menu)))
+        self.assertFalse(os.path.exists(self.wine.host_path(cache_dir)))
+        self.assertTrue(os.path.isfile(self.wine.host_path(options_file)))
+
+    def test_machine_scope_and_chosen_directory(self):
+        name = "VxMachine" + RUN_ID
+        key = "HKLM\\" + UNINSTALL_KEY + "vx.machine." + RUN_ID
+        chosen = "C:\\vx-chosen-" + RUN_ID + "\\" + name
+        start_menu = self.wine.variable("ProgramData") + "\\Microsoft\\Windows\\Start Menu\\Programs\\" + name + ".lnk"
+        self.remove_afterwards(key, "C:\\vx-chosen-" + RUN_ID, start_menu)
+        setup = self.make_setup(self.image(name, "v1", {}), "2.0.1", "--install-scope", "machine",
+                                "--app-id", "vx.machine." + RUN_ID)
+
+        # A file where setup needs a directory: setup fails with a non-zero exit code.
+        install_dir = self.wine.host_path(chosen)
+        os.makedirs(install_dir)
+        blocker = os.path.join(install_dir, "app")
+        with open(blocker, "wb"):
+            pass
+        self.assertNotEqual(self.wine.run(setup, ["/S", "/D=" + chosen]), 0)
+        self.assertIsNone(self.wine.registry_values(key))
+        os.remove(blocker)
+
+        self.assertEqual(self.wine.run(setup, ["/S", "/D=" + chosen]), 0, self.wine.last_output)
+        values = self.wine.registry_values(key)
+        self.assertEqual((values["InstallLocation"], values["DisplayVersion"]), (chosen, "2.0.1"))
+        self.assertTrue(os.path.isfile(os.path.join(install_dir, name + ".exe")))
+        self.assertEqual(link_target(self.wine.host_path(start_menu)).lower(),
+                         (chosen + "\\" + name + ".exe").lower())
+        # A list of installed files that leads out of the install directory
+        # costs nothing outside it.
+        outside = os.path.join(os.path.dirname(install_dir), "keep.txt")
+        with open(outside, "wb"):
+            pass
+        with open(os.path.join(install_dir, "installed-files.txt"), "ab") as manifest:
+            manifest.write("..\\keep.txt\r\n".encode("utf-16-le"))
+        self.assertEqual(self.wine.run(os.path.join(install_dir, "uninstall.exe"), ["/S"]), 0)
+        self.wait_for_uninstall(install_dir, key)
+        self.assertTrue(os.path.isfile(outside))
+        self.assertFalse(os.path.exists(self.wine.host_path(start_menu)))
+
+
+HELLO = """
+public class Hello {
+    public static void main(String[] args) {
+        System.out.println("hello from " + System.getProperty("vantorix.app-path") + " " + String.join(",", args));
+    }
+}
+"""
+
+
+@unittest.skipIf(missing_tools("dpkg", "dpkg-deb", "javac", "jar", "jlink"), "dpkg and the JDK are needed")
+@unittest.skipIf(os.geteuid() != 0, "installing a package needs root")
+class DebianPackageTest(unittest.TestCase):
+    """A Debian package of an image of a jar with a linked Java 17 runtime:
+    its fields, lintian, dpkg -i, the command, dpkg -r."""
+
+    @classmethod
+    def setUpClass(cls):
+        runtime, why = linux_image.find_runtime("x86_64")
+        if runtime is None or not os.environ.get("VX_E2E_LINUX_LAUNCHER"):
+            raise unittest.SkipTest(why or "VX_E2E_LINUX_LAUNCHER is not set")
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="vx-deb-")
+        self.addCleanup(shutil.rmtree, self.work, True)
+
+    def image(self, name):
+        classes = os.path.join(self.work, "classes")
+        os.makedirs(classes)
+        with open(os.path.join(self.work, "Hello.java"), "w") as source:
+            source.write(HELLO)
+        image = linux_image.assemble(os.path.join(self.work, name), os.environ["VX_E2E_LINUX_LAUNCHER"], None,
+                                     name, "[Application]\napp.mainjar=$APPDIR/hello.jar\n", link_runtime=False)
+        subprocess.run(["javac", "-d", classes, os.path.join(self.work, "Hello.java")], check=True)
+        subprocess.run(["jar", "--create", "--file", os.path.join(image.app_dir, "hello.jar"), "--main-class",
+                        "Hello", "-C", classes, "."], check=True)
+        subprocess.run(["jlink", "--add-modules", "java.base", "--strip-debug", "--no-header-files",
+                        "--no-man-pages", "--output", os.path.join(image.root, "runtime")], check=True)
+        return image
+
+    def test_install_run_remove(self):
+        name = "VxDeb" + RUN_ID
+        package = name.lower()
+        image = self.image(name)
+        tool = InstallerTool(self.work)
+        code, out, err = tool.run(["--image", image.root, "--installer", "deb", "--name", name, "--version", "3.1.4",
+                                   "--vendor", "Vantorix Tests", "--vendor-email", "tests@vantorix.example",
+                                   "--description", "Greets whoever starts it", "--target", "linux-x64",
+                                   "--icon", write_icon(os.path.join(self.work, "app.ico"), bitmap_limit=32),
+                                   # What the image tool passes for a desktop application.
+                                   "--module", "java.desktop"])
+        self.assertEqual((code, err), (0, ""))
+        deb = os.path.join(self.work, "%s_3.1.4_amd64.deb" % package)
+        self.assertIn(deb, out)
+
+        info = subprocess.run(["dpkg-deb", "--info", deb], capture_output=True, text=True, check=True).stdout
+        fields = dict(line.strip().split(": ", 1) for line in info.splitlines() if line.startswith(" ") and ": " in line
+                      and not line.startswith("  "))
+        self.assertEqual({field: fields.get(field) for field in ("Package", "Version", "Architecture", "Maintainer",
+                                                                "Description")},
+                         {"Package": package, "Version": "3.1.4", "Architecture": "amd64",
+                          "Maintainer": "Vantorix Tests <tests@vantorix.example>",
+                          "Description": "Greets whoever starts it"})
+        self.assertEqual(fields["Depends"].split(", "),
+                         ["libasound2", "libc6", "libfreetype6", "libx11-6", "libxext6", "libxi6", "libxrender1",
+                          "libxtst6", "zlib1g"])
+        if shutil.which("lintian"):
+            lintian = subprocess.run(["lintian", deb], capture_output=True, text=True)
+            self.assertEqual([line for line in lintian.stdout.splitlines() if line.startswith("E:")], [],
+                             lintian.stdout)
+
+        installed = ["/opt/" + name + "/" + name, "/opt/" + name + "/app/hello.jar", "/usr/bin/" + name,
+                     "/usr/share/applications/%s.desktop" % package,
+                     "/usr/share/icons/hicolor/16x16/apps/%s.png" % package,
+                     "/usr/share/icons/hicolor/256x256/apps/%s.png" % package]
+        self.addCleanup(subprocess.run, ["dpkg", "--purge", package], stdout=subprocess.DEVNULL,
+                        stderr=subprocess.DEVNULL)
+        subprocess.run(["dpkg", "-i", deb], check=True, stdout=subprocess.DEVNULL)
+        for path in installed:
+            self.assertTrue(os.path.lexists(path), path)
+        with open("/usr/share/icons/hicolor/16x16/apps/%s.png" % package, "rb") as png:
+            self.assertEqual(png.read(8), b"\x89PNG\r\n\x1a\n")
+        environment = dict(os.environ)
+        if os.environ.get("VX_E2E_SANITIZED"):
+            # LeakSanitizer cannot work beside a real JVM.
+            environment["ASAN_OPTIONS"] = "detect_leaks=0"
+        run = subprocess.run(["/usr/bin/" + name, "a b", "c"], capture_output=True, text=True, env=environment,
+                             timeout=120)
+        self.assertEqual((run.returncode, run.stdout), (0, "hello from /opt/%s/%s a b,c\n" % (name, name)),
+                         run.stderr)
+
+        subprocess.run(["dpkg", "-r", package], check=True, stdout=subprocess.DEVNULL)
+        self.assertEqual([path for path in installed if os.path.lexists(path)], [])
+        self.assertFalse(os.path.exists("/opt/" + name))
+
+
+@unittest.skipIf(missing_tools("javac", "java"), "the JDK is needed")
+class InstallerRefusalTest(unittest.TestCase):
+    """Each refusal: exit code 1, one line, nothing written."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="vx-refusal-")
+        cls.tool = InstallerTool(cls.work)
+        cls.image = os.path.join(cls.work, "out", "Orbit")
+        os.makedirs(os.path.join(cls.image, "app"))
+        with open(os.path.join(cls.image, "Orbit.exe"), "wb") as exe:
+            exe.write(b"MZ")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, True)
+
+    def test_refusals(self):
+        exe = ["--installer", "exe", "--target", "windows-x64", "--vendor", "Orbit Works"]
+        deb = ["--installer", "deb", "--target", "linux-x64", "--vendor", "Orbit Works",
+               "--vendor-email", "dev@orbit.example"]
+        empty_path = dict(os.environ, PATH=os.path.join(self.work, "empty"))
+        cases = [
+            ("makensis not on the PATH", exe + ["--version", "1.0"], empty_path, "makensis is not on the PATH"),
+            ("makensis named but missing", exe + ["--version", "1.0", "--makensis", "/nonexistent/makensis"], None,
+             "--makensis /nonexistent/makensis is not an executable file"),
+            ("no version", exe, None, "--installer needs --version"),
+            ("version with text", exe + ["--version", "1.2-beta"], None, "the installer needs a numeric version"),
+            ("version part too large", deb + ["--version", "1.70000"], None, "the installer needs a numeric version"),
+            ("five parts", exe + ["--version", "1.2.3.4.5"], None, "the installer needs a numeric version"),
+            ("backslash in the registry id", exe + ["--version", "1.0", "--app-id", "Orbit\\Works"], None,
+             "the app id Orbit\\Works cannot name the uninstall registry key"),
+            ("blank in the registry id", exe + ["--version", "1.0", "--app-id", "Orbit Works"], None,
+             "the app id Orbit Works cannot name the uninstall registry key"),
+            ("capital in the package name", deb + ["--version", "1.0", "--app-id", "Orbit"], None,
+             "the app id Orbit cannot be a Debian package name"),
+            ("underscore in the package name", deb + ["--version", "1.0", "--app-id", "orbit_works"], None,
+             "the app id orbit_works cannot be a Debian package name"),
+            ("no e-mail for the maintainer", deb[:-2] + ["--version", "1.0"], None,
+             "--installer deb needs --vendor and --vendor-email"),
+            ("setup program for Linux", ["--installer", "exe", "--target", "linux-x64", "--version", "1.0"], None,
+             "--installer exe makes a Windows setup program, but the target is linux-x64"),
+        ]
+        before = sorted(os.listdir(os.path.dirname(self.image)))
+        for label, args, env, message in cases:
+            with self.subTest(label):
+                code, out, err = self.tool.run(["--image", self.image, "--name", "Orbit"] + args, env=env)
+                self.assertEqual((code, out), (1, ""))
+                self.assertEqual(err.count("\n"), 1, err)
+                self.assertTrue(err.startswith("vantorix-image: " + message), err)
+                self.assertEqual(sorted(os.listdir(os.path.dirname(self.image))), before)
+
+
+if __name__ == "__main__":
+    unittest.main()
