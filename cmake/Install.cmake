@@ -17,11 +17,9 @@ foreach(vx_shipped ${vx_shipped_launchers} vantorix-brand)
   endif()
 endforeach()
 
-# The image tool finds the launchers beside itself, so it goes to the
-# archive's top directory with its package.
-install(PROGRAMS tools/vantorix-image DESTINATION . COMPONENT vx_release)
-file(GLOB vx_image_tool_modules CONFIGURE_DEPENDS tools/vantorix_image/*.py)
-install(FILES ${vx_image_tool_modules} DESTINATION vantorix_image COMPONENT vx_release)
+# The image tool (vantorix-image.jar and its starters) installs itself in
+# tools/image/CMakeLists.txt: it finds the launchers beside itself, so it
+# goes to the archive's top directory.
 
 install(FILES docs/config-format.md docs/packaging.md DESTINATION docs COMPONENT vx_release)
 install(FILES LICENSE DESTINATION . COMPONENT vx_release OPTIONAL)

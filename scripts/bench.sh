@@ -4,7 +4,9 @@
 #    timing stub, runs them under wine64 and prints their table;
 #  - linux: builds the Linux launcher without sanitizers and times it against
 #    the installed Java 17 runtime's own bin/java
-#    (bench/linux_launch_bench.py, VX_BENCH_LINUX_RUNS rounds, default 41).
+#    (bench/linux_launch_bench.py, VX_BENCH_LINUX_RUNS rounds, default 41);
+#    then an image that the image tool links against java -cp on the full
+#    JDK (bench/image_bench.py, VX_BENCH_IMAGE_RUNS rounds, default 21).
 #   scripts/bench.sh [--runs N] [--also LABEL=EXE] [--json FILE]
 # (options go to bench/launch_bench.py; --runs defaults to 41, about a
 # minute on two cores)
@@ -24,7 +26,7 @@ if [[ " $parts " == *" linux "* ]]; then
   linux_build=build/bench-linux
   mkdir -p "$linux_build"
   if ! { cmake --preset host -B "$linux_build" -DVX_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release -DVX_BUILD_TESTS=OFF &&
-         cmake --build "$linux_build" -j "$(nproc 2>/dev/null || echo 2)" --target VantorixLauncher; } \
+         cmake --build "$linux_build" -j "$(nproc 2>/dev/null || echo 2)" --target VantorixLauncher vantorix-image; } \
        >"$linux_build/bench-build.log" 2>&1; then
     tail -n 40 "$linux_build/bench-build.log"
     echo "bench: Linux build failed (full log: $linux_build/bench-build.log)" >&2
@@ -33,6 +35,9 @@ if [[ " $parts " == *" linux "* ]]; then
   echo "=== Linux launcher against the runtime's own launcher"
   python3 bench/linux_launch_bench.py --launcher "$linux_build/bin/VantorixLauncher" \
     --work "$linux_build/work" --runs "${VX_BENCH_LINUX_RUNS:-41}"
+  echo "=== Image with a jlink runtime against the full JDK"
+  python3 bench/image_bench.py --launcher "$linux_build/bin/VantorixLauncher" \
+    --tool "$linux_build/bin/vantorix-image.jar" --work "$linux_build/image-work" --runs "${VX_BENCH_IMAGE_RUNS:-21}"
   [[ " $parts " == *" wine "* ]] || exit 0
   echo "=== Windows launcher under wine64"
 fi

@@ -3,7 +3,7 @@
 #   vantorix-launcher-<version>-windows-x64.zip
 #   vantorix-launcher-<version>-windows-x86.zip
 #   vantorix-launcher-<version>-linux-x64.tar.gz   (when the build has the Linux launcher)
-# Each holds the launchers, the image tool tools/vantorix-image (beside
+# Each holds the launchers, the image tool vantorix-image.jar and its starters (beside
 # them, where it looks for them) and the documentation (cmake/Install.cmake).
 # Each is made by cmake/Package.cmake from a release build of its own in
 # build/dist-<platform> (no tests), so that the archives do not depend on

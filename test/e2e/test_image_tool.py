@@ -1,24 +1,24 @@
-"""End-to-end tests of the image tool, tools/vantorix-image: images made from
+"""End-to-end tests of the image tool, vantorix-image.jar: images made from
 a jar, a main class and a main module, and the tool's refusals.
 
     test_image_tool.py [-v] WindowsImageTest|WindowsRefusalTest
         (under Wine with the stub runtime; the variables of test_launcher.py)
-    test_image_tool.py [-v] LinuxImageTest
+    test_image_tool.py [-v] LinuxImageTest|LinuxRefusalTest
         (with the installed Java 17 runtime; VX_E2E_LINUX_LAUNCHER)
 
-Besides those: VX_E2E_IMAGE_TOOL (the tool) and VX_E2E_SOURCE_DIR. The
-input directories hold real jars and a real module, compiled here with
-javac and jar at test time.
+Besides those: VX_E2E_IMAGE_TOOL (the jar, run with the `java` on PATH) and
+VX_E2E_SOURCE_DIR. The input directories hold real jars and real modules,
+compiled here with javac and jar at test time.
 """
 
-import contextlib
-import io
 import os
 import shlex
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import zipfile
 
@@ -32,8 +32,8 @@ from test_linux_launcher import Output, Programs  # noqa: E402
 from test_release import CHECK_RESOURCES, load_icon_maker  # noqa: E402
 
 SOURCES = os.path.join(here, "java")
-TOOL = os.environ.get("VX_E2E_IMAGE_TOOL", os.path.join(os.path.dirname(os.path.dirname(here)), "tools",
-                                                        "vantorix-image"))
+TOOL = os.environ.get("VX_E2E_IMAGE_TOOL", "")
+JAVA = shutil.which("java")
 
 # Options and arguments that a config file line must carry unchanged: blanks,
 # '=', non-ASCII text, the comment and header characters, an empty value.
@@ -41,8 +41,8 @@ JAVA_OPTIONS = ["-Dorbit.greeting=Grüß Gott, Юлия", "-Dkey=a=b", "-Dempty=
                 "--add-opens=java.base/java.lang=ALL-UNNAMED", "-Dhome=$APPDIR"]
 ARGUMENTS = ["two words", "", "Jörg=1", "[not a header]", "\\=", "$ROOTDIR"]
 
-
-REPEATABLE = ("--class-path", "--module-path", "--java-option", "--argument")
+REPEATABLE = ("--class-path", "--module-path", "--java-option", "--argument", "--user-option")
+MARK = ".vantorix-image"
 
 
 def tool_options(java_options=JAVA_OPTIONS, arguments=ARGUMENTS):
@@ -54,11 +54,24 @@ def tool_options(java_options=JAVA_OPTIONS, arguments=ARGUMENTS):
     return options
 
 
-def run_tool(args, cwd=None, tool=TOOL):
+def tool_environment():
+    environment = dict(os.environ, LC_ALL="C.UTF-8")
+    for name in ("JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS", "JDK_JAVA_OPTIONS"):
+        environment.pop(name, None)
+    return environment
+
+
+def tool_command(tool=None, java_options=()):
+    """The starter given, else the jar run by the `java` on PATH."""
+    return [tool] if tool else [JAVA] + list(java_options) + ["-jar", TOOL]
+
+
+def run_tool(args, cwd=None, tool=None, java_options=(), env=None):
     """(exit code, stdout, stderr) of one run of the tool."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        code = subprocess.run([sys.executable, "-B", tool] + list(args), stdin=subprocess.DEVNULL, stdout=out,
-                              stderr=err, cwd=cwd, env=dict(os.environ, LC_ALL="C.UTF-8"), timeout=300).returncode
+        code = subprocess.run(tool_command(tool, java_options) + list(args), stdin=subprocess.DEVNULL,
+                              stdout=out, stderr=err, cwd=cwd, env=env or tool_environment(),
+                              timeout=600).returncode
         out.seek(0)
         err.seek(0)
         return code, out.read().decode("utf-8", "replace"), err.read().decode("utf-8", "replace")
@@ -75,6 +88,18 @@ def tree(path):
     return found
 
 
+def old_image(output, name="Orbit"):
+    """An image as the tool leaves it, for --force to replace: its mark, its
+    config file and one more file."""
+    os.makedirs(os.path.join(output, "app"))
+    with open(os.path.join(output, MARK), "w") as out:
+        out.write("written by vantorix-image\nconfig=app/%s.cfg\n" % name)
+    with open(os.path.join(output, "app", name + ".cfg"), "w") as out:
+        out.write("[Application]\napp.mainclass=Old\n")
+    with open(os.path.join(output, "keep.txt"), "w") as out:
+        out.write("the old image")
+
+
 def patched_machine(source, target, offset_of, value):
     """A copy of a library with its machine type changed."""
     os.makedirs(os.path.dirname(target), exist_ok=True)
@@ -86,10 +111,69 @@ def patched_machine(source, target, offset_of, value):
         out.write(data)
 
 
+def merged(args, options):
+    """The base options with a case's: one of the same name replaces the
+    base one, unless it is repeatable."""
+    args = list(args)
+    for at in range(0, len(options) - 1, 2):
+        if options[at] in args[::2] and options[at] not in REPEATABLE:
+            args[args.index(options[at]) + 1] = options[at + 1]
+        else:
+            args += options[at:at + 2]
+    return args
+
+
+def write_script(path, text):
+    with open(path, "w") as out:
+        out.write("#!/bin/sh\n" + text)
+    os.chmod(path, 0o755)
+    return path
+
+
+def bad_jars(directory):
+    """Jars that the tool must refuse in one line: (file name, text the
+    refusal holds)."""
+    os.makedirs(directory, exist_ok=True)
+    manifest = b"Manifest-Version: 1.0\r\nMain-Class: Probe\r\n\r\n"
+
+    def jar(name, entries, compression=zipfile.ZIP_DEFLATED):
+        path = os.path.join(directory, name)
+        with zipfile.ZipFile(path, "w", compression) as z:
+            for entry, data in entries:
+                z.writestr(entry, data)
+        with open(path, "rb") as f:
+            return path, bytearray(f.read())
+
+    def rewrite(path, data):
+        with open(path, "wb") as out:
+            out.write(data)
+
+    # A stored manifest with one byte changed: its CRC no longer matches.
+    path, data = jar("bad-crc.jar", [("META-INF/MANIFEST.MF", manifest)], zipfile.ZIP_STORED)
+    at = data.index(b"Main-Class")
+    data[at] = ord("N")
+    rewrite(path, data)
+    # The encryption flag set on the manifest's entries.
+    path, data = jar("encrypted.jar", [("META-INF/MANIFEST.MF", manifest)])
+    for signature, offset in ((b"PK\x03\x04", 6), (b"PK\x01\x02", 8)):
+        at = data.index(signature) + offset
+        data[at] |= 1
+    rewrite(path, data)
+    # A manifest that inflates to 12 MiB from a few kilobytes.
+    jar("huge-manifest.jar", [("META-INF/MANIFEST.MF", manifest[:-2] + b"X-Filler: " + b"a" * 70 + b"\r\n"
+                               + (b" " + b"a" * 69 + b"\r\n") * ((12 << 20) // 72) + b"\r\n")])
+    with open(os.path.join(directory, "text.jar"), "wb") as out:
+        out.write(b"not a zip file at all\n")
+    return [("bad-crc.jar", "is damaged"), ("encrypted.jar", "encrypted"),
+            ("huge-manifest.jar", "a jar may hold"), ("text.jar", "zip")]
+
+
 class Inputs:
     """The input directory: probe.jar (main jar), classes/ and "lib/native
     part.jar" (a two-entry class path), mods/demo.mod.jar (a module whose
-    jar names its main class), splash.png."""
+    jar names its main class), splash.png; report/ with report.jar (a jar
+    that needs java.xml and java.logging) and report-mods/ (a named module
+    that needs java.logging, and an automatic one that needs java.xml)."""
 
     def __init__(self, work):
         self.root = os.path.join(work, "input")
@@ -112,7 +196,32 @@ class Inputs:
         with open(os.path.join(self.root, "splash.png"), "wb") as out:
             out.write(b"\x89PNG\r\n\x1a\n" + b"\0" * 32)
 
+        sources = os.path.join(SOURCES, "image")
+        self.report = os.path.join(work, "report")
+        report_classes = os.path.join(work, "report-classes")
+        self.tool(["javac", "-d", report_classes, os.path.join(sources, "Report.java")])
+        os.makedirs(os.path.join(self.report, "report-mods"))
+        self.tool(["jar", "--create", "--file", os.path.join(self.report, "report.jar"), "--main-class", "Report",
+                   "-C", report_classes, "."])
+        lib_classes = os.path.join(work, "report-lib-classes")
+        self.tool(["javac", "-d", lib_classes, os.path.join(sources, "report-lib", "org", "report", "lib", "Xml.java")])
+        lib_jar = os.path.join(self.report, "report-mods", "report-lib.jar")
+        self.tool(["jar", "--create", "--file", lib_jar, "-C", lib_classes, "."])
+        module_sources = os.path.join(sources, "demo.report")
+        report_module = os.path.join(work, "report-module-classes")
+        self.tool(["javac", "-d", report_module, "--module-path", lib_jar,
+                   os.path.join(module_sources, "module-info.java"),
+                   os.path.join(module_sources, "org", "demo", "report", "Main.java")])
+        self.tool(["jar", "--create", "--file", os.path.join(self.report, "report-mods", "demo.report.jar"),
+                   "--main-class", "org.demo.report.Main", "-C", report_module, "."])
+
     tool = staticmethod(Programs.tool)
+
+    def variant(self, work, name):
+        """A copy of the input directory to change for one case."""
+        copy = os.path.join(work, name)
+        shutil.copytree(self.root, copy)
+        return copy
 
 
 inputs = None
@@ -131,6 +240,8 @@ def tearDownModule():
 class ToolTestCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        if not TOOL or not os.path.isfile(TOOL) or not JAVA:
+            raise RuntimeError("the image tool's jar (VX_E2E_IMAGE_TOOL=%r) or java is missing" % TOOL)
         # Compiled once, for the first class that runs.
         global inputs
         if inputs is None:
@@ -141,9 +252,20 @@ class ToolTestCase(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.work, True)
 
     def assertWritten(self, result, output):
+        """Written, with nothing on standard error; the summary ends with the
+        image's size and where it is. Returns the summary's lines."""
         code, stdout, stderr = result
         self.assertEqual((code, stderr.splitlines()), (0, []), stdout)
-        self.assertEqual(stdout, "vantorix-image: wrote %s\n" % output)
+        lines = [line for line in stdout.splitlines() if line.startswith("vantorix-image: ")]
+        self.assertEqual(lines[-1], "vantorix-image: wrote %s" % output)
+        self.assertRegex(lines[-2], r"^vantorix-image: image: \d+\.\d [KM]B$")
+        return lines
+
+    def assertRefused(self, result, message):
+        code, stdout, stderr = result
+        self.assertEqual(code, 1, stdout + stderr)
+        self.assertEqual(len(stderr.splitlines()), 1, stderr)
+        self.assertTrue(stderr.startswith("vantorix-image: " + message), stderr)
 
 
 class WindowsTestCase(ToolTestCase):
@@ -155,9 +277,19 @@ class WindowsTestCase(ToolTestCase):
         cls.wine = "%s --arch=%s" % (shlex.quote(cls.tools.wine_run), cls.tools.arch)
         cls.machine = {"x86_64": "x64", "i686": "x86"}[cls.tools.arch]
 
-    def base_options(self, name, output):
+    def base_options(self, name, output, launchers=None):
         return ["--name", name, "--input", inputs.root, "--runtime", self.tools.stub_runtime,
-                "--launchers", self.launchers, "--wine", self.wine, "--output", output]
+                "--launchers", launchers or self.launchers, "--wine", self.wine, "--output", output]
+
+    def launchers_copy(self, *extra):
+        """The launchers alone in a directory, with extra (name, script)."""
+        directory = os.path.join(self.work, "kit")
+        os.makedirs(directory)
+        for name in ("VantorixLauncher.exe", "VantorixLauncherConsole.exe"):
+            shutil.copy(os.path.join(self.launchers, name), directory)
+        for name, text in extra:
+            write_script(os.path.join(directory, name), text)
+        return directory
 
 
 class WindowsImageTest(WindowsTestCase):
@@ -191,10 +323,12 @@ class WindowsImageTest(WindowsTestCase):
         for label, name, case_options, console, expected in cases:
             with self.subTest(label):
                 output = os.path.join(self.work, label.replace(" ", "_"))
-                self.assertWritten(run_tool(self.base_options(name, output) + case_options + tool_options()),
-                                   output)
+                lines = self.assertWritten(
+                    run_tool(self.base_options(name, output) + case_options + tool_options()), output)
+                self.assertRegex(lines[-3], r"^vantorix-image: runtime: \d+\.\d [KM]B, a copy of %s$"
+                                 % self.tools.stub_runtime)
                 image = images.AppImage(output, name)
-                self.assertEqual(sorted(os.listdir(output)), sorted([name + ".exe", "app", "runtime"]))
+                self.assertEqual(sorted(os.listdir(output)), sorted([MARK, name + ".exe", "app", "runtime"]))
                 self.assertEqual(pe_subsystem(image.exe),
                                  IMAGE_SUBSYSTEM_WINDOWS_CUI if console else IMAGE_SUBSYSTEM_WINDOWS_GUI)
                 run = images.run(self.tools, image)
@@ -217,23 +351,93 @@ class WindowsImageTest(WindowsTestCase):
 
     def test_config_file_and_replacing_an_image(self):
         output = os.path.join(self.work, "Orbit")
-        os.makedirs(os.path.join(output, "old"))
-        options = ["--main-class", "Probe", "--class-path", "classes", "--force"] + \
-            tool_options(["-Xmx64m"], ["a"])
+        old_image(output)
+        options = ["--main-class", "Probe", "--class-path", "classes", "--force", "--user-option", "-Xmx",
+                   "--user-option", "-Duser.language="] + tool_options(["-Xmx64m"], ["a"])
         self.assertWritten(run_tool(self.base_options("Orbit", output) + options), output)
         with open(os.path.join(output, "app", "Orbit.cfg"), "rb") as f:
             self.assertEqual(f.read().decode("utf-8"),
                              "; Orbit: launcher config file (UTF-8), written by vantorix-image\n"
                              "[Application]\napp.classpath=$APPDIR\\classes\napp.mainclass=Probe\n"
-                             "app.runtime=$ROOTDIR\\runtime\n[JavaOptions]\njava-options=-Xmx64m\n"
+                             "app.runtime=$ROOTDIR\\runtime\napp.fast-start=true\napp.user-options=-Xmx\n"
+                             "app.user-options=-Duser.language=\n[JavaOptions]\njava-options=-Xmx64m\n"
                              "[ArgOptions]\narguments=a\n")
         # The input directory's files, the launcher and the whole runtime.
         self.assertEqual(sorted(tree(os.path.join(output, "app"))),
                          sorted(list(tree(inputs.root)) + ["Orbit.cfg"]))
         self.assertEqual(tree(os.path.join(output, "runtime")), tree(self.tools.stub_runtime))
         # The old content is gone, and so is every temporary directory.
-        self.assertFalse(os.path.exists(os.path.join(output, "old")))
+        self.assertFalse(os.path.exists(os.path.join(output, "keep.txt")))
         self.assertEqual(os.listdir(self.work), ["Orbit"])
+
+        # The image just written is one that --force replaces; without the
+        # class-data cache this time.
+        self.assertWritten(run_tool(self.base_options("Orbit", output) + options + ["--no-fast-start"]), output)
+        with open(os.path.join(output, "app", "Orbit.cfg"), "rb") as f:
+            self.assertNotIn(b"app.fast-start", f.read())
+
+    def test_links_inside_the_input_are_copied_as_files(self):
+        source = inputs.variant(self.work, "linked")
+        os.symlink("probe.jar", os.path.join(source, "alias.jar"))
+        os.symlink("classes", os.path.join(source, "more-classes"))
+        output = os.path.join(self.work, "Linked")
+        self.assertWritten(run_tool(self.base_options("Linked", output)
+                                    + ["--input", source, "--main-jar", "alias.jar"]), output)
+        app = os.path.join(output, "app")
+        self.assertFalse(os.path.islink(os.path.join(app, "alias.jar")))
+        self.assertFalse(os.path.islink(os.path.join(app, "more-classes")))
+        self.assertEqual(tree(os.path.join(app, "more-classes")), tree(os.path.join(source, "classes")))
+        self.assertEqual(images.run(self.tools, images.AppImage(output, "Linked")).exit_code, 0)
+
+    def test_branding_tool_execution_level_and_sign_command(self):
+        log = os.path.join(self.work, "brand.log")
+        signed = os.path.join(self.work, "sign.log")
+        recorder = 'printf "%%s\\n" "$0" "$@" > %s\n' % shlex.quote(log)
+        brand_tool = write_script(os.path.join(self.work, "brand-tool"), recorder)
+        sign = "printf signed >> {} && echo {} >> %s" % shlex.quote(signed)
+        output = os.path.join(self.work, "Orbit")
+        self.assertWritten(run_tool(self.base_options("Orbit", output) + [
+            "--main-jar", "probe.jar", "--brand-tool", brand_tool, "--execution-level", "requireAdministrator",
+            "--vendor", "Orbit Works", "--sign-command", sign]), output)
+        with open(log) as f:
+            words = f.read().splitlines()
+        # The executable is branded and signed before the image is moved into
+        # place, beside the output.
+        staged = words[1]
+        self.assertEqual((os.path.basename(staged), os.path.dirname(os.path.dirname(staged))),
+                         ("Orbit.exe", self.work))
+        self.assertEqual(words[2:], ["--product-name", "Orbit", "--original-filename", "Orbit.exe",
+                                     "--description", "Orbit", "--company", "Orbit Works",
+                                     "--execution-level", "requireAdministrator"])
+        with open(signed) as f:
+            self.assertEqual(f.read().splitlines(), [staged])
+        with open(os.path.join(output, "Orbit.exe"), "rb") as f:
+            self.assertTrue(f.read().endswith(b"signed"))
+
+        # By default a native branding tool beside the launchers comes before
+        # vantorix-brand.exe under Wine; without any, the image is unbranded.
+        for label, kit, note in [
+                ("native tool", self.launchers_copy(("vantorix-brand", recorder)), None),
+                ("no tool", None, "no vantorix-brand.exe beside the launchers: the image is not branded")]:
+            with self.subTest(label):
+                if kit is None:
+                    shutil.rmtree(os.path.join(self.work, "kit"))
+                    kit = self.launchers_copy()
+                os.remove(log)
+                output = os.path.join(self.work, label.replace(" ", "_"))
+                code, stdout, stderr = run_tool(self.base_options("Plain", output, kit)
+                                                + ["--main-jar", "probe.jar", "--wine", "false"])
+                self.assertEqual(code, 0, stderr)
+                if note:
+                    self.assertEqual(stderr, "vantorix-image: note: %s\n" % note)
+                    self.assertFalse(os.path.exists(log))
+                    with open(os.path.join(output, "Plain.exe"), "rb") as f, \
+                            open(self.tools.launcher, "rb") as launcher:
+                        self.assertEqual(f.read(), launcher.read())
+                else:
+                    self.assertEqual(stderr, "")
+                    with open(log) as f:
+                        self.assertEqual(f.readline().strip(), os.path.join(kit, "vantorix-brand"))
 
     def test_tool_from_the_release_archive(self):
         # Unpacked, the tool finds the launchers beside itself, and their
@@ -245,15 +449,21 @@ class WindowsImageTest(WindowsTestCase):
             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
         self.assertEqual(packed.returncode, 0, packed.stdout.decode(errors="replace"))
         archive = [name for name in os.listdir(out) if name.endswith(".zip")][0]
+        top_name = archive[:-len(".zip")]
         with zipfile.ZipFile(os.path.join(out, archive)) as z:
             z.extractall(os.path.join(self.work, "unpacked"))
-            mode = z.getinfo(archive[:-len(".zip")] + "/vantorix-image").external_attr >> 16
+            mode = z.getinfo(top_name + "/vantorix-image").external_attr >> 16
+            names = z.namelist()
         self.assertTrue(mode & 0o100, oct(mode))
-        top = os.path.join(self.work, "unpacked", archive[:-len(".zip")])
+        for shipped in ("vantorix-image.jar", "vantorix-image.cmd"):
+            self.assertIn(top_name + "/" + shipped, names)
+        top = os.path.join(self.work, "unpacked", top_name)
+        starter = os.path.join(top, "vantorix-image")
+        os.chmod(starter, 0o755)
         output = os.path.join(self.work, "Orbit")
         code, stdout, stderr = run_tool(["--name", "Orbit", "--input", inputs.root, "--main-jar", "probe.jar",
                                          "--runtime", self.tools.stub_runtime, "--wine", self.wine],
-                                        cwd=self.work, tool=os.path.join(top, "vantorix-image"))
+                                        cwd=self.work, tool=starter)
         self.assertEqual((code, stderr), (0, ""), stdout)
         self.assertEqual(sorted(os.listdir(self.work)), ["Orbit", "dist", "unpacked"])
         image = images.AppImage(output, "Orbit")
@@ -261,29 +471,20 @@ class WindowsImageTest(WindowsTestCase):
         self.assertEqual(run.call.arguments(), [image.win_exe, APP_PATH_PROPERTY + image.win_exe, "-jar",
                                                 image.win_app_dir + "\\probe.jar"])
 
-    def test_without_wine_the_image_is_unbranded(self):
-        # The tool in this process, on a machine without any Wine.
-        sys.path.insert(0, os.path.dirname(TOOL))
-        from vantorix_image import brand, cli
-        output = os.path.join(self.work, "Plain")
-        options = [o for o in self.base_options("Plain", output) if o not in ("--wine", self.wine)]
-        saved = dict(os.environ), brand.DEBIAN_LOADERS
-        os.environ["PATH"] = ""
-        brand.DEBIAN_LOADERS = {}
-        stderr = io.StringIO()
-        try:
-            with contextlib.redirect_stdout(io.StringIO()), contextlib.redirect_stderr(stderr):
-                code = cli.main(options + ["--main-jar", "probe.jar"], "")
-        finally:
-            os.environ.clear()
-            os.environ.update(saved[0])
-            brand.DEBIAN_LOADERS = saved[1]
-        self.assertEqual((code, stderr.getvalue()), (0, "vantorix-image: note: Wine is not installed%s: the image "
-                                                       "is not branded (run vantorix-brand.exe on Plain.exe under "
-                                                       "Windows)\n" % (" for 32-bit programs" if self.machine == "x86"
-                                                                       else "")))
-        with open(os.path.join(output, "Plain.exe"), "rb") as f, open(self.tools.launcher, "rb") as launcher:
-            self.assertEqual(f.read(), launcher.read())
+        # The starter says what is missing when it finds no Java runtime.
+        empty = os.path.join(self.work, "empty")
+        os.makedirs(empty)
+        environment = dict(tool_environment(), PATH=empty)
+        environment.pop("JAVA_HOME", None)
+        for label, extra, message in [
+                ("nothing on PATH", {}, "vantorix-image: no Java runtime found: install a JDK 17 or later"),
+                ("JAVA_HOME without java", {"JAVA_HOME": empty},
+                 "vantorix-image: JAVA_HOME is %s, but it has no bin/java" % empty)]:
+            with self.subTest(label):
+                completed = subprocess.run(["/bin/sh", starter, "--help"], capture_output=True,
+                                           env=dict(environment, **extra), timeout=60)
+                self.assertEqual((completed.returncode, completed.stdout), (1, b""))
+                self.assertTrue(completed.stderr.decode().startswith(message), completed.stderr)
 
 
 class WindowsRefusalTest(WindowsTestCase):
@@ -307,12 +508,33 @@ class WindowsRefusalTest(WindowsTestCase):
         bad_icon = os.path.join(self.work, "bad.ico")
         with open(bad_icon, "wb") as out:
             out.write(b"\0\0\1\0\2\0" + b"\x10" * 20)
-        plain_jar = os.path.join(self.work, "plain")
-        shutil.copytree(inputs.root, plain_jar)
+        plain_jar = inputs.variant(self.work, "plain")
         Inputs.tool(["jar", "--create", "--file", os.path.join(plain_jar, "plain.jar"), "-C",
                      os.path.join(plain_jar, "classes"), "."])
+        # Links out of the input and into a loop.
+        secret = os.path.join(self.work, "secret")
+        os.makedirs(secret)
+        with open(os.path.join(secret, "id_key"), "w") as out:
+            out.write("private")
+        linked_out = inputs.variant(self.work, "linked-out")
+        os.symlink(secret, os.path.join(linked_out, "docs"))
+        looped = inputs.variant(self.work, "looped")
+        os.symlink(".", os.path.join(looped, "lib", "self"))
+        # A manifest Class-Path that leads out of the input.
+        class_path_out = inputs.variant(self.work, "class-path-out")
+        manifest = os.path.join(self.work, "manifest.txt")
+        with open(manifest, "w") as out:
+            out.write("Class-Path: ../lib/x.jar\n")
+        Inputs.tool(["jar", "--create", "--file", os.path.join(class_path_out, "cp.jar"), "--main-class", "Probe",
+                     "--manifest", manifest, "-C", os.path.join(class_path_out, "classes"), "."])
+        broken = inputs.variant(self.work, "broken")
+        broken_jars = bad_jars(broken)
+        fake_brand = write_script(os.path.join(self.work, "brand-tool"), "exit 0\n")
+        separator_name = "Orbit;2"
         jar = ["--main-jar", "probe.jar"]
-        # (label, options, message; {I} the input directory, {O} the output)
+        jmods = os.path.join(os.path.dirname(os.path.dirname(os.path.realpath(JAVA))), "jmods")
+        # (label, options, message; {I} the input directory, {O} the output;
+        # --no-force, --no-runtime and --not-an-image change the base case)
         cases = [
             ("missing jar", ["--main-jar", "missing.jar"],
              'the main jar "missing.jar" does not exist in the input directory {I}'),
@@ -333,13 +555,38 @@ class WindowsRefusalTest(WindowsTestCase):
             ("runtime of the wrong machine type", jar + ["--runtime", wrong_machine],
              "the runtime's bin\\jli.dll is %s, but the launcher VantorixLauncher.exe is %s: they must match"
              % (other_name, own_name)),
+            ("modules of another platform", jar + ["--no-runtime"],
+             "the JDK modules in %s are for linux-amd64, but the launchers are for windows-%s (windows-%s)"
+             % (jmods, self.machine, {"x64": "amd64", "x86": "x86"}[self.machine])),
             ("bad icon", jar + ["--icon", bad_icon],
              "the icon %s is not a valid .ico file: the directory of 2 images does not fit in the file" % bad_icon),
             ("bad version", jar + ["--version", "1.2.3.70000"], "the version \"1.2.3.70000\" is not 1 to 4 numbers"),
+            ("bad execution level", jar + ["--execution-level", "root"],
+             'the execution level "root" is not one of asInvoker, highestAvailable, requireAdministrator'),
+            ("user option without a dash", jar + ["--user-option", "Xmx"],
+             'the user option prefix "Xmx" does not start with \'-\''),
+            ("user option with a line break", jar + ["--user-option", "-Xmx\n-javaagent:x"],
+             'the --user-option value "-Xmx\\n-javaagent:x" holds a line break'),
             ("line break in an argument", jar + ["--argument", "one\ntwo"],
              'the arguments value "one\\ntwo" holds a line break, which the config file cannot represent'),
             ("a class path in one option", ["--main-class", "Probe", "--class-path", "classes;lib"],
              "the class-path entry \"classes;lib\" holds ';', the windows-%s path-list separator" % self.machine),
+            ("list separator in the name", jar + ["--name", separator_name],
+             "the name \"Orbit;2\" holds ';', the windows-%s path-list separator" % self.machine),
+            ("list separator; in the output", jar, "the output directory {O} holds ';', the windows-%s path-list "
+             "separator" % self.machine),
+            ("link out of the input", ["--input", linked_out] + jar,
+             "the symbolic link %s leads out of the input directory (to %s)"
+             % (os.path.join(linked_out, "docs"), secret)),
+            ("link into a loop", ["--input", looped] + jar,
+             "the symbolic link %s in the input directory leads into a loop" % os.path.join(looped, "lib", "self")),
+            ("Class-Path out of the input", ["--input", class_path_out, "--main-jar", "cp.jar"],
+             "the Class-Path entry ../lib/x.jar of cp.jar lies outside the input directory %s" % class_path_out),
+        ] + [
+            ("malformed jar " + name, ["--input", broken, "--main-jar", name],
+             "%s is not a readable jar: " % os.path.join(broken, name), text)
+            for name, text in broken_jars
+        ] + [
             ("two entry points", jar + ["--main-class", "Probe"],
              "give one of --main-jar, --main-class and --main-module (given: --main-jar, --main-class)"),
             ("launchers of another target", jar + ["--target", {"x64": "windows-x86", "x86": "windows-x64"}[self.machine]],
@@ -348,54 +595,109 @@ class WindowsRefusalTest(WindowsTestCase):
                  {"x64": "x86", "x86": "x64"}[self.machine], other_name)),
             ("output inside the input", jar + ["--output", os.path.join(inputs.root, "out")],
              "the output directory %s lies inside the input directory {I}" % os.path.join(inputs.root, "out")),
-            # Checks pass; the branding tool fails after the image was built
-            # beside the output: nothing of it may stay.
+            # Checks pass; the branding tool or the sign command fails after
+            # the image was built beside the output: nothing of it may stay.
             ("failure while writing", jar + ["--wine", "false"], "branding failed: exit code 1"),
-            ("non-empty output without --force", ["--main-jar", "probe.jar", "--no-force"], "the output directory {O} is not empty: "
+            ("failing sign command", jar + ["--brand-tool", fake_brand, "--sign-command", "echo no key >&2; exit 3"],
+             "the sign command failed on Orbit.exe with exit code 3: no key"),
+            ("non-empty output without --force", jar + ["--no-force"], "the output directory {O} is not empty: "
              "give --force to replace it"),
+            ("--force over a directory the tool did not write", jar + ["--not-an-image"],
+             "the output directory {O} is no image that vantorix-image wrote"),
         ]
-        for label, options, message in cases:
+        for case in cases:
+            label, options, message = case[:3]
             with self.subTest(label):
                 parent = os.path.join(self.work, label.replace(" ", "_"))
                 output = os.path.join(parent, "Orbit")
-                os.makedirs(output)
-                with open(os.path.join(output, "keep.txt"), "w") as out:
-                    out.write("the old image")
+                if "--not-an-image" in options:
+                    os.makedirs(output)
+                    with open(os.path.join(output, "keep.txt"), "w") as out:
+                        out.write("the old image")
+                else:
+                    old_image(output)
                 args = self.base_options("Orbit", output)
-                # A case's option replaces the base one of the same name.
-                for at in range(0, len(options) - 1, 2):
-                    if options[at] in args[::2] and options[at] not in REPEATABLE:
-                        args[args.index(options[at]) + 1] = options[at + 1]
-                    else:
-                        args += options[at:at + 2]
-                if options[-1:] != ["--no-force"]:
+                flags = [o for o in options if o in ("--no-force", "--no-runtime", "--not-an-image")]
+                options = [o for o in options if o not in flags]
+                if "--no-runtime" in flags:
+                    at = args.index("--runtime")
+                    del args[at:at + 2]
+                args = merged(args, options)
+                if "--no-force" not in flags:
                     args.append("--force")
                 before = tree(inputs.root)
-                code, stdout, stderr = run_tool(args)
-                expected = "vantorix-image: " + message.replace("{I}", inputs.root).replace("{O}", output)
-                self.assertEqual((code, stdout), (1, ""), stderr)
-                self.assertEqual(len(stderr.splitlines()), 1, stderr)
-                self.assertTrue(stderr.startswith(expected), stderr)
-                self.assertEqual(tree(output), {"keep.txt": b"the old image"})
+                old = tree(output)
+                result = run_tool(args)
+                self.assertRefused(result, message.replace("{I}", inputs.root).replace("{O}", output))
+                if len(case) > 3:
+                    self.assertIn(case[3], result[2])
+                self.assertEqual(tree(output), old)
                 self.assertEqual(os.listdir(parent), ["Orbit"])
                 self.assertEqual(tree(inputs.root), before)
+
+    def test_force_never_replaces_what_the_tool_reads_or_stands_in(self):
+        # Each output is laid out as an image of the tool, so that only this
+        # check stands in the way, and holds in "held" what the tool reads,
+        # the current directory or the home directory.
+        kit = self.launchers_copy()
+        for label, what in [("input", "input directory"), ("launchers", "launchers directory"),
+                            ("cwd", "current directory"), ("home", "home directory")]:
+            with self.subTest(label):
+                output = os.path.join(self.work, label + "-output")
+                old_image(output)
+                held = os.path.join(output, "held")
+                shutil.copytree({"input": inputs.root, "launchers": kit}.get(label, kit), held)
+                options = {"input": ["--input", held], "launchers": ["--launchers", held]}.get(label, [])
+                before = tree(output)
+                result = run_tool(merged(self.base_options("Orbit", output, kit), options)
+                                  + ["--main-jar", "probe.jar", "--force"],
+                                  cwd=held if label == "cwd" else None,
+                                  java_options=["-Duser.home=" + held] if label == "home" else [])
+                self.assertRefused(result, "the %s %s lies inside the output directory %s, which the image "
+                                           "replaces" % (what, held, output))
+                self.assertEqual(tree(output), before)
+
+    def test_interruption_puts_the_old_image_back(self):
+        started = os.path.join(self.work, "started")
+        slow_brand = write_script(os.path.join(self.work, "brand-tool"),
+                                  "touch %s\nsleep 60\n" % shlex.quote(started))
+        for name in ("SIGINT", "SIGTERM"):
+            with self.subTest(name):
+                parent = os.path.join(self.work, name)
+                output = os.path.join(parent, "Orbit")
+                old_image(output)
+                before = tree(output)
+                process = subprocess.Popen(
+                    tool_command() + self.base_options("Orbit", output)
+                    + ["--main-jar", "probe.jar", "--force", "--brand-tool", slow_brand],
+                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                    env=tool_environment())
+                deadline = time.monotonic() + 120
+                while not os.path.exists(started) and process.poll() is None and time.monotonic() < deadline:
+                    time.sleep(0.1)
+                self.assertTrue(os.path.exists(started), process.stderr.read() if process.poll() else "")
+                os.remove(started)
+                process.send_signal(getattr(signal, name))
+                _, stderr = process.communicate(timeout=120)
+                self.assertNotEqual(process.returncode, 0, stderr)
+                self.assertEqual(tree(output), before)
+                self.assertEqual(os.listdir(parent), ["Orbit"])
 
     def test_help_lists_every_option(self):
         code, stdout, stderr = run_tool(["--help"])
         self.assertEqual((code, stderr), (0, ""))
-        sys.path.insert(0, os.path.dirname(TOOL))
-        from vantorix_image import cli
-        for option in cli.VALUES + cli.LISTS + cli.FLAGS:
-            self.assertIn("--" + option + " ", stdout)
+        for option in ["name", "input", "main-jar", "main-class", "main-module", "class-path", "module-path",
+                       "java-option", "argument", "splash", "user-option", "no-fast-start", "add-modules", "jdk",
+                       "jmods", "runtime", "verbose", "target", "console", "output", "force", "launchers", "icon",
+                       "version", "vendor", "description", "copyright", "execution-level", "brand-tool", "wine",
+                       "sign-command"]:
+            self.assertIn("  --" + option + " ", stdout)
         self.assertIn("Example:\n  vantorix-image --name Orbit", stdout)
         self.assertEqual(run_tool(["--name", "x", "--input", ".", "--colour", "red"]),
                          (1, "", "vantorix-image: unknown option --colour (see --help)\n"))
 
 
-class LinuxImageTest(ToolTestCase):
-    """An image for linux-x64 with a copy of the installed Java 17 runtime,
-    run: the program's output shows what reached it."""
-
+class LinuxTestCase(ToolTestCase):
     @classmethod
     def setUpClass(cls):
         cls.runtime, reason = linux_image.find_runtime("x86_64")
@@ -404,9 +706,10 @@ class LinuxImageTest(ToolTestCase):
             raise unittest.SkipTest(reason)
         super().setUpClass()
         cls.launcher = os.environ["VX_E2E_LINUX_LAUNCHER"]
+        cls.launchers = os.path.dirname(cls.launcher)
 
     def run_image(self, exe, args=()):
-        environment = dict(os.environ, LC_ALL="C.UTF-8", VANTORIX_DEBUG="true")
+        environment = dict(os.environ, LC_ALL="C.UTF-8")
         for name in ("LD_LIBRARY_PATH", "JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS", "JDK_JAVA_OPTIONS", "CLASSPATH"):
             environment.pop(name, None)
         if os.environ.get("VX_E2E_SANITIZED"):
@@ -414,29 +717,70 @@ class LinuxImageTest(ToolTestCase):
         return subprocess.run([exe] + list(args), stdin=subprocess.DEVNULL, capture_output=True, env=environment,
                               timeout=120)
 
-    def test_image_runs_the_program(self):
-        output = os.path.join(self.work, "Orbit Demo")
+
+def release_modules(runtime):
+    with open(os.path.join(runtime, "release")) as f:
+        for line in f:
+            if line.startswith("MODULES="):
+                return line.split("=", 1)[1].strip().strip('"').split()
+    return None
+
+
+class LinuxImageTest(LinuxTestCase):
+    """Images for linux-x64 with a runtime that the tool links from the
+    installed Java 17 JDK, run: the program's output shows what reached it."""
+
+    def test_jar_image_with_a_linked_runtime(self):
+        output = os.path.join(self.work, "Report Demo")
         value = "with spaces, ünïcödé = Юлия"
-        self.assertWritten(run_tool(
-            ["--name", "Orbit Demo", "--input", inputs.root, "--main-jar", "probe.jar", "--runtime", self.runtime,
-             "--launchers", os.path.dirname(self.launcher), "--output", output]
-            + tool_options(["-Dprobe.value=" + value, "-Xmx64m"], ["two words", "", "Jörg=1", "$ROOTDIR"])), output)
-        with open(os.path.join(output, "app", "Orbit Demo.cfg"), "rb") as f:
-            self.assertIn(b"app.mainjar=$APPDIR/probe.jar\napp.runtime=$ROOTDIR/runtime\n", f.read())
-        exe = os.path.join(output, "Orbit Demo")
+        lines = self.assertWritten(run_tool(
+            ["--name", "Report Demo", "--input", inputs.report, "--main-jar", "report.jar", "--launchers",
+             self.launchers, "--output", output, "--add-modules", "jdk.crypto.ec", "--verbose"]
+            + tool_options(["-Dprobe.value=" + value, "-Xmx64m"], ["two words", "", "Jörg=1", "$ROOTDIR"])),
+            output)
+        self.assertIn("vantorix-image: modules: java.base, java.logging, java.xml, jdk.crypto.ec", lines)
+        self.assertRegex("\n".join(lines), r"vantorix-image: jdeps .*--print-module-deps.* %s\n"
+                         % os.path.join(inputs.report, "report.jar"))
+        self.assertRegex("\n".join(lines), r"vantorix-image: jlink .*--strip-debug --no-header-files "
+                                           r"--no-man-pages --generate-cds-archive --output ")
+        self.assertRegex(lines[-3], r"^vantorix-image: runtime: \d+\.\d MB, linked by jlink with a class-data "
+                                    r"archive$")
+        runtime = os.path.join(output, "runtime")
+        self.assertEqual(release_modules(runtime), ["java.base", "java.logging", "java.xml", "jdk.crypto.ec"])
+        self.assertTrue(os.path.isfile(os.path.join(runtime, "lib", "server", "classes.jsa")))
+        with open(os.path.join(output, "app", "Report Demo.cfg"), "rb") as f:
+            self.assertIn(b"app.mainjar=$APPDIR/report.jar\napp.runtime=$ROOTDIR/runtime\napp.fast-start=true\n",
+                          f.read())
+        exe = os.path.join(output, "Report Demo")
         completed = self.run_image(exe)
-        stderr = completed.stderr.decode("utf-8", "replace")
-        self.assertEqual(completed.returncode, 0, stderr)
-        # The config file loads without a warning (the debug trace tells).
-        self.assertIn("TRACE", stderr)
-        self.assertNotIn("WARNING", stderr)
+        self.assertEqual((completed.returncode, completed.stderr), (0, b""))
         result = Output(completed.stdout)
-        self.assertEqual(result.lines[0], "main=Probe")
+        self.assertEqual(result.lines[:3], ["main=Report", "xml=hello", "logger=report"])
         self.assertEqual(result.args, ["two words", "", "Jörg=1", output])
         self.assertEqual(result.text("value"), value)
         self.assertEqual(result.text("app-path"), exe)
 
-    def test_runtime_refusals(self):
+    def test_main_module_image(self):
+        output = os.path.join(self.work, "Modular")
+        lines = self.assertWritten(run_tool(
+            ["--name", "Modular", "--input", inputs.report, "--main-module", "demo.report",
+             "--module-path", "report-mods", "--launchers", self.launchers, "--output", output]), output)
+        # java.xml comes from the automatic module's classes; nothing requires
+        # it, so the runtime is told to resolve it.
+        self.assertIn("vantorix-image: modules: java.base, java.logging, java.xml", lines)
+        with open(os.path.join(output, "app", "Modular.cfg"), "rb") as f:
+            self.assertIn(b"[JavaOptions]\njava-options=--add-modules=java.xml\n", f.read())
+        self.assertEqual(release_modules(os.path.join(output, "runtime")), ["java.base", "java.logging", "java.xml"])
+        completed = self.run_image(os.path.join(output, "Modular"))
+        self.assertEqual((completed.returncode, completed.stderr), (0, b""))
+        self.assertEqual(completed.stdout.decode(), "module=demo.report xml=hello logger=report\n")
+
+
+class LinuxRefusalTest(LinuxTestCase):
+    """Refusals of the runtime: a copied one that does not fit the
+    launcher, and modules that jlink must not link for it."""
+
+    def test_refusals(self):
         runtimes = os.path.join(self.work, "runtimes")
         no_library = os.path.join(runtimes, "no-library")
         os.makedirs(os.path.join(no_library, "bin"))
@@ -444,19 +788,46 @@ class LinuxImageTest(ToolTestCase):
         # ELF class 1 and machine 3: a 32-bit x86 library.
         patched_machine(os.path.join(self.runtime, "lib", "libjli.so"),
                         os.path.join(wrong_machine, "lib", "libjli.so"), lambda data: (4, 18, 19), (1, 3, 0))
+        # jmods of Windows: a java.base of one class, in a jmod that names
+        # that platform.
+        base = os.path.join(self.work, "java.base")
+        os.makedirs(os.path.join(base, "java", "lang"))
+        with open(os.path.join(base, "module-info.java"), "w") as out:
+            out.write("module java.base { exports java.lang; }\n")
+        with open(os.path.join(base, "java", "lang", "Object.java"), "w") as out:
+            out.write("package java.lang; public class Object { }\n")
+        Inputs.tool(["javac", "--system", "none", "-d", os.path.join(base, "classes"),
+                     os.path.join(base, "module-info.java"), os.path.join(base, "java", "lang", "Object.java")])
+        windows_jmods = os.path.join(self.work, "windows-jmods")
+        os.makedirs(windows_jmods)
+        Inputs.tool(["jmod", "create", "--target-platform", "windows-amd64", "--module-version", "17",
+                     "--class-path", os.path.join(base, "classes"), os.path.join(windows_jmods, "java.base.jmod")])
         cases = [
-            (no_library, "the runtime %s has no lib/libjli.so: it is not a Java runtime for linux-x64" % no_library),
-            (wrong_machine, "the runtime's lib/libjli.so is x86 (32-bit), but the launcher VantorixLauncher is "
-                            "x64 (64-bit): they must match"),
+            (["--runtime", no_library],
+             "the runtime %s has no lib/libjli.so: it is not a Java runtime for linux-x64" % no_library),
+            (["--runtime", wrong_machine],
+             "the runtime's lib/libjli.so is x86 (32-bit), but the launcher VantorixLauncher is "
+             "x64 (64-bit): they must match"),
+            (["--jmods", windows_jmods],
+             "the JDK modules in %s are for windows-amd64, but the launchers are for linux-x64 (linux-amd64): "
+             "give --jmods DIR with the jmods of a linux-amd64 JDK, or --runtime DIR" % windows_jmods),
+            (["--jmods", runtimes], "the jmods directory %s has no java.base.jmod: give --jmods the jmods directory "
+                                    "of a JDK" % runtimes),
+            (["--add-modules", "no.such.module"],
+             'the module "no.such.module" of --add-modules is not among the JDK modules in %s'
+             % os.path.join(self.runtime, "jmods")),
+            (["--runtime", self.runtime, "--add-modules", "java.sql"],
+             "--add-modules does not go with --runtime: the tool either copies a runtime or links one"),
         ]
-        for runtime, message in cases:
-            with self.subTest(runtime):
+        for options, message in cases:
+            with self.subTest(options[:2]):
                 output = os.path.join(self.work, "out")
-                code, stdout, stderr = run_tool(["--name", "Orbit", "--input", inputs.root, "--main-jar", "probe.jar",
-                                                 "--runtime", runtime, "--launchers", os.path.dirname(self.launcher),
-                                                 "--output", output])
-                self.assertEqual((code, stdout, stderr), (1, "", "vantorix-image: %s\n" % message))
+                result = run_tool(["--name", "Orbit", "--input", inputs.report, "--main-jar", "report.jar",
+                                   "--launchers", self.launchers, "--output", output] + options)
+                self.assertEqual(result, (1, "", "vantorix-image: %s\n" % message))
                 self.assertFalse(os.path.exists(output))
+                self.assertEqual(sorted(os.listdir(self.work)),
+                                 ["java.base", "runtimes", "windows-jmods"])
 
 
 if __name__ == "__main__":

@@ -1,0 +1,4 @@
+module demo.report {
+    requires java.logging;
+    requires report.lib;
+}

@@ -1,0 +1,232 @@
+package org.vantorix.image;
+
+import java.io.IOException;
+import java.io.PrintWriter;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.FileSystemException;
+import java.nio.file.Files;
+import java.nio.file.LinkOption;
+import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
+import java.nio.file.attribute.PosixFileAttributeView;
+import java.nio.file.attribute.PosixFilePermissions;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.UUID;
+import java.util.concurrent.CountDownLatch;
+import java.util.concurrent.TimeUnit;
+
+/**
+ * Writes a checked plan. The image is built in a directory beside the output and moved into
+ * place at the end; an image it replaces is moved aside first and removed only once the new one
+ * is in place. On any failure or interruption (Ctrl+C, SIGTERM) the old image is back where it
+ * was and the staging directory is gone.
+ */
+final class ImageWriter {
+  private static final long CLEANUP_WAIT_SECONDS = 120;
+
+  private final Plan plan;
+  private final PrintWriter out;
+  private final Guard guard = new Guard();
+  private final Object lock = new Object();
+  private Path staging;
+  private Path aside;
+  private boolean placed;
+
+  private ImageWriter(Plan plan, PrintWriter out) {
+    this.plan = plan;
+    this.out = out;
+  }
+
+  /** Writes the image and returns the lines of the closing summary. */
+  static List<String> write(Plan plan, PrintWriter out) {
+    return new ImageWriter(plan, out).write();
+  }
+
+  private List<String> write() {
+    Path output = plan.output();
+    Path parent = output.getParent();
+    CountDownLatch cleaned = new CountDownLatch(1);
+    // On a signal the main thread sees the guard at its next step and cleans up; the hook waits
+    // for that, and cleans up itself only when the main thread does not come (a long jlink).
+    Thread hook =
+        new Thread(
+            () -> {
+              guard.abort();
+              try {
+                if (!cleaned.await(CLEANUP_WAIT_SECONDS, TimeUnit.SECONDS)) {
+                  cleanUp();
+                }
+              } catch (InterruptedException e) {
+                cleanUp();
+              }
+            },
+            "vantorix-image cleanup");
+    boolean hooked = addHook(hook);
+    try {
+      try {
+        Files.createDirectories(parent);
+        synchronized (lock) {
+          staging =
+              Files.createTempDirectory(parent, "." + output.getFileName() + ".vantorix-image-");
+        }
+        PosixFileAttributeView view =
+            Files.getFileAttributeView(staging, PosixFileAttributeView.class);
+        if (view != null) {
+          view.setPermissions(PosixFilePermissions.fromString("rwxr-xr-x"));
+        }
+      } catch (IOException e) {
+        throw Refusal.of("cannot create a directory beside %s: %s", output, Trees.reason(e));
+      }
+      List<String> summary;
+      try {
+        summary = build(staging);
+        place(output, parent);
+      } catch (IOException e) {
+        throw Refusal.of("writing the image failed: %s", describe(e));
+      }
+      return summary;
+    } finally {
+      cleanUp();
+      cleaned.countDown();
+      if (hooked) {
+        try {
+          Runtime.getRuntime().removeShutdownHook(hook);
+        } catch (IllegalStateException e) {
+          // Shutting down: the hook has run or runs now, and finds everything done.
+        }
+      }
+    }
+  }
+
+  private static boolean addHook(Thread hook) {
+    try {
+      Runtime.getRuntime().addShutdownHook(hook);
+      return true;
+    } catch (IllegalStateException e) {
+      return false;
+    }
+  }
+
+  private List<String> build(Path root) throws IOException {
+    Path executable = root.resolve(plan.executable());
+    Files.copy(plan.launcher(), executable, StandardCopyOption.COPY_ATTRIBUTES);
+    Path app = root.resolve("app");
+    copy(plan.inputFiles(), app);
+    Files.createDirectories(app);
+    Files.write(app.resolve(plan.configName()), plan.configData());
+    Path runtime = root.resolve("runtime");
+    List<String> summary = new ArrayList<>();
+    if (plan.runtime() instanceof Plan.Copied copied) {
+      copy(copied.files(), runtime);
+      summary.add(
+          String.format(
+              "vantorix-image: runtime: %s, a copy of %s", size(Trees.size(runtime)),
+              copied.directory()));
+    } else if (plan.runtime() instanceof Plan.Linked linked) {
+      link(linked, runtime);
+      summary.add("vantorix-image: modules: " + String.join(", ", linked.modules()));
+      summary.add(
+          String.format(
+              "vantorix-image: runtime: %s, linked by jlink%s",
+              size(Trees.size(runtime)),
+              linked.archive()
+                  ? " with a class-data archive"
+                  : " without a class-data archive (it is made only for this machine's platform)"));
+    }
+    Files.writeString(root.resolve(Planner.MARK), Planner.markText(plan.configName()),
+        StandardCharsets.UTF_8);
+    if (plan.branding() != null) {
+      guard.check();
+      plan.branding().brand(executable, guard);
+      guard.check();
+      plan.branding().sign(executable, plan.executable(), guard);
+    }
+    guard.check();
+    summary.add(String.format("vantorix-image: image: %s", size(Trees.size(root))));
+    return summary;
+  }
+
+  private void copy(List<Trees.Copy> copies, Path target) throws IOException {
+    for (Trees.Copy copy : copies) {
+      guard.check();
+      Path to = target.resolve(copy.relative().toString());
+      if (copy.directory()) {
+        Files.createDirectories(to);
+      } else {
+        Files.copy(copy.source(), to, StandardCopyOption.COPY_ATTRIBUTES);
+      }
+    }
+  }
+
+  private void link(Plan.Linked linked, Path runtime) {
+    List<String> args = new ArrayList<>(linked.options());
+    args.addAll(List.of("--output", runtime.toString()));
+    out.printf(
+        "vantorix-image: linking the Java runtime of %d modules with jlink...%n",
+        linked.modules().size());
+    if (plan.verbose()) {
+      out.println("vantorix-image: jlink " + String.join(" ", args));
+    }
+    out.flush();
+    Jdk.Result result = linked.jdk().run("jlink", args);
+    guard.check();
+    if (result.code() != 0) {
+      throw Refusal.of("jlink failed: %s", result.lastLine());
+    }
+  }
+
+  private void place(Path output, Path parent) throws IOException {
+    synchronized (lock) {
+      guard.check();
+      if (Files.exists(output, LinkOption.NOFOLLOW_LINKS)) {
+        Path away = parent.resolve("." + output.getFileName() + ".old-" + UUID.randomUUID());
+        Files.move(output, away, StandardCopyOption.ATOMIC_MOVE);
+        aside = away;
+      }
+      Files.move(staging, output, StandardCopyOption.ATOMIC_MOVE);
+      staging = null;
+      placed = true;
+    }
+  }
+
+  /** Puts the old image back unless the new one is in place, and removes what is left over. */
+  private void cleanUp() {
+    Path oldImage;
+    Path leftOver;
+    synchronized (lock) {
+      if (aside != null && !placed) {
+        try {
+          Files.move(aside, plan.output(), StandardCopyOption.ATOMIC_MOVE);
+          aside = null;
+        } catch (IOException e) {
+          // Kept aside under its name rather than removed.
+        }
+      }
+      oldImage = placed ? aside : null;
+      leftOver = staging;
+      aside = placed ? null : aside;
+      staging = null;
+    }
+    if (leftOver != null) {
+      Trees.delete(leftOver);
+    }
+    if (oldImage != null) {
+      Trees.delete(oldImage);
+    }
+  }
+
+  static String size(long bytes) {
+    if (bytes < 1024 * 1024) {
+      return String.format("%.1f KB", bytes / 1024.0);
+    }
+    return String.format("%.1f MB", bytes / (1024.0 * 1024.0));
+  }
+
+  private static String describe(IOException e) {
+    if (e instanceof FileSystemException f && f.getFile() != null) {
+      return f.getFile() + ": " + Trees.reason(e);
+    }
+    return Trees.reason(e);
+  }
+}
