@@ -260,13 +260,16 @@ final class NsisScript {
     return lines.toString();
   }
 
-  // makensis runs these on the uninstaller and on the setup program once each is complete, with
-  // the file's path for %1; a command that fails stops the build.
+  // makensis runs these through the shell on the uninstaller and on the setup program once each
+  // is complete, with the file's path for %1 (in place of {} or added at the end, as the image
+  // tool does for the launchers); a command that fails stops the build.
   private static String signLines(String signCommand) {
     if (signCommand == null) {
       return "";
     }
-    String line = signCommand + " \"%1\"";
+    String file = "\"%1\"";
+    String line = signCommand.contains("{}") ? signCommand.replace("{}", file)
+        : signCommand + " " + file;
     return "!uninstfinalize `" + line + "` = 0\n!finalize `" + line + "` = 0";
   }
 
