@@ -91,8 +91,16 @@ def tree_files(root):
                   for directory, _, names in os.walk(root) for name in names)
 
 
-def missing_tools(*names):
-    return [name for name in names if not shutil.which(name)]
+def skip_class_unless(condition, reason):
+    """Skips the whole class, and says so as the other end-to-end tests do
+    (CTest reports a run that printed "SKIPPED: " as skipped)."""
+    if not condition:
+        print("SKIPPED: " + reason, flush=True)
+        raise unittest.SkipTest(reason)
+
+
+def have_tools(*names):
+    return all(shutil.which(name) for name in names)
 
 
 def link_target(path):
@@ -166,13 +174,13 @@ def setUpModule():
         raise RuntimeError("the image tool's jar (VX_E2E_IMAGE_TOOL=%r) or java is missing" % TOOL)
 
 
-@unittest.skipIf(missing_tools("makensis", "javac", "jar"), "makensis and the JDK are needed")
 class SetupProgramTest(unittest.TestCase):
     """Setup programs of the stub runtime's images under Wine: install,
     launch, upgrade in place, uninstall."""
 
     @classmethod
     def setUpClass(cls):
+        skip_class_unless(have_tools("makensis", "javac", "jar"), "makensis and the JDK are needed")
         cls.tools = images.Tools.from_environment()
         cls.wine = Wine(cls.tools)
         cls.class_work = tempfile.mkdtemp(prefix="vx-installer-")
@@ -342,17 +350,17 @@ def deb_fields(deb):
     return dict(line.split(": ", 1) for line in info.splitlines() if ": " in line and not line.startswith(" "))
 
 
-@unittest.skipIf(missing_tools("dpkg", "dpkg-deb", "javac", "jar"), "dpkg and the JDK are needed")
-@unittest.skipIf(os.geteuid() != 0, "installing a package needs root")
 class DebianPackageTest(unittest.TestCase):
     """Debian packages of jar images with a runtime that the tool links from
     Java 17: the fields, lintian, dpkg -i, the command, dpkg -r."""
 
     @classmethod
     def setUpClass(cls):
+        skip_class_unless(have_tools("dpkg", "dpkg-deb", "javac", "jar"), "dpkg and the JDK are needed")
+        skip_class_unless(os.geteuid() == 0, "installing a package needs root")
         runtime, why = linux_image.find_runtime("x86_64")
-        if runtime is None or not linux_launchers():
-            raise unittest.SkipTest(why or "VX_E2E_LINUX_LAUNCHER is not set")
+        skip_class_unless(runtime is not None, why)
+        skip_class_unless(linux_launchers(), "VX_E2E_LINUX_LAUNCHER is not set")
 
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="vx-deb-")
@@ -424,10 +432,13 @@ class DebianPackageTest(unittest.TestCase):
                           "libxtst6", "zlib1g"])
 
 
-@unittest.skipIf(missing_tools("javac", "jar"), "the JDK is needed")
 class InstallerRefusalTest(unittest.TestCase):
     """Each refusal: exit code 1, one line, and neither image nor installer
     written."""
+
+    @classmethod
+    def setUpClass(cls):
+        skip_class_unless(have_tools("javac", "jar"), "the JDK is needed")
 
     def test_refusals(self):
         work = tempfile.mkdtemp(prefix="vx-refusal-")
@@ -484,6 +495,7 @@ class InstallerRefusalTest(unittest.TestCase):
                 self.assertFalse(os.path.exists(os.path.join(work, "out")))
                 ran += 1
         if ran == 0:
+            print("SKIPPED: no launchers to make images with", flush=True)
             self.skipTest("no launchers to make images with")
 
 

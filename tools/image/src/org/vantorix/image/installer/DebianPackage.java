@@ -4,11 +4,9 @@ import java.io.IOException;
 import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
 import java.nio.charset.StandardCharsets;
-import java.nio.file.AtomicMoveNotSupportedException;
 import java.nio.file.Files;
 import java.nio.file.LinkOption;
 import java.nio.file.Path;
-import java.nio.file.StandardCopyOption;
 import java.nio.file.attribute.PosixFilePermission;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.util.List;
@@ -45,7 +43,7 @@ final class DebianPackage {
     String name = plan.name();
     String id = plan.appId();
     Path staging = Files.createTempDirectory("vantorix-deb");
-    Path part = plan.output().resolveSibling("." + plan.output().getFileName() + ".part");
+    Path part = Scratch.part(plan.output());
     try {
       Files.setPosixFilePermissions(staging, DIRECTORY);
       Path opt = directory(staging, "opt/" + name);
@@ -88,15 +86,10 @@ final class DebianPackage {
 
       Commands.run(List.of(plan.tool().toString(), "--root-owner-group", "--build",
           staging.toString(), part.toString()), staging, "dpkg-deb");
-      try {
-        Files.move(part, plan.output(), StandardCopyOption.REPLACE_EXISTING,
-            StandardCopyOption.ATOMIC_MOVE);
-      } catch (AtomicMoveNotSupportedException e) {
-        Files.move(part, plan.output(), StandardCopyOption.REPLACE_EXISTING);
-      }
+      Scratch.moveIntoPlace(part, plan.output());
     } finally {
       Files.deleteIfExists(part);
-      SetupProgram.deleteTree(staging);
+      Scratch.deleteTree(staging);
     }
   }
 

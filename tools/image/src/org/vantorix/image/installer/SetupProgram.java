@@ -2,13 +2,9 @@ package org.vantorix.image.installer;
 
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
-import java.nio.file.AtomicMoveNotSupportedException;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.nio.file.StandardCopyOption;
-import java.util.Comparator;
 import java.util.List;
-import java.util.stream.Stream;
 import org.vantorix.image.Refusal;
 
 /** Writes the setup program of a plan with makensis. */
@@ -34,7 +30,7 @@ final class SetupProgram {
       }
     }
     Path work = Files.createTempDirectory("vantorix-setup");
-    Path part = plan.output().resolveSibling("." + plan.output().getFileName() + ".part");
+    Path part = Scratch.part(plan.output());
     try {
       Path manifest = work.resolve(NsisScript.MANIFEST);
       Files.writeString(manifest,
@@ -46,15 +42,10 @@ final class SetupProgram {
           StandardCharsets.UTF_8);
       Commands.run(List.of(plan.tool().toString(), "-V2", "-INPUTCHARSET", "UTF8",
           script.toString()), work, "makensis");
-      try {
-        Files.move(part, plan.output(), StandardCopyOption.REPLACE_EXISTING,
-            StandardCopyOption.ATOMIC_MOVE);
-      } catch (AtomicMoveNotSupportedException e) {
-        Files.move(part, plan.output(), StandardCopyOption.REPLACE_EXISTING);
-      }
+      Scratch.moveIntoPlace(part, plan.output());
     } finally {
       Files.deleteIfExists(part);
-      deleteTree(work);
+      Scratch.deleteTree(work);
     }
   }
 
@@ -63,16 +54,5 @@ final class SetupProgram {
       return false;
     }
     return name.chars().noneMatch(c -> c < 32 || NOT_IN_WINDOWS_NAMES.indexOf(c) >= 0);
-  }
-
-  static void deleteTree(Path root) throws IOException {
-    if (!Files.exists(root, java.nio.file.LinkOption.NOFOLLOW_LINKS)) {
-      return;
-    }
-    try (Stream<Path> paths = Files.walk(root)) {
-      for (Path path : paths.sorted(Comparator.reverseOrder()).toList()) {
-        Files.deleteIfExists(path);
-      }
-    }
   }
 }
