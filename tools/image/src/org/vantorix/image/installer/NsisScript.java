@@ -163,9 +163,12 @@ final class NsisScript {
         RMDir "$INSTDIR"
         Delete "$SMPROGRAMS\\@NAME@.lnk"
         Delete "$DESKTOP\\@NAME@.lnk"
-        ; The class-data cache is the program's, made on its first start for the user.
+        ; The class-data cache is the program's, made on its first start for the user (unless
+        ; the program itself was installed in its place).
         SetShellVarContext current
-        RMDir /r "$LOCALAPPDATA\\@NAME@"
+        ${If} "$LOCALAPPDATA\\@NAME@" != "$INSTDIR"
+          RMDir /r "$LOCALAPPDATA\\@NAME@"
+        ${EndIf}
         SetShellVarContext @CONTEXT@
         DeleteRegKey SHCTX "@KEY@"
       SectionEnd
