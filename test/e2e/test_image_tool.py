@@ -199,7 +199,8 @@ class Inputs:
         sources = os.path.join(SOURCES, "image")
         self.report = os.path.join(work, "report")
         report_classes = os.path.join(work, "report-classes")
-        self.tool(["javac", "-d", report_classes, os.path.join(sources, "Report.java")])
+        self.tool(["javac", "-d", report_classes, os.path.join(sources, "Report.java"),
+                   os.path.join(SOURCES, "Probe.java"), os.path.join(SOURCES, "Native.java")])
         os.makedirs(os.path.join(self.report, "report-mods"))
         self.tool(["jar", "--create", "--file", os.path.join(self.report, "report.jar"), "--main-class", "Report",
                    "-C", report_classes, "."])
@@ -381,8 +382,8 @@ class WindowsImageTest(WindowsTestCase):
         os.symlink("probe.jar", os.path.join(source, "alias.jar"))
         os.symlink("classes", os.path.join(source, "more-classes"))
         output = os.path.join(self.work, "Linked")
-        self.assertWritten(run_tool(self.base_options("Linked", output)
-                                    + ["--input", source, "--main-jar", "alias.jar"]), output)
+        self.assertWritten(run_tool(merged(self.base_options("Linked", output),
+                                           ["--input", source, "--main-jar", "alias.jar"])), output)
         app = os.path.join(output, "app")
         self.assertFalse(os.path.islink(os.path.join(app, "alias.jar")))
         self.assertFalse(os.path.islink(os.path.join(app, "more-classes")))
@@ -423,10 +424,11 @@ class WindowsImageTest(WindowsTestCase):
                 if kit is None:
                     shutil.rmtree(os.path.join(self.work, "kit"))
                     kit = self.launchers_copy()
-                os.remove(log)
+                if os.path.exists(log):
+                    os.remove(log)
                 output = os.path.join(self.work, label.replace(" ", "_"))
-                code, stdout, stderr = run_tool(self.base_options("Plain", output, kit)
-                                                + ["--main-jar", "probe.jar", "--wine", "false"])
+                code, stdout, stderr = run_tool(merged(self.base_options("Plain", output, kit),
+                                                       ["--main-jar", "probe.jar", "--wine", "false"]))
                 self.assertEqual(code, 0, stderr)
                 if note:
                     self.assertEqual(stderr, "vantorix-image: note: %s\n" % note)
@@ -485,6 +487,27 @@ class WindowsImageTest(WindowsTestCase):
                                            env=dict(environment, **extra), timeout=60)
                 self.assertEqual((completed.returncode, completed.stdout), (1, b""))
                 self.assertTrue(completed.stderr.decode().startswith(message), completed.stderr)
+        # The same for the Windows starter, under Wine with nothing on its PATH.
+        windows_starter = images.windows_path(os.path.join(top, "vantorix-image.cmd"))
+        for label, java_home, message in [
+                ("nothing on PATH", None, "vantorix-image: no Java runtime found: install a JDK 17 or later"),
+                ("JAVA_HOME without java", "C:\\nojava",
+                 "vantorix-image: JAVA_HOME is C:\\nojava, but it has no bin\\java.exe")]:
+            with self.subTest("cmd: " + label):
+                environment = dict(tool_environment(), WINEPATH="")
+                environment.pop("JAVA_HOME", None)
+                if java_home:
+                    environment["JAVA_HOME"] = java_home
+                log = os.path.join(self.work, "cmd.log")
+                with open(log, "wb") as sink:
+                    # Files, not pipes: Wine's helpers would keep a pipe open.
+                    code = subprocess.run(self.tools.wine_command("cmd", ["/c", windows_starter, "--help"]),
+                                          stdin=subprocess.DEVNULL, stdout=sink, stderr=sink, env=environment,
+                                          timeout=120).returncode
+                with open(log, "rb") as f:
+                    text = f.read().decode("utf-8", "replace")
+                self.assertEqual(code, 1, text)
+                self.assertTrue(text.startswith(message), text)
 
 
 class WindowsRefusalTest(WindowsTestCase):

@@ -79,7 +79,8 @@ class ArchiveTest(ImageTestCase):
         top = os.path.join(unpacked, archive[:-len(".zip")])
         files = sorted(os.path.relpath(os.path.join(d, f), top)
                        for d, _, names in os.walk(top) for f in names)
-        for shipped in ("VantorixLauncher.exe", "vantorix-brand.exe", "SHA256SUMS",
+        for shipped in ("VantorixLauncher.exe", "vantorix-brand.exe", "SHA256SUMS", "vantorix-image.jar",
+                        "vantorix-image", "vantorix-image.cmd",
                         os.path.join("docs", "config-format.md"), os.path.join("docs", "packaging.md")):
             self.assertIn(shipped, files)
 

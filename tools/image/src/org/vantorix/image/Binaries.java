@@ -29,7 +29,8 @@ final class Binaries {
     if (header.length < 64 || header[0] != 'M' || header[1] != 'Z') {
       return Optional.empty();
     }
-    long peOffset = ByteBuffer.wrap(header).order(ByteOrder.LITTLE_ENDIAN).getInt(0x3c) & 0xffffffffL;
+    long peOffset =
+        ByteBuffer.wrap(header).order(ByteOrder.LITTLE_ENDIAN).getInt(0x3c) & 0xffffffffL;
     byte[] signature = read(path, peOffset, 6);
     if (signature.length < 6
         || signature[0] != 'P'

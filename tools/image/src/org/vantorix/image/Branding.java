@@ -118,7 +118,8 @@ record Branding(List<String> command, List<String> options, String note, String 
     List<String> words = new ArrayList<>(command);
     words.add(executable.toString());
     words.addAll(options);
-    Run run = Run.of(words, guard, "branding failed: " + Path.of(command.get(command.size() - 1)).getFileName());
+    Path tool = Path.of(command.get(command.size() - 1));
+    Run run = Run.of(words, guard, "branding failed: " + tool.getFileName());
     if (run.code() != 0) {
       throw Refusal.of("branding failed: %s", run.lastLine());
     }
@@ -167,17 +168,18 @@ record Branding(List<String> command, List<String> options, String note, String 
         environment.putIfAbsent("WINEDEBUG", "-all");
         // Wine decodes the command line and file names with the locale's character set; the
         // names and paths here are UTF-8.
-        String locale =
-            environment.getOrDefault(
-                "LC_ALL", environment.getOrDefault("LC_CTYPE", environment.getOrDefault("LANG", "")));
-        if (!ON_WINDOWS && !locale.toUpperCase(Locale.ROOT).replace("UTF8", "UTF-8").contains("UTF-8")) {
+        String locale = environment.getOrDefault("LANG", "");
+        locale = environment.getOrDefault("LC_CTYPE", locale);
+        locale = environment.getOrDefault("LC_ALL", locale).toUpperCase(Locale.ROOT);
+        if (!ON_WINDOWS && !locale.replace("UTF8", "UTF-8").contains("UTF-8")) {
           environment.put("LC_ALL", "C.UTF-8");
         }
         Process process = guard.start(builder);
         try {
           if (!process.waitFor(TIMEOUT_SECONDS, TimeUnit.SECONDS)) {
             process.destroyForcibly();
-            throw Refusal.of("%s: %s did not end within %d seconds", what, words.get(0), TIMEOUT_SECONDS);
+            throw Refusal.of(
+                "%s: %s did not end within %d seconds", what, words.get(0), TIMEOUT_SECONDS);
           }
         } finally {
           guard.finished(process);

@@ -28,7 +28,9 @@ final class ConfigText {
 
   byte[] data(String title) {
     StringBuilder text = new StringBuilder();
-    text.append("; ").append(title).append(": launcher config file (UTF-8), written by vantorix-image\n");
+    text.append("; ")
+        .append(title)
+        .append(": launcher config file (UTF-8), written by vantorix-image\n");
     sections.forEach(
         (section, lines) -> {
           text.append('[').append(section).append("]\n");

@@ -29,7 +29,8 @@ final class Icons {
     }
     long directoryEnd = 6L + 16L * count;
     if (data.length < directoryEnd) {
-      return Optional.of(String.format("the directory of %d images does not fit in the file", count));
+      return Optional.of(
+          String.format("the directory of %d images does not fit in the file", count));
     }
     for (int index = 0; index < count; index++) {
       int entry = 6 + 16 * index;

@@ -183,7 +183,8 @@ final class Jars {
   static boolean moduleHasClass(Path location, String className) {
     String name = className.replace('.', '/') + ".class";
     try {
-      Optional<ModuleReference> reference = ModuleFinder.of(location).findAll().stream().findFirst();
+      Optional<ModuleReference> reference =
+          ModuleFinder.of(location).findAll().stream().findFirst();
       if (reference.isEmpty()) {
         return false;
       }

@@ -44,7 +44,9 @@ final class Jdeps {
       args.addAll(
           List.of(
               "--module-path",
-              modulePath.stream().map(Path::toString).collect(Collectors.joining(File.pathSeparator)),
+              modulePath.stream()
+                  .map(Path::toString)
+                  .collect(Collectors.joining(File.pathSeparator)),
               "--add-modules",
               String.join(",", new TreeSet<>(own))));
       Set<String> required = new TreeSet<>(run(jdk, args, out, verbose));

@@ -34,7 +34,10 @@ record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Ver
   record Result(int code, String out, String err) {
     String lastLine() {
       String text = (err.isBlank() ? out : err).strip();
-      return text.isEmpty() ? "exit code " + code : Jars.oneLine(text.lines().reduce((a, b) -> b).get());
+      if (text.isEmpty()) {
+        return "exit code " + code;
+      }
+      return Jars.oneLine(text.lines().reduce((a, b) -> b).orElse(""));
     }
   }
 

@@ -122,7 +122,8 @@ record Options(
           Example:
             vantorix-image --name Orbit --input build/orbit --main-jar orbit.jar \\
                 --java-option -Xmx1g --java-option "-Dorbit.home=$APPDIR" --argument --workspace \\
-                --add-modules jdk.localedata --icon orbit.ico --version 2.5.1 --vendor "Orbit Works" \\
+                --add-modules jdk.localedata --icon orbit.ico --version 2.5.1 \\
+                --vendor "Orbit Works" \\
                 --output dist/Orbit
 
           Ends with 0 when the image was written; otherwise prints one line

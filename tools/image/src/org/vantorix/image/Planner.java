@@ -568,7 +568,9 @@ final class Planner {
     kept.put("launchers directory", launchers);
     kept.put("runtime", runtime);
     kept.put("JDK", options.value("jdk") == null ? null : absolute(options.value("jdk")));
-    kept.put("jmods directory", options.value("jmods") == null ? null : absolute(options.value("jmods")));
+    kept.put(
+        "jmods directory",
+        options.value("jmods") == null ? null : absolute(options.value("jmods")));
     kept.put("icon", options.value("icon") == null ? null : absolute(options.value("icon")));
     kept.put("current directory", absolute("."));
     String home = System.getProperty("user.home");
@@ -636,13 +638,16 @@ final class Planner {
     jdk.check(target);
     Set<String> modules = new TreeSet<>();
     modules.add("java.base");
-    Jdeps.Needs needs = Jdeps.modules(jdk, classPathRoots, modulePath, out, options.flag("verbose"));
+    Jdeps.Needs needs =
+        Jdeps.modules(jdk, classPathRoots, modulePath, out, options.flag("verbose"));
     modules.addAll(needs.modules());
     if (options.value("main-module") != null && !needs.onlyAutomatic().isEmpty()) {
       // A main module's runtime resolves only what is required from it; the automatic modules
       // require nothing, so their JDK modules are added by name.
       config.add(
-          "JavaOptions", "java-options", "--add-modules=" + String.join(",", needs.onlyAutomatic()));
+          "JavaOptions",
+          "java-options",
+          "--add-modules=" + String.join(",", needs.onlyAutomatic()));
     }
     for (String value : options.list("add-modules")) {
       for (String module : value.split(",")) {

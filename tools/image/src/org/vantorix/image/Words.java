@@ -25,7 +25,9 @@ final class Words {
       } else if (quote == '"') {
         if (c == '"') {
           quote = 0;
-        } else if (c == '\\' && i + 1 < line.length() && "\"\\$`".indexOf(line.charAt(i + 1)) >= 0) {
+        } else if (c == '\\'
+            && i + 1 < line.length()
+            && "\"\\$`".indexOf(line.charAt(i + 1)) >= 0) {
           word.append(line.charAt(++i));
         } else {
           word.append(c);
