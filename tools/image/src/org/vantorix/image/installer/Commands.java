@@ -70,20 +70,6 @@ final class Commands {
     }
   }
 
-  /** The command line that runs {@code command} (a line for the host's shell) on {@code file}. */
-  static List<String> shellLine(String command, String file) {
-    String line = command + " " + quoteForShell(file);
-    return WINDOWS_HOST ? List.of("cmd.exe", "/d", "/s", "/c", "\"" + line + "\"") : List.of("sh", "-c", line);
-  }
-
-  /** The argument quoted for the host's shell. */
-  static String quoteForShell(String argument) {
-    if (WINDOWS_HOST) {
-      return "\"" + argument + "\"";
-    }
-    return "'" + argument.replace("'", "'\\''") + "'";
-  }
-
   private static int waitFor(Process process) {
     boolean interrupted = false;
     try {

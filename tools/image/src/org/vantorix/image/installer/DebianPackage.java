@@ -57,7 +57,8 @@ final class DebianPackage {
           Files.createSymbolicLink(target, Files.readSymbolicLink(entry.source()));
         } else {
           Files.copy(entry.source(), target, LinkOption.NOFOLLOW_LINKS);
-          Files.setPosixFilePermissions(target, Files.isExecutable(entry.source()) ? PROGRAM : DATA);
+          Files.setPosixFilePermissions(target,
+              Files.isExecutable(entry.source()) ? PROGRAM : DATA);
         }
       }
       Files.createSymbolicLink(directory(staging, "usr/bin").resolve(name),

@@ -44,7 +44,8 @@ public final class Installers {
       Path makensis = findMakensis(request.makensis());
       Path output = request.outputDirectory().resolve(
           request.name() + "-" + version + "-setup.exe");
-      return checkedOutput(new InstallerPlan(request, version, appId, description, makensis, output));
+      return checkedOutput(
+          new InstallerPlan(request, version, appId, description, makensis, output));
     }
     if (request.vendor() == null || request.vendor().isBlank() || request.vendorEmail() == null) {
       throw new Refusal("--installer deb needs --vendor and --vendor-email: they make the"

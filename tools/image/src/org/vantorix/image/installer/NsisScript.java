@@ -206,8 +206,9 @@ final class NsisScript {
     values.put("INSTALL_DIR", (machine ? (x64 ? "$PROGRAMFILES64" : "$PROGRAMFILES")
         : "$LOCALAPPDATA\\Programs") + "\\" + text(plan.name()));
     values.put("KEY", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + plan.appId());
-    values.put("ICON", request.icon() == null ? "" : "Icon \"" + text(request.icon().toAbsolutePath()
-        .toString()) + "\"\nUninstallIcon \"" + text(request.icon().toAbsolutePath().toString()) + "\"");
+    String icon = request.icon() == null ? null : text(request.icon().toAbsolutePath().toString());
+    values.put("ICON", icon == null ? ""
+        : "Icon \"" + icon + "\"\nUninstallIcon \"" + icon + "\"");
     values.put("VENDOR", text(request.vendor() == null ? "" : request.vendor()));
     values.put("SIGN", signLines(request.signCommand()));
     values.put("MANIFEST", MANIFEST);
@@ -253,8 +254,8 @@ final class NsisScript {
     for (ImageFiles.Entry file : files.files()) {
       String directory = String.join("\\", file.parts().subList(0, file.parts().size() - 1));
       if (!directory.equals(current)) {
-        lines.append("  SetOutPath \"$INSTDIR").append(directory.isEmpty() ? "" : "\\" + text(directory))
-            .append("\"\n");
+        lines.append("  SetOutPath \"$INSTDIR")
+            .append(directory.isEmpty() ? "" : "\\" + text(directory)).append("\"\n");
         current = directory;
       }
       lines.append("  File \"").append(text(file.source().toAbsolutePath().toString()))
