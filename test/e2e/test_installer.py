@@ -309,7 +309,14 @@ class SetupProgramTest(unittest.TestCase):
         chosen = "C:\\vx-chosen-" + RUN_ID + "\\" + name
         start_menu = self.wine.variable("ProgramData") + "\\Microsoft\\Windows\\Start Menu\\Programs\\" + name + ".lnk"
         self.remove_afterwards(key, "C:\\vx-chosen-" + RUN_ID, start_menu)
-        _, setup = self.make_setup(name, "2.0.1", {}, "--install-scope", "machine", "--app-id", "vx.machine." + RUN_ID)
+        signed = os.path.join(self.work, "signed.txt")
+        _, setup = self.make_setup(name, "2.0.1", {}, "--install-scope", "machine", "--app-id", "vx.machine." + RUN_ID,
+                                   "--sign-command", "echo {} >> '%s'" % signed)
+        # The sign command ran on the launcher, the uninstaller and the setup program.
+        with open(signed) as log:
+            files = [os.path.basename(line.strip()) for line in log]
+        self.assertEqual(len(files), 3, files)
+        self.assertEqual((files[0], files[2]), (name + ".exe", ".%s-2.0.1-setup.exe.part" % name))
 
         # A file where setup needs a directory: setup fails with a non-zero exit code.
         install_dir = self.wine.host_path(chosen)
