@@ -373,14 +373,14 @@ class DebianPackageTest(unittest.TestCase):
         self.work = tempfile.mkdtemp(prefix="vx-deb-")
         self.addCleanup(shutil.rmtree, self.work, True)
 
-    def make_deb(self, name, *options):
+    def make_deb(self, name, *options, directory=None):
         output = os.path.join(self.work, name)
         code, out, err = run_tool(["--name", name, "--input", make_input(os.path.join(self.work, "input-" + name)),
                                    "--main-jar", "main.jar", "--launchers", linux_launchers(), "--output", output,
                                    "--version", "3.1.4", "--vendor", "Vantorix Tests", "--vendor-email",
                                    "tests@vantorix.example", "--installer", "deb", *options])
         self.assertEqual((code, err), (0, ""), out)
-        deb = os.path.join(self.work, "%s_3.1.4_amd64.deb" % name.lower())
+        deb = os.path.join(directory or self.work, "%s_3.1.4_amd64.deb" % name.lower())
         self.assertEqual(out.splitlines()[-1], "vantorix-image: wrote " + deb)
         return deb
 
@@ -433,7 +433,9 @@ class DebianPackageTest(unittest.TestCase):
                     os.path.join(runtime, "lib"))
         with open(os.path.join(runtime, "release"), "w") as release:
             release.write('JAVA_VERSION="17"\nMODULES="java.base java.datatransfer java.xml java.prefs java.desktop"\n')
-        fields = deb_fields(self.make_deb("VxAwt" + RUN_ID, "--runtime", runtime))
+        packages = os.path.join(self.work, "packages")
+        fields = deb_fields(self.make_deb("VxAwt" + RUN_ID, "--runtime", runtime, "--installer-dir", packages,
+                                          directory=packages))
         self.assertEqual(fields["Depends"].split(", "),
                          ["libasound2", "libc6", "libfreetype6", "libx11-6", "libxext6", "libxi6", "libxrender1",
                           "libxtst6", "zlib1g"])
