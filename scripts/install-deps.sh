@@ -28,6 +28,10 @@ pkg_installed g++-multilib || need+=(g++-multilib)
 # The Java runtime of the Linux launcher's end-to-end tests, and the javac
 # and jar that compile their test programs.
 pkg_installed default-jdk-headless || need+=(default-jdk-headless)
+# The installers that the image tool makes: makensis builds the Windows setup
+# programs, lintian checks the Debian packages (dpkg-deb is part of dpkg).
+have makensis || need+=(nsis)
+have lintian || need+=(lintian)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"

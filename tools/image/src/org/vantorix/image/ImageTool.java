@@ -7,6 +7,8 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
 import java.util.spi.ToolProvider;
+import org.vantorix.image.installer.InstallerPlan;
+import org.vantorix.image.installer.Installers;
 
 /**
  * vantorix-image: lays out a double-clickable application image from a jar, a main class or a
@@ -28,12 +30,16 @@ public final class ImageTool implements ToolProvider {
         return 0;
       }
       Plan plan = Planner.plan(options, toolDirectory(), out);
+      InstallerPlan installer = InstallerStep.plan(options, plan);
       List<String> summary = ImageWriter.write(plan, out);
       for (String note : plan.notes()) {
         err.println("vantorix-image: note: " + note);
       }
       summary.forEach(out::println);
       out.println("vantorix-image: wrote " + plan.output());
+      if (installer != null) {
+        Installers.make(installer, out);
+      }
       return 0;
     } catch (Refusal refusal) {
       err.println("vantorix-image: " + refusal.getMessage());

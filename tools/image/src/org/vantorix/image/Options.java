@@ -19,11 +19,13 @@ record Options(
       List.of(
           "name", "input", "main-jar", "main-class", "main-module", "splash", "runtime", "jdk",
           "jmods", "target", "icon", "version", "vendor", "description", "copyright", "output",
-          "launchers", "wine", "brand-tool", "execution-level", "sign-command");
+          "launchers", "wine", "brand-tool", "execution-level", "sign-command", "installer",
+          "makensis", "install-scope", "app-id", "vendor-email", "installer-dir");
   static final List<String> LISTS =
       List.of(
           "class-path", "module-path", "java-option", "argument", "add-modules", "user-option");
-  static final List<String> FLAGS = List.of("console", "force", "no-fast-start", "verbose");
+  static final List<String> FLAGS =
+      List.of("console", "force", "no-fast-start", "verbose", "desktop-shortcut");
 
   static final String USAGE =
       "usage: vantorix-image --name NAME --input DIR (--main-jar JAR | --main-class CLASS"
@@ -99,6 +101,22 @@ record Options(
             --sign-command CMD      run after branding on each Windows executable of the
                                     image, through sh -c (cmd /c on Windows); {} in CMD is
                                     replaced by the file's quoted path (appended when absent)
+
+          The installer (made from the image once it is written; --version is needed):
+            --installer exe|deb     a setup program NAME-VERSION-setup.exe (Windows targets,
+                                    with NSIS) or a Debian package ID_VERSION_ARCH.deb
+                                    (linux-x64, with dpkg-deb)
+            --installer-dir DIR     where the installer goes (default: the output's parent)
+            --app-id ID             the id that stays the same across versions: the uninstall
+                                    registry key (default: VENDOR.NAME) or the package name
+                                    (default: NAME in lower case)
+            --install-scope SCOPE   user (default: no elevation, into
+                                    %LOCALAPPDATA%\\Programs\\NAME) or machine (elevated, into
+                                    Program Files)
+            --desktop-shortcut      also a shortcut on the desktop (setup program)
+            --makensis PATH         the NSIS compiler (default: makensis on the PATH)
+            --vendor-email EMAIL    the maintainer's address; with --vendor it makes the
+                                    package's Maintainer field (Debian package)
             --help                  this text
 
           Example:

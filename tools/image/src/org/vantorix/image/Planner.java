@@ -464,7 +464,8 @@ final class Planner {
       throw new Refusal("the --sign-command value is empty");
     }
     if (!target.windows) {
-      if (!branding.isEmpty()) {
+      // A Debian package takes its icon, version, vendor and description from these.
+      if (!branding.isEmpty() && options.value("installer") == null) {
         notes.add(
             String.format(
                 "%s carries no icon or version information: %s not used",

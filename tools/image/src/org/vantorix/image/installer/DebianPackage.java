@@ -1,0 +1,197 @@
+package org.vantorix.image.installer;
+
+import java.io.IOException;
+import java.nio.ByteBuffer;
+import java.nio.ByteOrder;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.LinkOption;
+import java.nio.file.Path;
+import java.nio.file.attribute.PosixFilePermission;
+import java.nio.file.attribute.PosixFilePermissions;
+import java.util.List;
+import java.util.Map;
+import java.util.Set;
+import java.util.TreeSet;
+
+/**
+ * Writes the Debian package of a plan with dpkg-deb: the image in {@code /opt/<name>}, the
+ * command {@code /usr/bin/<name>}, a desktop entry and the icon in the sizes of the icon theme.
+ */
+final class DebianPackage {
+
+  // The sizes that the desktop's default icon theme looks in.
+  private static final Set<Integer> THEME_SIDES = Set.of(16, 22, 24, 32, 36, 48, 64, 72, 96, 128,
+      192, 256, 512);
+  private static final Set<PosixFilePermission> DIRECTORY = PosixFilePermissions.fromString(
+      "rwxr-xr-x");
+  private static final Set<PosixFilePermission> PROGRAM = DIRECTORY;
+  private static final Set<PosixFilePermission> DATA = PosixFilePermissions.fromString("rw-r--r--");
+
+  private DebianPackage() {}
+
+  /** Debian's name for the target's processor. */
+  static String architecture(String target) {
+    return switch (target) {
+      case "linux-x64" -> "amd64";
+      default -> throw new IllegalArgumentException(target);
+    };
+  }
+
+  static void write(InstallerPlan plan) throws IOException {
+    InstallerRequest request = plan.request();
+    String name = plan.name();
+    String id = plan.appId();
+    Path staging = Files.createTempDirectory("vantorix-deb");
+    Path part = Scratch.part(plan.output());
+    try {
+      Files.setPosixFilePermissions(staging, DIRECTORY);
+      Path opt = directory(staging, "opt/" + name);
+      ImageFiles files = ImageFiles.walk(request.image());
+      for (ImageFiles.Entry entry : files.directories()) {
+        directory(opt, entry.relative("/"));
+      }
+      for (ImageFiles.Entry entry : files.files()) {
+        Path target = opt.resolve(entry.relative("/"));
+        if (entry.link()) {
+          Files.createSymbolicLink(target, Files.readSymbolicLink(entry.source()));
+        } else {
+          Files.copy(entry.source(), target, LinkOption.NOFOLLOW_LINKS);
+          Files.setPosixFilePermissions(target,
+              Files.isExecutable(entry.source()) ? PROGRAM : DATA);
+        }
+      }
+      Files.createSymbolicLink(directory(staging, "usr/bin").resolve(name),
+          Path.of("/opt", name, name));
+
+      boolean icon = request.icon() != null;
+      if (icon) {
+        for (Map.Entry<Integer, byte[]> frame : IconFrames.read(request.icon()).entrySet()) {
+          if (THEME_SIDES.contains(frame.getKey())) {
+            int side = frame.getKey();
+            file(directory(staging, "usr/share/icons/hicolor/" + side + "x" + side + "/apps")
+                .resolve(id + ".png"), frame.getValue());
+          }
+        }
+      }
+      file(directory(staging, "usr/share/applications").resolve(id + ".desktop"),
+          desktopEntry(plan, icon).getBytes(StandardCharsets.UTF_8));
+      Path doc = directory(staging, "usr/share/doc/" + id);
+      file(doc.resolve("copyright"), copyright(plan).getBytes(StandardCharsets.UTF_8));
+      file(doc.resolve("changelog.gz"), gzip(changelog(plan)));
+      file(directory(staging, "usr/share/lintian/overrides").resolve(id),
+          lintianOverrides(plan).getBytes(StandardCharsets.UTF_8));
+
+      Path control = directory(staging, "DEBIAN").resolve("control");
+      file(control, control(plan, files.bytes()).getBytes(StandardCharsets.UTF_8));
+
+      Commands.run(List.of(plan.tool().toString(), "--root-owner-group", "--build",
+          staging.toString(), part.toString()), staging, "dpkg-deb");
+      Scratch.moveIntoPlace(part, plan.output());
+    } finally {
+      Files.deleteIfExists(part);
+      Scratch.deleteTree(staging);
+    }
+  }
+
+  static String control(InstallerPlan plan, long bytes) {
+    InstallerRequest request = plan.request();
+    Set<String> modules = new TreeSet<>(request.modules());
+    modules.addAll(RuntimeModules.of(request.image()));
+    return "Package: " + plan.appId() + "\n"
+        + "Version: " + plan.version() + "\n"
+        + "Architecture: " + architecture(request.target()) + "\n"
+        + "Maintainer: " + request.vendor().strip() + " <" + request.vendorEmail() + ">\n"
+        + "Installed-Size: " + (bytes + 1023) / 1024 + "\n"
+        + "Depends: " + String.join(", ", DebianDepends.of(modules)) + "\n"
+        + "Section: misc\n"
+        + "Priority: optional\n"
+        + "Description: " + synopsis(plan) + "\n"
+        + " " + plan.name() + " " + plan.version()
+        + ", with the Java runtime it runs on, in /opt/" + plan.name() + ".\n";
+  }
+
+  // Debian's synopsis says what the package is and never just repeats its name.
+  private static String synopsis(InstallerPlan plan) {
+    String description = plan.description();
+    return description.equalsIgnoreCase(plan.name()) || description.equalsIgnoreCase(plan.appId())
+        ? "Java application " + plan.name() : description;
+  }
+
+  // The package carries the image byte for byte, as it was built and tested: its binaries are
+  // stripped or not as the build made them. Third-party packages belong in /opt; the archive's
+  // rule against it does not apply.
+  private static String lintianOverrides(InstallerPlan plan) {
+    String id = plan.appId();
+    return "# The application image, installed as it was built.\n"
+        + id + ": dir-or-file-in-opt\n"
+        + id + ": unstripped-binary-or-object [opt/" + plan.name() + "/*]\n";
+  }
+
+  private static String desktopEntry(InstallerPlan plan, boolean icon) {
+    return "[Desktop Entry]\n"
+        + "Type=Application\n"
+        + "Name=" + plan.name() + "\n"
+        + "Comment=" + plan.description() + "\n"
+        + "Exec=/usr/bin/" + plan.name() + "\n"
+        + (icon ? "Icon=" + plan.appId() + "\n" : "")
+        + "Terminal=false\n"
+        + "Categories=Utility;\n";
+  }
+
+  private static String copyright(InstallerPlan plan) {
+    return "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+        + "Upstream-Name: " + plan.name() + "\n\n"
+        + "Files: *\n"
+        + "Copyright: " + plan.request().vendor().strip() + "\n"
+        + "License: custom\n"
+        + " See the terms that came with " + plan.name() + ".\n";
+  }
+
+  private static String changelog(InstallerPlan plan) {
+    return plan.appId() + " (" + plan.version() + ") unstable; urgency=low\n\n"
+        + "  * " + plan.name() + " " + plan.version() + ".\n\n"
+        + " -- " + plan.request().vendor().strip() + " <" + plan.request().vendorEmail() + ">  "
+        + "Thu, 01 Jan 1970 00:00:00 +0000\n";
+  }
+
+  // A gzip member of best compression, said so in its header (XFL 2), with neither a file name
+  // nor a time: the same input gives the same package.
+  private static byte[] gzip(String text) {
+    byte[] data = text.getBytes(StandardCharsets.UTF_8);
+    java.io.ByteArrayOutputStream bytes = new java.io.ByteArrayOutputStream();
+    bytes.writeBytes(new byte[] {0x1f, (byte) 0x8b, 8, 0, 0, 0, 0, 0, 2, 3});
+    java.util.zip.Deflater deflater =
+        new java.util.zip.Deflater(java.util.zip.Deflater.BEST_COMPRESSION, true);
+    deflater.setInput(data);
+    deflater.finish();
+    byte[] buffer = new byte[4096];
+    while (!deflater.finished()) {
+      bytes.write(buffer, 0, deflater.deflate(buffer));
+    }
+    deflater.end();
+    java.util.zip.CRC32 crc = new java.util.zip.CRC32();
+    crc.update(data);
+    ByteBuffer trailer = ByteBuffer.allocate(8).order(ByteOrder.LITTLE_ENDIAN);
+    trailer.putInt((int) crc.getValue()).putInt(data.length);
+    bytes.writeBytes(trailer.array());
+    return bytes.toByteArray();
+  }
+
+  private static Path directory(Path parent, String relative) throws IOException {
+    Path directory = parent;
+    for (String part : relative.split("/")) {
+      directory = directory.resolve(part);
+      if (!Files.isDirectory(directory, LinkOption.NOFOLLOW_LINKS)) {
+        Files.createDirectory(directory);
+        Files.setPosixFilePermissions(directory, DIRECTORY);
+      }
+    }
+    return directory;
+  }
+
+  private static void file(Path path, byte[] data) throws IOException {
+    Files.write(path, data);
+    Files.setPosixFilePermissions(path, DATA);
+  }
+}

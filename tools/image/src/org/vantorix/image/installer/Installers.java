@@ -1,0 +1,180 @@
+package org.vantorix.image.installer;
+
+import java.io.IOException;
+import java.io.PrintWriter;
+import java.io.UncheckedIOException;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.Locale;
+import java.util.regex.Pattern;
+import org.vantorix.image.Refusal;
+
+/**
+ * Setup programs and Debian packages made from an application image. {@link #plan} runs every
+ * check before the image is written; {@link #make} then builds the installer from the image.
+ */
+public final class Installers {
+
+  private static final Pattern VERSION = Pattern.compile("[0-9]{1,5}(\\.[0-9]{1,5}){0,3}");
+  // A registry key name may hold anything but a backslash; the id is kept to what every tool
+  // that handles it (a setup program's script, a shell, a file name) takes as it is.
+  private static final Pattern WINDOWS_ID = Pattern.compile("[A-Za-z0-9][A-Za-z0-9._+-]{0,99}");
+  // Debian's rule for package names.
+  private static final Pattern DEBIAN_ID = Pattern.compile("[a-z0-9][a-z0-9.+-]+");
+  private static final Pattern EMAIL = Pattern.compile("[^\\s<>@]+@[^\\s<>@]+");
+
+  private Installers() {}
+
+  /** Checks the request; a refusal names the first thing that is wrong. Reads, writes nothing. */
+  public static InstallerPlan plan(InstallerRequest request) {
+    boolean exe = request.kind() == InstallerKind.EXE;
+    if (exe != request.target().startsWith("windows-")) {
+      throw new Refusal("--installer " + request.kind().optionValue() + " makes "
+          + (exe ? "a Windows setup program" : "a Debian package") + ", but the target is "
+          + request.target());
+    }
+    String version = checkVersion(request.version());
+    requireOneLine("--vendor", request.vendor());
+    requireOneLine("--description", request.description());
+    requireOneLine("--vendor-email", request.vendorEmail());
+    String description = request.description() == null || request.description().isBlank()
+        ? request.name() : request.description().strip();
+    String appId = exe ? windowsId(request) : debianId(request);
+    if (exe) {
+      Path makensis = findMakensis(request.makensis());
+      Path output = request.outputDirectory().resolve(
+          request.name() + "-" + version + "-setup.exe");
+      return checkedOutput(
+          new InstallerPlan(request, version, appId, description, makensis, output));
+    }
+    if (request.vendor() == null || request.vendor().isBlank() || request.vendorEmail() == null) {
+      throw new Refusal("--installer deb needs --vendor and --vendor-email: they make the"
+          + " package's Maintainer field");
+    }
+    if (!EMAIL.matcher(request.vendorEmail()).matches()) {
+      throw new Refusal("--vendor-email " + request.vendorEmail() + " is not an e-mail address");
+    }
+    Path dpkgDeb = Commands.onPath("dpkg-deb");
+    if (dpkgDeb == null) {
+      throw new Refusal("dpkg-deb is not on the PATH: a Debian package is made where dpkg is"
+          + " installed");
+    }
+    if (request.icon() != null) {
+      IconFrames.read(request.icon());
+    }
+    Path output = request.outputDirectory().resolve(
+        appId + "_" + version + "_" + DebianPackage.architecture(request.target()) + ".deb");
+    return checkedOutput(new InstallerPlan(request, version, appId, description, dpkgDeb, output));
+  }
+
+  /** Builds the installer of a checked plan from its image, then says where it is. */
+  public static Path make(InstallerPlan plan, PrintWriter out) {
+    try {
+      Files.createDirectories(plan.output().getParent());
+      if (plan.request().kind() == InstallerKind.EXE) {
+        SetupProgram.write(plan);
+      } else {
+        DebianPackage.write(plan);
+      }
+    } catch (IOException e) {
+      throw new Refusal("the installer could not be written: " + e.getMessage());
+    } catch (UncheckedIOException e) {
+      throw new Refusal("the installer could not be written: " + e.getCause().getMessage());
+    }
+    out.println("vantorix-image: wrote " + plan.output());
+    return plan.output();
+  }
+
+  private static String checkVersion(String version) {
+    if (version == null) {
+      throw new Refusal("--installer needs --version, 1 to 4 numbers joined by dots (like 2.5.1)");
+    }
+    boolean numeric = VERSION.matcher(version).matches();
+    if (numeric) {
+      for (String part : version.split("\\.")) {
+        numeric &= Integer.parseInt(part) <= 65535;
+      }
+    }
+    if (!numeric) {
+      throw new Refusal("the installer needs a numeric version: " + version
+          + " is not 1 to 4 numbers of 0 to 65535 joined by dots (like 2.5.1)");
+    }
+    return version;
+  }
+
+  private static void requireOneLine(String option, String value) {
+    if (value != null && value.chars().anyMatch(Character::isISOControl)) {
+      throw new Refusal(option + " holds a line break or another control character");
+    }
+  }
+
+  private static String windowsId(InstallerRequest request) {
+    String id = request.appId();
+    if (id == null) {
+      String name = idWord(request.name());
+      String vendor = request.vendor() == null ? "" : idWord(request.vendor());
+      id = vendor.isEmpty() ? name : vendor + "." + name;
+      if (name.isEmpty()) {
+        throw new Refusal("no app id can be made from the name " + request.name()
+            + ": give one with --app-id");
+      }
+    }
+    if (!WINDOWS_ID.matcher(id).matches()) {
+      throw new Refusal("the app id " + id + " cannot name the uninstall registry key: use up to"
+          + " 100 letters, digits, '.', '_', '+' and '-', starting with a letter or digit");
+    }
+    return id;
+  }
+
+  private static String debianId(InstallerRequest request) {
+    String id = request.appId();
+    if (id == null) {
+      id = idWord(request.name()).toLowerCase(Locale.ROOT);
+      if (id.length() < 2) {
+        throw new Refusal("no package name can be made from the name " + request.name()
+            + ": give one with --app-id");
+      }
+    }
+    if (!DEBIAN_ID.matcher(id).matches()) {
+      throw new Refusal("the app id " + id + " cannot be a Debian package name: use at least two"
+          + " lower-case letters, digits, '.', '+' and '-', starting with a letter or digit");
+    }
+    return id;
+  }
+
+  /** The ASCII letters and digits of a text, with a '-' for each run of anything else. */
+  private static String idWord(String text) {
+    return text.replaceAll("[^A-Za-z0-9]+", "-").replaceAll("^-+|-+$", "");
+  }
+
+  private static Path findMakensis(Path given) {
+    if (given != null) {
+      if (!Files.isRegularFile(given) || !Files.isExecutable(given)) {
+        throw new Refusal("--makensis " + given + " is not an executable file");
+      }
+      return given.toAbsolutePath();
+    }
+    Path found = Commands.onPath("makensis");
+    if (found == null && Commands.WINDOWS_HOST) {
+      for (String variable : new String[] {"ProgramFiles(x86)", "ProgramFiles"}) {
+        String directory = System.getenv(variable);
+        Path candidate = directory == null ? null : Path.of(directory, "NSIS", "makensis.exe");
+        if (candidate != null && Files.isRegularFile(candidate)) {
+          return candidate;
+        }
+      }
+    }
+    if (found == null) {
+      throw new Refusal("makensis is not on the PATH: install NSIS (on Debian: apt-get install"
+          + " nsis) or name it with --makensis");
+    }
+    return found;
+  }
+
+  private static InstallerPlan checkedOutput(InstallerPlan plan) {
+    if (Files.isDirectory(plan.output())) {
+      throw new Refusal("the installer " + plan.output() + " would replace a directory");
+    }
+    return plan;
+  }
+}
