@@ -29,7 +29,7 @@ import linux_image  # noqa: E402
 
 SOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "java")
 ARCH = os.environ.get("VX_E2E_ARCH", "x86_64")
-PROBE_KEYS = ["main", "argc", "app-path", "value", "pid", "ld", "restart-mark", "runtime-restart-mark"]
+PROBE_KEYS = ["main", "argc", "app-path", "value", "max-memory", "security-manager", "pid", "ld", "restart-mark", "runtime-restart-mark"]
 FROM_ARCHIVE = re.compile(r"\bProbe source: shared objects file")
 NOBODY = 65534
 
