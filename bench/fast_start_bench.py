@@ -34,6 +34,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "test", "e2e"))
 import linux_image  # noqa: E402
+from linux_launch_bench import quartiles  # noqa: E402
 
 SOURCE = os.path.join(HERE, "java", "FastStartSample.java")
 
@@ -60,11 +61,6 @@ def runtimes():
     found.append(("Java %d" % feature_version(newer) if newer else "newer Java", newer,
                   None if newer else "no Java runtime of version 25 or later under /usr/lib/jvm"))
     return found
-
-
-def quartiles(values):
-    q = statistics.quantiles(values, n=4, method="inclusive")
-    return q[0], statistics.median(values), q[2]
 
 
 to_main = {}
