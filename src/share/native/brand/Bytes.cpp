@@ -61,9 +61,13 @@ std::string utf16(const WideString& text) {
     return out;
 }
 
-WideString fromUtf16(const std::string& bytes, std::size_t offset, std::size_t* end, const char* what) {
+WideString fromUtf16(const std::string& bytes, std::size_t offset, std::size_t limit, std::size_t* end,
+                     const char* what) {
     WideString text;
     for (;;) {
+        if (offset >= limit || limit - offset < 2) {
+            throwWithPosition(std::runtime_error(std::string(what) + " is cut short"));
+        }
         const std::uint16_t unit = u16(bytes, offset, what);
         offset += 2;
         if (unit == 0) {

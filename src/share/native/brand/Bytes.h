@@ -23,8 +23,9 @@ void setU16(std::string& bytes, std::size_t offset, std::uint16_t value);
 void alignTo4(std::string& bytes);
 
 // UTF-16LE text without a terminator, and back (from offset up to the first
-// zero unit, which *end is set past).
+// zero unit, which *end is set past; the zero must come before limit).
 std::string utf16(const WideString& text);
-WideString fromUtf16(const std::string& bytes, std::size_t offset, std::size_t* end, const char* what);
+WideString fromUtf16(const std::string& bytes, std::size_t offset, std::size_t limit, std::size_t* end,
+                     const char* what);
 
 } // namespace Bytes
