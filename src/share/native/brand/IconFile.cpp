@@ -55,7 +55,7 @@ IconFile IconFile::parse(const std::string& bytes) {
         }
         extents.push_back({offset, size, i});
     }
-    std::sort(extents.begin(), extents.end());
+    std::stable_sort(extents.begin(), extents.end());
     for (std::size_t j = 1; j < extents.size(); ++j) {
         if (extents[j].offset - extents[j - 1].offset < extents[j - 1].size) {
             fail("image " + std::to_string(std::max(extents[j - 1].index, extents[j].index) + 1) +
