@@ -105,8 +105,17 @@ Layout readLayout(const std::string& image) {
         } else if (section.rawOffset > image.size() || image.size() - section.rawOffset < section.rawSize) {
             throwDamaged();
         }
-        if (0xFFFFFFFFu - section.address < section.virtualSize) {
+        if (0xFFFFFFFFu - section.address < section.virtualSize ||
+            0xFFFFFFFFu - section.address < section.rawSize) {
             throwDamaged();
+        }
+        // The system maps sections in ascending order, each after the one before.
+        if (!layout.sections.empty()) {
+            const Section& previous = layout.sections.back();
+            const std::uint32_t extent = previous.virtualSize != 0 ? previous.virtualSize : previous.rawSize;
+            if (section.address <= previous.address || section.address - previous.address < extent) {
+                throwDamaged();
+            }
         }
         layout.sections.push_back(section);
     }

@@ -18,7 +18,7 @@ constexpr std::size_t dataEntrySize = 16;
 class TreeReader {
 public:
     TreeReader(const std::string& image, const PeImage::Layout& layout, std::uint32_t rva)
-        : image(image), layout(layout), rva(rva) {
+        : image(image), layout(layout) {
         const PeImage::Section* section = layout.sectionAt(rva);
         base = layout.offsetOf(rva, directoryHeaderSize);
         // Offsets in the tree are relative to its start and stay in its section.
@@ -118,7 +118,6 @@ private:
 
     const std::string& image;
     const PeImage::Layout& layout;
-    std::uint32_t rva;
     std::size_t base = 0;
     std::size_t limit = 0;
     std::size_t copied = 0;

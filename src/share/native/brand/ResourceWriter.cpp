@@ -97,7 +97,9 @@ std::string replaceResources(const std::string& image, const std::vector<Resourc
         if (last == nullptr || section.address > last->address) {
             last = &section;
         }
-        addressEnd = std::max<std::uint64_t>(addressEnd, std::uint64_t{section.address} + extentOf(section));
+        // An empty section still takes its address.
+        addressEnd = std::max<std::uint64_t>(addressEnd,
+                                             std::uint64_t{section.address} + std::max<std::uint32_t>(extentOf(section), 1));
         rawEnd = std::max<std::uint64_t>(rawEnd, std::uint64_t{section.rawOffset} + section.rawSize);
     }
     if (last == nullptr) {
@@ -142,8 +144,11 @@ std::string replaceResources(const std::string& image, const std::vector<Resourc
             out.find_first_not_of('\0', header) < header + PeImage::sectionHeaderSize) {
             refuse("there is no room for another section header");
         }
-        address = static_cast<std::uint32_t>(std::min<std::uint64_t>(alignUp(addressEnd, layout.sectionAlignment),
-                                                                     0xFFFFFFFF));
+        // After every section and never over the headers, which are mapped first.
+        const std::uint64_t start = std::max(alignUp(addressEnd, layout.sectionAlignment),
+                                             alignUp(std::max<std::uint32_t>(layout.headersSize, 1),
+                                                     layout.sectionAlignment));
+        address = static_cast<std::uint32_t>(std::min<std::uint64_t>(start, 0xFFFFFFFF));
         ++sectionCount;
         if (old != nullptr && oldDirectory.address == old->address) {
             out.replace(old->header, 8, replacedName);
