@@ -2,6 +2,7 @@
 and the branding tool, both run under Wine.
 
     test_release.py [-v] ArchiveTest|BrandingTest
+    test_release.py [-v] LinuxArchiveTest   (no Wine: the archive of a Linux build)
 
 Besides the variables of test_launcher.py: VX_E2E_BUILD_DIR (the build
 tree), VX_E2E_CMAKE, VX_E2E_SOURCE_DIR, VX_E2E_BRAND (the branding tool),
@@ -107,6 +108,38 @@ class ArchiveTest(ImageTestCase):
         self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
         self.assertEqual(run.call.arguments(), [image.win_exe, APP_PATH_PROPERTY + image.win_exe,
                                                 "Main", "two"])
+
+
+def make_archive(build_dir, out):
+    packed = subprocess.run(
+        [os.environ.get("VX_E2E_CMAKE", "cmake"), "-DBUILD_DIR=" + build_dir, "-DOUT_DIR=" + out, "-P",
+         os.path.join(SOURCE_DIR, "cmake", "Package.cmake")],
+        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
+    return packed.returncode, packed.stdout.decode(errors="replace")
+
+
+class LinuxArchiveTest(unittest.TestCase):
+    """The archive of a Linux build holds the Linux launcher and the native
+    branding tool, which runs from the unpacked archive."""
+
+    def test_archive(self):
+        work = tempfile.mkdtemp(prefix="vx-archive-")
+        self.addCleanup(shutil.rmtree, work, True)
+        code, output = make_archive(os.environ["VX_E2E_BUILD_DIR"], os.path.join(work, "dist"))
+        self.assertEqual(code, 0, output)
+        archives = os.listdir(os.path.join(work, "dist"))
+        self.assertEqual(len(archives), 1, archives)
+        self.assertRegex(archives[0], r"^vantorix-launcher-\d+\.\d+\.\d+-linux-x64\.tar\.gz$")
+        with tarfile.open(os.path.join(work, "dist", archives[0])) as packed:
+            packed.extractall(work)
+        top = os.path.join(work, archives[0][:-len(".tar.gz")])
+        for shipped in ("VantorixLauncher", "vantorix-brand", "SHA256SUMS"):
+            self.assertIn(shipped, os.listdir(top))
+        usage = subprocess.run([os.path.join(top, "vantorix-brand"), "--help"], stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.assertEqual(usage.returncode, 0)
+        self.assertIn(b"--execution-level LEVEL", usage.stderr)
+        self.assertIn(b"--strip-signature", usage.stderr)
 
 
 class BrandingTest(ImageTestCase):
