@@ -41,6 +41,11 @@ void setU16(std::string& bytes, std::size_t offset, std::uint16_t value) {
     bytes[offset + 1] = static_cast<char>(value >> 8);
 }
 
+void setU32(std::string& bytes, std::size_t offset, std::uint32_t value) {
+    setU16(bytes, offset, static_cast<std::uint16_t>(value & 0xFFFF));
+    setU16(bytes, offset + 2, static_cast<std::uint16_t>(value >> 16));
+}
+
 void alignTo4(std::string& bytes) {
     bytes.append((4 - bytes.size() % 4) % 4, '\0');
 }

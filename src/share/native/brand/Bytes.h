@@ -19,6 +19,7 @@ std::uint32_t u32(const std::string& bytes, std::size_t offset, const char* what
 void putU16(std::string& bytes, std::uint16_t value);
 void putU32(std::string& bytes, std::uint32_t value);
 void setU16(std::string& bytes, std::size_t offset, std::uint16_t value);
+void setU32(std::string& bytes, std::size_t offset, std::uint32_t value);
 // Appends zero bytes up to the next multiple of four.
 void alignTo4(std::string& bytes);
 

@@ -32,8 +32,7 @@ DataDirectory Layout::directory(unsigned index) const {
 
 const Section* Layout::sectionAt(std::uint32_t rva) const {
     for (const Section& section : sections) {
-        const std::uint32_t extent = section.virtualSize != 0 ? section.virtualSize : section.rawSize;
-        if (rva >= section.address && rva - section.address < extent) {
+        if (rva >= section.address && rva - section.address < section.extent()) {
             return &section;
         }
     }
@@ -112,8 +111,7 @@ Layout readLayout(const std::string& image) {
         // The system maps sections in ascending order, each after the one before.
         if (!layout.sections.empty()) {
             const Section& previous = layout.sections.back();
-            const std::uint32_t extent = previous.virtualSize != 0 ? previous.virtualSize : previous.rawSize;
-            if (section.address <= previous.address || section.address - previous.address < extent) {
+            if (section.address <= previous.address || section.address - previous.address < previous.extent()) {
                 throwDamaged();
             }
         }

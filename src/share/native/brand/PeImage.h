@@ -34,6 +34,9 @@ struct Section {
     std::uint32_t address;
     std::uint32_t rawSize;
     std::uint32_t rawOffset;
+
+    // How much address space it takes (a section may give only its file size).
+    std::uint32_t extent() const { return virtualSize != 0 ? virtualSize : rawSize; }
 };
 
 struct DataDirectory {

@@ -145,11 +145,6 @@ void putDirectoryHeader(std::string& out, std::size_t at, std::size_t named, std
     Bytes::setU16(out, at + 14, static_cast<std::uint16_t>(ids));
 }
 
-void setU32(std::string& out, std::size_t at, std::uint32_t value) {
-    Bytes::setU16(out, at, static_cast<std::uint16_t>(value & 0xFFFF));
-    Bytes::setU16(out, at + 2, static_cast<std::uint16_t>(value >> 16));
-}
-
 template <class Map>
 std::size_t namedCount(const Map& map) {
     std::size_t named = 0;
@@ -240,27 +235,27 @@ std::string build(const std::vector<Resource>& resources, std::uint32_t rva) {
     putDirectoryHeader(out, 0, namedCount(types), types.size() - namedCount(types));
     std::size_t entry = directoryHeaderSize;
     for (const auto& [type, names] : types) {
-        setU32(out, entry, nameField(type));
-        setU32(out, entry + 4, subdirectoryBit | static_cast<std::uint32_t>(nameDirectories.at(&names)));
+        Bytes::setU32(out, entry, nameField(type));
+        Bytes::setU32(out, entry + 4, subdirectoryBit | static_cast<std::uint32_t>(nameDirectories.at(&names)));
         entry += entrySize;
         const std::size_t at = nameDirectories.at(&names);
         putDirectoryHeader(out, at, namedCount(names), names.size() - namedCount(names));
         std::size_t nameEntry = at + directoryHeaderSize;
         for (const auto& [name, languages] : names) {
             const std::size_t languageAt = languageDirectories.at(&languages);
-            setU32(out, nameEntry, nameField(name));
-            setU32(out, nameEntry + 4, subdirectoryBit | static_cast<std::uint32_t>(languageAt));
+            Bytes::setU32(out, nameEntry, nameField(name));
+            Bytes::setU32(out, nameEntry + 4, subdirectoryBit | static_cast<std::uint32_t>(languageAt));
             nameEntry += entrySize;
             putDirectoryHeader(out, languageAt, 0, languages.size());
             std::size_t languageEntry = languageAt + directoryHeaderSize;
             for (const auto& [language, resource] : languages) {
                 const std::size_t dataEntry = dataEntries.at(resource);
-                setU32(out, languageEntry, language);
-                setU32(out, languageEntry + 4, static_cast<std::uint32_t>(dataEntry));
+                Bytes::setU32(out, languageEntry, language);
+                Bytes::setU32(out, languageEntry + 4, static_cast<std::uint32_t>(dataEntry));
                 languageEntry += entrySize;
-                setU32(out, dataEntry, rva + static_cast<std::uint32_t>(data.at(resource)));
-                setU32(out, dataEntry + 4, static_cast<std::uint32_t>(resource->data.size()));
-                setU32(out, dataEntry + 8, resource->codePage);
+                Bytes::setU32(out, dataEntry, rva + static_cast<std::uint32_t>(data.at(resource)));
+                Bytes::setU32(out, dataEntry + 4, static_cast<std::uint32_t>(resource->data.size()));
+                Bytes::setU32(out, dataEntry + 8, resource->codePage);
                 out.replace(data.at(resource), resource->data.size(), resource->data);
             }
         }

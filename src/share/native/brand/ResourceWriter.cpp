@@ -24,15 +24,6 @@ std::uint64_t alignUp(std::uint64_t value, std::uint32_t alignment) {
     return (value + alignment - 1) / alignment * alignment;
 }
 
-void setU32(std::string& bytes, std::size_t offset, std::uint32_t value) {
-    Bytes::setU16(bytes, offset, static_cast<std::uint16_t>(value & 0xFFFF));
-    Bytes::setU16(bytes, offset + 2, static_cast<std::uint16_t>(value >> 16));
-}
-
-std::uint32_t extentOf(const PeImage::Section& section) {
-    return section.virtualSize != 0 ? section.virtualSize : section.rawSize;
-}
-
 } // namespace
 
 namespace ResourceWriter {
@@ -75,8 +66,8 @@ std::string replaceResources(const std::string& image, const std::vector<Resourc
             refuse("its signature is not at the end of the file");
         }
         out.resize(certificates.address);
-        setU32(out, layout.directories + 8 * PeImage::certificateDirectory, 0);
-        setU32(out, layout.directories + 8 * PeImage::certificateDirectory + 4, 0);
+        Bytes::setU32(out, layout.directories + 8 * PeImage::certificateDirectory, 0);
+        Bytes::setU32(out, layout.directories + 8 * PeImage::certificateDirectory + 4, 0);
     }
     if (layout.directoryCount <= PeImage::resourceDirectory) {
         refuse("its header has no entry for resources");
@@ -99,7 +90,7 @@ std::string replaceResources(const std::string& image, const std::vector<Resourc
         }
         // An empty section still takes its address.
         addressEnd = std::max<std::uint64_t>(addressEnd,
-                                             std::uint64_t{section.address} + std::max<std::uint32_t>(extentOf(section), 1));
+                                             std::uint64_t{section.address} + std::max<std::uint32_t>(section.extent(), 1));
         rawEnd = std::max<std::uint64_t>(rawEnd, std::uint64_t{section.rawOffset} + section.rawSize);
     }
     if (last == nullptr) {
@@ -165,36 +156,36 @@ std::string replaceResources(const std::string& image, const std::vector<Resourc
     out += section;
     out.append(static_cast<std::size_t>(rawSize - section.size()), '\0');
     if (!symbols.empty()) {
-        setU32(out, symbolField, static_cast<std::uint32_t>(out.size()));
+        Bytes::setU32(out, symbolField, static_cast<std::uint32_t>(out.size()));
         out += symbols;
     }
 
     out.replace(header, 8, resourceName);
-    setU32(out, header + 8, static_cast<std::uint32_t>(section.size()));
-    setU32(out, header + 12, address);
-    setU32(out, header + 16, static_cast<std::uint32_t>(rawSize));
-    setU32(out, header + 20, static_cast<std::uint32_t>(rawOffset));
+    Bytes::setU32(out, header + 8, static_cast<std::uint32_t>(section.size()));
+    Bytes::setU32(out, header + 12, address);
+    Bytes::setU32(out, header + 16, static_cast<std::uint32_t>(rawSize));
+    Bytes::setU32(out, header + 20, static_cast<std::uint32_t>(rawOffset));
     if (!reuse) {
         out.replace(header + 24, 12, 12, '\0');
-        setU32(out, header + 36, resourceCharacteristics);
+        Bytes::setU32(out, header + 36, resourceCharacteristics);
     }
     Bytes::setU16(out, layout.fileHeader + 2, static_cast<std::uint16_t>(sectionCount));
 
     std::uint64_t imageEnd = virtualEnd;
     for (const PeImage::Section& other : layout.sections) {
         if (!(reuse && &other == old)) {
-            imageEnd = std::max(imageEnd, alignUp(std::uint64_t{other.address} + extentOf(other),
+            imageEnd = std::max(imageEnd, alignUp(std::uint64_t{other.address} + other.extent(),
                                                   layout.sectionAlignment));
         }
     }
     const std::size_t optional = layout.optionalHeader;
-    setU32(out, optional + PeImage::imageSizeField, static_cast<std::uint32_t>(imageEnd));
+    Bytes::setU32(out, optional + PeImage::imageSizeField, static_cast<std::uint32_t>(imageEnd));
     const std::uint32_t initialized = Bytes::u32(out, optional + PeImage::initializedDataField, what);
-    setU32(out, optional + PeImage::initializedDataField,
+    Bytes::setU32(out, optional + PeImage::initializedDataField,
            static_cast<std::uint32_t>(initialized - replacedRawSize + rawSize));
-    setU32(out, layout.directories + 8 * PeImage::resourceDirectory, address);
-    setU32(out, layout.directories + 8 * PeImage::resourceDirectory + 4, static_cast<std::uint32_t>(section.size()));
-    setU32(out, optional + PeImage::checksumField, checksum(out));
+    Bytes::setU32(out, layout.directories + 8 * PeImage::resourceDirectory, address);
+    Bytes::setU32(out, layout.directories + 8 * PeImage::resourceDirectory + 4, static_cast<std::uint32_t>(section.size()));
+    Bytes::setU32(out, optional + PeImage::checksumField, checksum(out));
     return out;
 }
 

@@ -116,8 +116,7 @@ struct PeFixture {
     }
 
     static void putAt(std::string& bytes, std::size_t offset, std::uint32_t value) {
-        Bytes::setU16(bytes, offset, static_cast<std::uint16_t>(value & 0xFFFF));
-        Bytes::setU16(bytes, offset + 2, static_cast<std::uint16_t>(value >> 16));
+        Bytes::setU32(bytes, offset, value);
     }
 
     static std::size_t align(std::size_t value, std::size_t alignment) {
