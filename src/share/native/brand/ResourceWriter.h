@@ -4,8 +4,10 @@
 //
 // The resources go into one section at the end of the image: the old
 // resource section is rewritten where it is when it is the last one;
-// otherwise its bytes are cleared, it is renamed, and a new ".rsrc" section
-// follows every other. The section table, the image size, the size of
+// otherwise it stays where it is, unused and renamed, and a new ".rsrc"
+// section follows every other (sections before the end cannot grow without
+// moving code and data that refer to each other's addresses). A symbol
+// table after the sections' data moves behind the new data. The section table, the image size, the size of
 // initialised data, the resource directory and the checksum are updated;
 // nothing else of the image moves. The same input gives the same bytes.
 
