@@ -111,7 +111,8 @@ private:
             const std::uint32_t size = Bytes::u32(image, base + target + 4, what);
             spend(size);
             resource.codePage = Bytes::u32(image, base + target + 8, what);
-            resource.data = image.substr(layout.offsetOf(dataRva, size), size);
+            // Empty data may be placed at the very end of the section.
+            resource.data = size == 0 ? std::string() : image.substr(layout.offsetOf(dataRva, size), size);
             out.push_back(resource);
         }
     }

@@ -76,6 +76,8 @@ TEST(ResourceWriterTest, RewritesAndReadsBack) {
     std::vector<Resource> wanted = launcherResources(versionBlock());
     wanted[0].data = std::string(5000, 'i');  // larger than before: the section grows
     wanted.push_back({{ResourceTypes::icon, {}}, {2, {}}, 0x409, "png"});
+    // Empty data, last in the section: its address is the section's end.
+    wanted.push_back({{99, {}}, {1, {}}, 0x409, ""});
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
