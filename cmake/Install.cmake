@@ -1,5 +1,6 @@
 # What a release archive holds (cmake/Package.cmake, scripts/dist.sh): the
-# launcher executables, the branding tool, the image tool, the user
+# launcher executables, the branding tool (built for Windows, and for Linux
+# in a Linux build, where it brands the Windows launchers), the image tool, the user
 # documentation and the licences. Executables are stripped when installed with --strip.
 #
 # Every shipped target is installed when this build defines it, so that

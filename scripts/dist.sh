@@ -3,8 +3,10 @@
 #   vantorix-launcher-<version>-windows-x64.zip
 #   vantorix-launcher-<version>-windows-x86.zip
 #   vantorix-launcher-<version>-linux-x64.tar.gz   (when the build has the Linux launcher)
-# Each holds the launchers, the image tool vantorix-image.jar and its starters (beside
-# them, where it looks for them) and the documentation (cmake/Install.cmake).
+# Each holds the launchers, the branding tool (vantorix-brand.exe; in the
+# Linux archive vantorix-brand, which brands the Windows launchers without
+# Wine), the image tool vantorix-image.jar and its starters (beside them,
+# where it looks for them) and the documentation (cmake/Install.cmake).
 # Each is made by cmake/Package.cmake from a release build of its own in
 # build/dist-<platform> (no tests), so that the archives do not depend on
 # what the test builds hold.

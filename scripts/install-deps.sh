@@ -25,6 +25,11 @@ have flock || need+=(util-linux)
 pkg_installed libclang-rt-14-dev || need+=(libclang-rt-14-dev)
 pkg_installed g++-multilib || need+=(g++-multilib)
 [ -d /usr/src/googletest ] || need+=(googletest)
+# The branding tests read resources with wrestool and sign with a test
+# certificate made by openssl.
+have wrestool || need+=(icoutils)
+have osslsigncode || need+=(osslsigncode)
+have openssl || need+=(openssl)
 # The Java runtime of the Linux launcher's end-to-end tests, and the javac
 # and jar that compile their test programs.
 pkg_installed default-jdk-headless || need+=(default-jdk-headless)

@@ -2,9 +2,12 @@
 and the branding tool, both run under Wine.
 
     test_release.py [-v] ArchiveTest|BrandingTest
+    test_release.py [-v] LinuxArchiveTest   (no Wine: the archive of a Linux build)
 
 Besides the variables of test_launcher.py: VX_E2E_BUILD_DIR (the build
-tree), VX_E2E_CMAKE, VX_E2E_SOURCE_DIR, VX_E2E_BRAND (the branding tool)
+tree), VX_E2E_CMAKE, VX_E2E_SOURCE_DIR, VX_E2E_BRAND (the branding tool),
+VX_E2E_NATIVE_BRAND (the same tool built for the build host, if any),
+VX_E2E_RESOURCE_READER (reads resources through the system's functions)
 and VX_E2E_NOT_LAUNCHER (an executable of ours that is no launcher).
 
 The archive is made from the built tree by cmake/Package.cmake, the step
@@ -27,6 +30,8 @@ here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, here)
 import image as images  # noqa: E402
 from test_launcher import APP_PATH_PROPERTY, ImageTestCase  # noqa: E402
+from test_branding import ICON_SIZES, STRINGS, brand_options, check_version_resource_in_three_runs, \
+    make_icon, refusal_cases  # noqa: E402
 
 SOURCE_DIR = os.environ.get("VX_E2E_SOURCE_DIR", os.path.dirname(os.path.dirname(here)))
 CHECK_RESOURCES = os.path.join(SOURCE_DIR, "test", "resources", "check_resources.py")
@@ -106,6 +111,38 @@ class ArchiveTest(ImageTestCase):
                                                 "Main", "two"])
 
 
+def make_archive(build_dir, out):
+    packed = subprocess.run(
+        [os.environ.get("VX_E2E_CMAKE", "cmake"), "-DBUILD_DIR=" + build_dir, "-DOUT_DIR=" + out, "-P",
+         os.path.join(SOURCE_DIR, "cmake", "Package.cmake")],
+        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
+    return packed.returncode, packed.stdout.decode(errors="replace")
+
+
+class LinuxArchiveTest(unittest.TestCase):
+    """The archive of a Linux build holds the Linux launcher and the native
+    branding tool, which runs from the unpacked archive."""
+
+    def test_archive(self):
+        work = tempfile.mkdtemp(prefix="vx-archive-")
+        self.addCleanup(shutil.rmtree, work, True)
+        code, output = make_archive(os.environ["VX_E2E_BUILD_DIR"], os.path.join(work, "dist"))
+        self.assertEqual(code, 0, output)
+        archives = os.listdir(os.path.join(work, "dist"))
+        self.assertEqual(len(archives), 1, archives)
+        self.assertRegex(archives[0], r"^vantorix-launcher-\d+\.\d+\.\d+-linux-x64\.tar\.gz$")
+        with tarfile.open(os.path.join(work, "dist", archives[0])) as packed:
+            packed.extractall(work)
+        top = os.path.join(work, archives[0][:-len(".tar.gz")])
+        for shipped in ("VantorixLauncher", "vantorix-brand", "SHA256SUMS"):
+            self.assertIn(shipped, os.listdir(top))
+        usage = subprocess.run([os.path.join(top, "vantorix-brand"), "--help"], stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.assertEqual(usage.returncode, 0)
+        self.assertIn(b"--execution-level LEVEL", usage.stderr)
+        self.assertIn(b"--strip-signature", usage.stderr)
+
+
 class BrandingTest(ImageTestCase):
     """vantorix-brand on a copied launcher."""
 
@@ -153,7 +190,7 @@ class BrandingTest(ImageTestCase):
             expectations += ["--string", "%s=%s" % (key, value)]
         self.assertEqual(self.check_resources(image.exe, *expectations)[0], 0,
                          self.check_resources(image.exe, *expectations)[1])
-        self.assertFalse(os.path.exists(image.exe + ".branding"))
+        self.assertEqual([name for name in os.listdir(image.root) if "branding" in name], [])
 
         run = self.run_image(image)
         self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
@@ -166,35 +203,69 @@ class BrandingTest(ImageTestCase):
         self.assertEqual(self.check_resources(image.exe, *expectations)[0], 0)
 
     def test_refusals(self):
-        # (label, target, options, text the error must hold); every one exits
-        # with 1 and leaves the target as it was.
-        bad_icon = os.path.join(self.work, "bad.ico")
-        with open(bad_icon, "wb") as out:
-            out.write(b"\0\0\1\0\2\0" + b"\x10" * 20)
+        # Every one exits with 1 and leaves the target and its directory as
+        # they were.
         launcher = self.image(CONFIG, directory="target").exe
         other = os.path.join(self.work, "Other.exe")
         shutil.copyfile(os.environ["VX_E2E_NOT_LAUNCHER"], other)
-        cases = [
-            ("bad icon file", launcher, ["--icon", bad_icon], "Not a usable icon file"),
-            ("missing icon file", launcher, ["--icon", os.path.join(self.work, "none.ico")],
-             "Cannot open"),
-            ("bad version number", launcher, ["--file-version", "1.2.3.70000"],
-             'Invalid version number "1.2.3.70000"'),
-            ("unknown option", launcher, ["--colour", "red"], "Unknown option --colour"),
-            ("missing target", os.path.join(self.work, "Missing.exe"), ["--company", "x"],
-             "Cannot open"),
-            ("not a launcher", other, ["--company", "x"], "is not a Vantorix launcher"),
-            ("not an executable", bad_icon, ["--company", "x"], "is not a Vantorix launcher"),
-        ]
-        for label, target, options, text in cases:
+        for label, target, options, text in refusal_cases(self.work, launcher, other):
             with self.subTest(label):
                 before = read(target) if os.path.exists(target) else None
+                listing = sorted(os.listdir(os.path.dirname(target)))
                 code, output = self.brand(target, *options)
                 self.assertEqual(code, 1, output)
                 self.assertIn(text, output)
                 self.assertTrue(output.startswith("vantorix-brand: "), output)
                 self.assertEqual(read(target) if os.path.exists(target) else None, before)
-                self.assertFalse(os.path.exists(target + ".branding"))
+                self.assertEqual(sorted(os.listdir(os.path.dirname(target))), listing)
+
+    def test_version_resource_in_three_runs(self):
+        check_version_resource_in_three_runs(self, self.brand, self.image(CONFIG).exe)
+
+    def read_through_system(self, exe, sizes):
+        """resourcereader's "name=value" lines as a dictionary."""
+        out = os.path.join(self.work, "reader-output.txt")
+        with open(out, "wb") as sink:
+            code = subprocess.run(self.tools.wine_command(os.environ["VX_E2E_RESOURCE_READER"],
+                                                          [images.windows_path(exe)] + [str(s) for s in sizes]),
+                                  stdin=subprocess.DEVNULL, stdout=sink, stderr=subprocess.DEVNULL,
+                                  timeout=120).returncode
+        self.assertEqual(code, 0)
+        return dict(line.split("=", 1) for line in read(out).decode("utf-8").splitlines())
+
+    @unittest.skipUnless(os.environ.get("VX_E2E_NATIVE_BRAND"), "no branding tool built for this host")
+    def test_system_reads_what_the_native_tool_wrote(self):
+        # Branded on Linux without Wine; the Windows tool writes the very same
+        # bytes, and the system's own functions find every field, the icon at
+        # each size and the execution level.
+        image = self.image(CONFIG, name="Orbit")
+        icon = make_icon(os.path.join(self.work, "orbit.ico"))
+        options = brand_options(icon) + ["--execution-level", "requireAdministrator"]
+        native = subprocess.run([os.environ["VX_E2E_NATIVE_BRAND"], image.exe] + options,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.assertEqual((native.returncode, native.stdout), (0, b""))
+        by_windows_tool = os.path.join(self.work, "Windows.exe")
+        shutil.copyfile(self.tools.launcher, by_windows_tool)
+        self.assertEqual(self.brand(images.windows_path(by_windows_tool), *options), (0, ""))
+        self.assertEqual(read(by_windows_tool), read(image.exe))
+
+        found = self.read_through_system(image.exe, ICON_SIZES)
+        self.assertEqual(found["file-version"], "2.5.1.7")
+        self.assertEqual(found["product-version"], "2.5.0.0")
+        for key, value in dict(STRINGS, FileVersion="2.5.1.7", ProductVersion="2.5.0.0",
+                               InternalName="VantorixLauncher").items():
+            self.assertEqual(found.get("string " + key), value, key)
+        self.assertEqual(found["icons"], "1")
+        # Each size picks the image of that size: ids follow the icon file.
+        for number, size in enumerate(ICON_SIZES, 1):
+            self.assertEqual(found["icon %d" % size], "%d made" % number)
+        self.assertEqual(found["level"], "requireAdministrator")
+
+        # The launcher runs the stub runtime as before.
+        run = self.run_image(image)
+        self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+        self.assertEqual(run.call.arguments(), [image.win_exe, APP_PATH_PROPERTY + image.win_exe,
+                                                "Main", "one"])
 
 
 if __name__ == "__main__":

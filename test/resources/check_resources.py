@@ -4,11 +4,13 @@ from a built Windows executable and checks what they declare.
 
 usage: check_resources.py EXE [--utf8|--no-utf8] [--version X.Y.Z]
            [--icon FILE.ico] [--file-version A.B.C.D] [--product-version A.B.C.D]
-           [--string KEY=VALUE]...
+           [--string KEY=VALUE]... [--execution-level LEVEL]
 
 Without --icon the icon must hold the default sizes 16 to 256; with it, the
 executable's icon must be exactly that file's images. --file-version and
 --product-version check the fixed numbers; --string one version string.
+The manifest must request LEVEL (by default asInvoker), and the image's
+checksum must be the one its header records.
 """
 import struct
 import sys
@@ -78,6 +80,22 @@ def resources(image):
                 start = offset_of(data_rva)
                 found.setdefault((type_id, name_id), image[start:start + size])
     return found
+
+
+def pe_checksum(image):
+    """The image checksum as the loader computes it: 16-bit sums with the
+    carry folded back, the checksum field counted as zero, plus the length."""
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    field = pe + 24 + 64
+    data = image[:field] + b"\0\0\0\0" + image[field + 4:]
+    if len(data) % 2:
+        data += b"\0"
+    total = 0
+    for (word,) in struct.iter_unpack("<H", data):
+        total += word
+        total = (total & 0xFFFF) + (total >> 16)
+    total = (total & 0xFFFF) + (total >> 16)
+    return (total + len(image)) & 0xFFFFFFFF, struct.unpack_from("<I", image, field)[0]
 
 
 def version_strings(block):
@@ -167,11 +185,15 @@ def check_icon(found, icon_path):
     return problems
 
 
-def check(path, utf8, version, icon=None, numbers=(None, None), expected_strings=()):
+def check(path, utf8, version, icon=None, numbers=(None, None), expected_strings=(),
+          execution_level="asInvoker"):
     problems = []
     with open(path, "rb") as f:
         image = f.read()
     found = resources(image)
+    computed, recorded = pe_checksum(image)
+    if computed != recorded:
+        problems.append("checksum 0x%x, the header records 0x%x" % (computed, recorded))
 
     manifest = found.get((RT_MANIFEST, 1))
     if manifest is None:
@@ -185,8 +207,8 @@ def check(path, utf8, version, icon=None, numbers=(None, None), expected_strings
         return element
 
     level = one(".//{%s}requestedExecutionLevel" % ASM_V3, "requestedExecutionLevel")
-    if level is not None and level.get("level") != "asInvoker":
-        problems.append("execution level is %r, not asInvoker" % level.get("level"))
+    if level is not None and level.get("level") != execution_level:
+        problems.append("execution level is %r, not %s" % (level.get("level"), execution_level))
 
     declared = {e.get("Id") for e in root.iter("{%s}supportedOS" % COMPAT)}
     for guid, name in SUPPORTED_OS.items():
@@ -244,7 +266,8 @@ def main():
     strings = [tuple(args[i + 1].split("=", 1)) for i, arg in enumerate(args) if arg == "--string"]
     path = args[0]
     problems = check(path, utf8, option("--version"), option("--icon"),
-                     (option("--file-version"), option("--product-version")), strings)
+                     (option("--file-version"), option("--product-version")), strings,
+                     option("--execution-level") or "asInvoker")
     for problem in problems:
         print("%s: %s" % (path, problem))
     if not problems:

@@ -41,6 +41,11 @@ void setU16(std::string& bytes, std::size_t offset, std::uint16_t value) {
     bytes[offset + 1] = static_cast<char>(value >> 8);
 }
 
+void setU32(std::string& bytes, std::size_t offset, std::uint32_t value) {
+    setU16(bytes, offset, static_cast<std::uint16_t>(value & 0xFFFF));
+    setU16(bytes, offset + 2, static_cast<std::uint16_t>(value >> 16));
+}
+
 void alignTo4(std::string& bytes) {
     bytes.append((4 - bytes.size() % 4) % 4, '\0');
 }
@@ -61,9 +66,13 @@ std::string utf16(const WideString& text) {
     return out;
 }
 
-WideString fromUtf16(const std::string& bytes, std::size_t offset, std::size_t* end, const char* what) {
+WideString fromUtf16(const std::string& bytes, std::size_t offset, std::size_t limit, std::size_t* end,
+                     const char* what) {
     WideString text;
     for (;;) {
+        if (offset >= limit || limit - offset < 2) {
+            throwWithPosition(std::runtime_error(std::string(what) + " is cut short"));
+        }
         const std::uint16_t unit = u16(bytes, offset, what);
         offset += 2;
         if (unit == 0) {

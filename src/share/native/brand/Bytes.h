@@ -19,12 +19,14 @@ std::uint32_t u32(const std::string& bytes, std::size_t offset, const char* what
 void putU16(std::string& bytes, std::uint16_t value);
 void putU32(std::string& bytes, std::uint32_t value);
 void setU16(std::string& bytes, std::size_t offset, std::uint16_t value);
+void setU32(std::string& bytes, std::size_t offset, std::uint32_t value);
 // Appends zero bytes up to the next multiple of four.
 void alignTo4(std::string& bytes);
 
 // UTF-16LE text without a terminator, and back (from offset up to the first
-// zero unit, which *end is set past).
+// zero unit, which *end is set past; the zero must come before limit).
 std::string utf16(const WideString& text);
-WideString fromUtf16(const std::string& bytes, std::size_t offset, std::size_t* end, const char* what);
+WideString fromUtf16(const std::string& bytes, std::size_t offset, std::size_t limit, std::size_t* end,
+                     const char* what);
 
 } // namespace Bytes

@@ -1,6 +1,8 @@
 #include "IconFile.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #include "Bytes.h"
 #include "ErrorHandling.h"
@@ -16,6 +18,14 @@ constexpr std::size_t bitmapHeaderSize = 40;
     throwWithPosition(std::runtime_error("Not a usable icon file: " + what));
 }
 
+struct Extent {
+    std::uint32_t offset;
+    std::uint32_t size;
+    std::uint16_t index;
+
+    bool operator<(const Extent& other) const { return offset < other.offset; }
+};
+
 } // namespace
 
 IconFile IconFile::parse(const std::string& bytes) {
@@ -27,14 +37,35 @@ IconFile IconFile::parse(const std::string& bytes) {
     if (count == 0) {
         fail("it holds no image");
     }
-    if (bytes.size() < headerSize + entrySize * count) {
+    const std::size_t directoryEnd = headerSize + entrySize * count;
+    if (bytes.size() < directoryEnd) {
         fail("the directory of its " + std::to_string(count) + " images is cut short");
+    }
+
+    // Every image must lie in the file after the directory and have bytes
+    // of its own, checked before anything is copied: entries that all name
+    // one image would make the resources many times larger than the file.
+    std::vector<Extent> extents;
+    for (std::uint16_t i = 0; i < count; ++i) {
+        const std::size_t entry = headerSize + entrySize * i;
+        const std::uint32_t size = Bytes::u32(bytes, entry + 8, "the directory");
+        const std::uint32_t offset = Bytes::u32(bytes, entry + 12, "the directory");
+        if (size == 0 || offset < directoryEnd || offset > bytes.size() || bytes.size() - offset < size) {
+            fail("image " + std::to_string(i + 1) + " lies outside the file");
+        }
+        extents.push_back({offset, size, i});
+    }
+    std::stable_sort(extents.begin(), extents.end());
+    for (std::size_t j = 1; j < extents.size(); ++j) {
+        if (extents[j].offset - extents[j - 1].offset < extents[j - 1].size) {
+            fail("image " + std::to_string(std::max(extents[j - 1].index, extents[j].index) + 1) +
+                 " shares its bytes with another image");
+        }
     }
 
     IconFile icon;
     for (std::uint16_t i = 0; i < count; ++i) {
         const std::size_t entry = headerSize + entrySize * i;
-        const std::string number = "image " + std::to_string(i + 1);
         IconImage image;
         // A width or height of 0 stands for 256.
         const auto width = static_cast<unsigned char>(bytes[entry]);
@@ -45,16 +76,11 @@ IconFile IconFile::parse(const std::string& bytes) {
         image.planes = Bytes::u16(bytes, entry + 4, "the directory");
         image.bitCount = Bytes::u16(bytes, entry + 6, "the directory");
         const std::uint32_t size = Bytes::u32(bytes, entry + 8, "the directory");
-        const std::uint32_t offset = Bytes::u32(bytes, entry + 12, "the directory");
-        if (size == 0 || offset < headerSize + entrySize * count || offset > bytes.size() ||
-            bytes.size() - offset < size) {
-            fail(number + " lies outside the file");
-        }
-        image.data = bytes.substr(offset, size);
+        image.data = bytes.substr(Bytes::u32(bytes, entry + 12, "the directory"), size);
         const bool png = image.data.compare(0, 8, pngSignature, 8) == 0;
         if (!png && (size < bitmapHeaderSize ||
                      Bytes::u32(image.data, 0, "the bitmap header") != bitmapHeaderSize)) {
-            fail(number + " is neither a PNG image nor a bitmap");
+            fail("image " + std::to_string(i + 1) + " is neither a PNG image nor a bitmap");
         }
         icon.imageList.push_back(std::move(image));
     }

@@ -35,7 +35,7 @@ Node readNode(const std::string& bytes, std::size_t start, std::size_t limit) {
     node.valueLength = Bytes::u16(bytes, start + 2, "the version resource");
     node.type = Bytes::u16(bytes, start + 4, "the version resource");
     std::size_t afterKey = 0;
-    node.key = Bytes::fromUtf16(bytes, start + 6, &afterKey, "the version resource");
+    node.key = Bytes::fromUtf16(bytes, start + 6, node.end, &afterKey, "the version resource");
     node.value = (afterKey + 3) & ~std::size_t(3);
     // Text values count UTF-16 units, binary ones bytes.
     const std::size_t valueBytes = node.type == textValue ? 2u * node.valueLength : node.valueLength;
@@ -63,6 +63,13 @@ std::string node(const WideString& key, std::uint16_t type, const std::string& v
     for (const std::string& child : children) {
         Bytes::alignTo4(out);
         out += child;
+    }
+    // The length field has 16 bits: a larger node would wrap and damage the
+    // block for every later reader.
+    if (out.size() > 0xFFFF) {
+        throwWithPosition(std::runtime_error(
+            "The version resource would be too large: \"" + tstrings::wideToUtf8(key) + "\" takes " +
+            std::to_string(out.size()) + " bytes, more than 65535"));
     }
     Bytes::setU16(out, 0, static_cast<std::uint16_t>(out.size()));
     Bytes::setU16(out, 2, valueLength);
@@ -125,7 +132,7 @@ VersionBlock VersionBlock::parse(const std::string& bytes) {
                     std::size_t end = 0;
                     const WideString value = entry.valueLength == 0
                         ? WideString()
-                        : Bytes::fromUtf16(bytes, entry.value, &end, "the version resource");
+                        : Bytes::fromUtf16(bytes, entry.value, entry.end, &end, "the version resource");
                     block.strings.emplace_back(entry.key, value);
                 });
             });

@@ -89,4 +89,46 @@ TEST(IconFileTest, Refusals) {
     }
 }
 
+// 4,096 entries that all name one 64 KiB image, in a 128 KiB file: taken
+// as they stand, the images would be 256 MiB, and the resources made of
+// them more again. Each image must have bytes of its own.
+TEST(IconFileTest, EntriesSharingAnImage) {
+    std::string bitmap;
+    Bytes::putU32(bitmap, 40);
+    bitmap.resize(64 * 1024, 'b');
+    const std::uint32_t count = 4096;
+    std::string file("\0\0\1\0", 4);
+    Bytes::putU16(file, static_cast<std::uint16_t>(count));
+    for (std::uint32_t i = 0; i < count; ++i) {
+        file += std::string("\x40\x40\0\0", 4);
+        Bytes::putU16(file, 1);
+        Bytes::putU16(file, 32);
+        Bytes::putU32(file, static_cast<std::uint32_t>(bitmap.size()));
+        Bytes::putU32(file, 6 + 16 * count);
+    }
+    file += bitmap;
+    ASSERT_LE(file.size(), 132u * 1024);
+    try {
+        IconFile::parse(file);
+        ADD_FAILURE() << "accepted";
+    } catch (const VxError<std::runtime_error>& error) {
+        EXPECT_EQ(std::string(error.plainMessage()),
+                  "Not a usable icon file: image 2 shares its bytes with another image");
+    }
+    // Images that touch without sharing a byte are fine.
+    std::string two("\0\0\1\0\2\0", 6);
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        two += std::string("\x10\x10\0\0", 4);
+        Bytes::putU16(two, 1);
+        Bytes::putU16(two, 32);
+        Bytes::putU32(two, 40);
+        Bytes::putU32(two, 38 + 40 * i);
+    }
+    for (int i = 0; i < 2; ++i) {
+        Bytes::putU32(two, 40);
+        two.resize(two.size() + 36, 'x');
+    }
+    EXPECT_EQ(IconFile::parse(two).images().size(), 2u);
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "Bytes.h"
 #include "ErrorHandling.h"
 #include "VersionBlock.h"
 
@@ -78,11 +79,25 @@ TEST(VersionBlockTest, DamagedBlocks) {
     wrongKey[6] = 'X';
     std::string tooLong = good;
     tooLong[0] = static_cast<char>(0xFF);
+    // A string value without its terminator inside its own node.
+    std::string unterminated = good;
+    const std::size_t value = unterminated.find(Bytes::utf16(L"Orbit"));
+    unterminated.replace(value + 10, 2, "XX");
     for (const std::string& bytes : {std::string(), good.substr(0, 5), good.substr(0, 60), wrongKey,
-                                     tooLong}) {
+                                     tooLong, unterminated}) {
         SCOPED_TRACE(bytes.size());
         EXPECT_THROW(VersionBlock::parse(bytes), std::runtime_error);
     }
+}
+
+// The length fields have 16 bits: a node that would be larger is refused
+// instead of being written with a length that wrapped.
+TEST(VersionBlockTest, NodeLargerThanItsLengthField) {
+    VersionBlock block;
+    block.strings = {{L"Comments", WideString(32000, L'c')}};
+    EXPECT_EQ(VersionBlock::parse(block.serialize()).strings, block.strings);
+    block.strings.emplace_back(L"More", WideString(1000, L'm'));
+    EXPECT_THROW(block.serialize(), std::runtime_error);
 }
 
 } // namespace
