@@ -147,8 +147,7 @@ void restartInPlace(const WideString& executablePath) {
     const SysInfo::ScopedEnvVariable mark(tstrings::bytesToWide(restartMarkVariable), L"1");
     logTrace("execv(" << executablePath << ")");
     ::execv(tstrings::wideToUtf8(executablePath).c_str(), commandLine.data());
-    throwWithPosition(std::runtime_error(
-        (StringBuilder() << "execv(" << executablePath << ") failed: " << errnoText()).utf8()));
+    throwErrnoOfCall(execv, executablePath);
 }
 
 void launchInProcess(Jvm& jvm) {

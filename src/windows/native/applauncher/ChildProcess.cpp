@@ -30,7 +30,7 @@ public:
         storage = std::make_unique<unsigned char[]>(size);
         list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.get());
         if (!InitializeProcThreadAttributeList(list, count, 0, &size)) {
-            throwLastError(&InitializeProcThreadAttributeList, "InitializeProcThreadAttributeList() failed");
+            throwLastErrorOf(InitializeProcThreadAttributeList);
         }
     }
     ~AttributeList() { DeleteProcThreadAttributeList(list); }
@@ -61,12 +61,10 @@ ScopedProcessInformation create(const WideString& executablePath, WideString com
         attributes = std::make_unique<AttributeList>(count);
         if (!handles.empty() &&
             !attributes->add(handleListAttribute, handles.data(), handles.size() * sizeof(HANDLE))) {
-            throwLastError(&UpdateProcThreadAttribute,
-                           "UpdateProcThreadAttribute(PROC_THREAD_ATTRIBUTE_HANDLE_LIST) failed");
+            throwLastErrorOfCall(UpdateProcThreadAttribute, "PROC_THREAD_ATTRIBUTE_HANDLE_LIST");
         }
         if (job && !attributes->add(jobListAttribute, &job, sizeof(job))) {
-            throwLastError(&UpdateProcThreadAttribute,
-                           "UpdateProcThreadAttribute(PROC_THREAD_ATTRIBUTE_JOB_LIST) failed");
+            throwLastErrorOfCall(UpdateProcThreadAttribute, "PROC_THREAD_ATTRIBUTE_JOB_LIST");
         }
         startupInfo.StartupInfo.cb = sizeof(startupInfo);
         startupInfo.lpAttributeList = attributes->get();
@@ -150,7 +148,7 @@ ScopedProcessInformation startChild(const WideString& executablePath, WideString
         if (ResumeThread(child.thread()) == static_cast<DWORD>(-1)) {
             const DWORD error = GetLastError();
             TerminateProcess(child.process(), 1);
-            throwSysError(&ResumeThread, error, "ResumeThread() failed");
+            throwSysErrorOf(ResumeThread, error);
         }
     }
     return child;

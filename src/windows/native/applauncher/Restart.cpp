@@ -163,7 +163,7 @@ void redirectStandardError(STARTUPINFOW& startupInfo, HANDLE errorEnd) {
 DWORD exitCodeOf(HANDLE process) {
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process, &exitCode)) {
-        throwLastError(&GetExitCodeProcess, "GetExitCodeProcess() failed");
+        throwLastErrorOf(GetExitCodeProcess);
     }
     return exitCode;
 }
@@ -213,7 +213,7 @@ DWORD restartAsChild(const WideString& executablePath) {
         capture->closeChildEnd();
         capture->readUntilEnd(child.process());
     } else if (WaitForSingleObject(child.process(), INFINITE) != WAIT_OBJECT_0) {
-        throwLastError(&WaitForSingleObject, "WaitForSingleObject() failed");
+        throwLastErrorOf(WaitForSingleObject);
     }
     const DWORD exitCode = exitCodeOf(child.process());
     logTrace("Child process exited with code " << exitCode);
