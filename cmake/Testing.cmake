@@ -25,6 +25,13 @@ if(CMAKE_CROSSCOMPILING)
   endif()
 endif()
 
+# A test named <name>.SKIPPED that only reports the reason and is counted as
+# skipped.
+function(vx_add_skipped_test name reason)
+  add_test(NAME ${name}.SKIPPED COMMAND ${CMAKE_COMMAND} -E echo "SKIPPED ${name}: ${reason}")
+  set_tests_properties(${name}.SKIPPED PROPERTIES SKIP_REGULAR_EXPRESSION "SKIPPED")
+endfunction()
+
 # Registers a test binary. Where the binaries cannot run, one test per
 # binary reports the reason and is counted as skipped, never silently dropped.
 function(vx_register_tests target)
@@ -34,10 +41,7 @@ function(vx_register_tests target)
       DISCOVERY_TIMEOUT 60
       PROPERTIES TIMEOUT ${VX_TEST_TIMEOUT})
   else()
-    add_test(NAME ${target}.SKIPPED
-      COMMAND ${CMAKE_COMMAND} -E echo "SKIPPED ${target}: ${VX_TESTS_SKIP_REASON}")
-    set_tests_properties(${target}.SKIPPED PROPERTIES
-      PASS_REGULAR_EXPRESSION "^$" SKIP_REGULAR_EXPRESSION "SKIPPED")
+    vx_add_skipped_test(${target} "${VX_TESTS_SKIP_REASON}")
   endif()
 endfunction()
 

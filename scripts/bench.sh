@@ -30,8 +30,8 @@ build_linux_launcher() {
   [ -n "${linux_built:-}" ] && return 0
   command -v javac >/dev/null || bash scripts/install-deps.sh
   mkdir -p "$linux_build"
-  if ! { cmake --preset host -B "$linux_build" -DVX_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release -DVX_BUILD_TESTS=OFF &&
-         cmake --build "$linux_build" -j "$(nproc 2>/dev/null || echo 2)" --target VantorixLauncher vantorix-image; } \
+  if ! { cmake --preset bench-linux &&
+         cmake --build --preset bench-linux -j "$(nproc 2>/dev/null || echo 2)"; } \
        >"$linux_build/bench-build.log" 2>&1; then
     tail -n 40 "$linux_build/bench-build.log"
     echo "bench: Linux build failed (full log: $linux_build/bench-build.log)" >&2

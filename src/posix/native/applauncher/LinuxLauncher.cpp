@@ -8,9 +8,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "AppLauncher.h"
 #include "ErrorHandling.h"
 #include "FileUtils.h"
+#include "ImageLaunch.h"
 #include "JvmLauncher.h"
 #include "Log.h"
 #include "Platform.h"
@@ -124,6 +124,21 @@ void relaunchRuntime(const WideString& libraryPath) {
     jvm.launch();
 }
 
+// Anyone can set the runtime's mark: only this image's own runtime gets the
+// command line, never a library that the mark names. True when it did.
+bool relaunchOwnRuntime(const WideString& markedLibrary, std::unique_ptr<Jvm>& jvm) {
+    const std::string own = resolvedPath(jvm->libraryPath());
+    if (own.empty() || own != resolvedPath(markedLibrary)) {
+        logTrace("Ignored " << runtimeRestartMarkVariable << ": " << markedLibrary
+                            << " is not the runtime of this image");
+        return false;
+    }
+    const WideString libraryPath = jvm->libraryPath();
+    jvm.reset();
+    relaunchRuntime(libraryPath);
+    return true;
+}
+
 // Replaces this process's image with the same executable and command line;
 // the environment, with the extended "LD_LIBRARY_PATH", carries over.
 // Returns only by throwing.
@@ -132,8 +147,7 @@ void restartInPlace(const WideString& executablePath) {
     const SysInfo::ScopedEnvVariable mark(tstrings::bytesToWide(restartMarkVariable), L"1");
     logTrace("execv(" << executablePath << ")");
     ::execv(tstrings::wideToUtf8(executablePath).c_str(), commandLine.data());
-    throwWithPosition(std::runtime_error(
-        (StringBuilder() << "execv(" << executablePath << ") failed: " << errnoText()).utf8()));
+    throwErrnoOfCall(execv, executablePath);
 }
 
 void launchInProcess(Jvm& jvm) {
@@ -152,48 +166,22 @@ void setCommandLine(int argc, char** argv) {
 
 void launchApp() {
     const WideString runtimeRestart = takeRuntimeRestart();
-    WideString ignored;
-    const bool restarted = takeVariable(restartMarkVariable, ignored);
 
-    const WideString executablePath = SysInfo::executablePath();
-    const WideString imageRoot = FileUtils::directoryOf(executablePath);
-    const WideString appDirectory = FileUtils::joinPath(imageRoot, L"app");
-    const WideString defaultRuntimeDirectory = FileUtils::joinPath(imageRoot, L"runtime");
-
-    AppLauncher appLauncher(executablePath, commandArgs());
-    appLauncher.withRootDirectory(imageRoot)
-        .withJvmLibraryCandidate(L"lib/libjli.so")
-        .withAppDirectory(appDirectory)
-        .withLibrarySearchVariable(librarySearchVariable)
-        .withDefaultRuntimeDirectory(defaultRuntimeDirectory)
-        .withPathListSeparator(L':')
-        .withPathComparison(tstrings::Exact);
-
-    // Asked before createJvmLauncher, which extends the variable when the
-    // answer is no.
-    const bool pathHasAppDir = appLauncher.librarySearchPathHasAppDir();
-
-    std::unique_ptr<Jvm> jvm = appLauncher.createJvmLauncher();
-
-    if (!runtimeRestart.empty()) {
-        // Anyone can set the mark: only this image's own runtime gets the
-        // command line, never a library that the mark names.
-        const std::string own = resolvedPath(jvm->libraryPath());
-        if (!own.empty() && own == resolvedPath(runtimeRestart)) {
-            const WideString libraryPath = jvm->libraryPath();
-            jvm.reset();
-            relaunchRuntime(libraryPath);
-            return;
-        }
-        logTrace("Ignored " << runtimeRestartMarkVariable << ": " << runtimeRestart
-                            << " is not the runtime of this image");
-    }
-
-    // A restarted image never restarts again, whatever its
-    // "LD_LIBRARY_PATH" has become.
-    if (!pathHasAppDir && !restarted) {
-        jvm.reset();
-        restartInPlace(executablePath);
-    }
-    launchInProcess(*jvm);
+    PlatformLaunch platform;
+    platform.executablePath = SysInfo::executablePath();
+    platform.commandArgs = commandArgs();
+    platform.jvmLibrary = L"lib/libjli.so";
+    platform.librarySearchVariable = librarySearchVariable;
+    platform.pathListSeparator = L':';
+    platform.pathComparison = tstrings::Exact;
+    platform.takeRestartMark = [] {
+        WideString ignored;
+        return takeVariable(restartMarkVariable, ignored);
+    };
+    platform.takeOver = [&runtimeRestart](std::unique_ptr<Jvm>& jvm) {
+        return runtimeRestart.empty() ? false : relaunchOwnRuntime(runtimeRestart, jvm);
+    };
+    platform.restart = restartInPlace;
+    platform.runInProcess = launchInProcess;
+    launchImage(platform);
 }

@@ -17,8 +17,7 @@ WideString executablePath() {
     // every symbolic link resolved.
     WideString path;
     if (!platform::ownModulePath(path)) {
-        throwWithPosition(std::runtime_error(
-            (StringBuilder() << "readlink(/proc/self/exe) failed: " << errnoText()).utf8()));
+        throwErrnoOfCall(readlink, "/proc/self/exe");
     }
     return path;
 }
@@ -39,16 +38,13 @@ WideString envVariableOr(const WideString& name, const WideString& fallback) {
 
 void setEnvVariable(const WideString& name, const WideString& value) {
     if (::setenv(tstrings::wideToUtf8(name).c_str(), tstrings::wideToUtf8(value).c_str(), 1) != 0) {
-        throwWithPosition(std::runtime_error((StringBuilder() << "setenv(" << name << ", " << value
-                                                              << ") failed: " << errnoText())
-                                                 .utf8()));
+        throwErrnoOfCall(setenv, name << ", " << value);
     }
 }
 
 void unsetEnvVariable(const WideString& name) {
     if (::unsetenv(tstrings::wideToUtf8(name).c_str()) != 0) {
-        throwWithPosition(std::runtime_error(
-            (StringBuilder() << "unsetenv(" << name << ") failed: " << errnoText()).utf8()));
+        throwErrnoOfCall(unsetenv, name);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "SourcePosition.h"
+#include "StringBuilder.h"
 #include "tstrings.h"
 
 class VxErrorBase {
@@ -53,6 +54,16 @@ template <class T>
 
 // Text of the current errno value as UTF-8; empty when none is available.
 std::string errnoText();
+
+// Throws VxError<std::runtime_error> for a C library or POSIX call that
+// failed with errno: "<function>(<arguments>) failed: <errno text>", the
+// arguments as a StringBuilder takes them. errno is read first.
+#define throwErrnoOfCall(function, arguments)                                                      \
+    do {                                                                                           \
+        const std::string vxErrnoText = ::errnoText();                                             \
+        throwWithPosition(std::runtime_error(                                                      \
+            (StringBuilder() << #function "(" << arguments << ") failed: " << vxErrnoText).utf8())); \
+    } while (false)
 
 // Error records for catch sites; written whatever the dispatcher's minimum
 // level. They never throw: a failure to report is swallowed.

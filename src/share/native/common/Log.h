@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "LocalTime.h"
 #include "SourcePosition.h"
 #include "StringBuilder.h"
 #include "tstrings.h"
@@ -15,17 +16,6 @@ enum class Severity : std::int32_t { Trace = 0, Info = 1, Warning = 2, Error = 3
 
 // "TRACE", "INFO", "WARNING", "ERROR"; "UNKNOWN" for any other value.
 const wchar_t* severityName(Severity level);
-
-struct LocalTime {
-    std::uint16_t year;
-    std::uint16_t month;
-    std::uint16_t dayOfWeek;
-    std::uint16_t day;
-    std::uint16_t hour;
-    std::uint16_t minute;
-    std::uint16_t second;
-    std::uint16_t milliseconds;
-};
 
 struct LogRecord {
     LocalTime time{};

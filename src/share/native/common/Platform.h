@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Log.h"
+#include "LocalTime.h"
 #include "tstrings.h"
 
 namespace platform {

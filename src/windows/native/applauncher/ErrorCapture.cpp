@@ -16,29 +16,29 @@ public:
     CurrentUserOnly() {
         HANDLE rawToken = nullptr;
         if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) {
-            throwLastError(&OpenProcessToken, "OpenProcessToken() failed");
+            throwLastErrorOf(OpenProcessToken);
         }
         const ScopedHandle token(rawToken);
         DWORD size = 0;
         GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
         user.resize(size);
         if (size == 0 || !GetTokenInformation(token.get(), TokenUser, user.data(), size, &size)) {
-            throwLastError(&GetTokenInformation, "GetTokenInformation() failed");
+            throwLastErrorOf(GetTokenInformation);
         }
         PSID sid = reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid;
         acl.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + GetLengthSid(sid));
         auto* const list = reinterpret_cast<PACL>(acl.data());
         if (!InitializeAcl(list, static_cast<DWORD>(acl.size()), ACL_REVISION)) {
-            throwLastError(&InitializeAcl, "InitializeAcl() failed");
+            throwLastErrorOf(InitializeAcl);
         }
         if (!AddAccessAllowedAce(list, ACL_REVISION, FILE_ALL_ACCESS, sid)) {
-            throwLastError(&AddAccessAllowedAce, "AddAccessAllowedAce() failed");
+            throwLastErrorOf(AddAccessAllowedAce);
         }
         if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)) {
-            throwLastError(&InitializeSecurityDescriptor, "InitializeSecurityDescriptor() failed");
+            throwLastErrorOf(InitializeSecurityDescriptor);
         }
         if (!SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE)) {
-            throwLastError(&SetSecurityDescriptorDacl, "SetSecurityDescriptorDacl() failed");
+            throwLastErrorOf(SetSecurityDescriptorDacl);
         }
         attributes.nLength = sizeof(attributes);
         attributes.lpSecurityDescriptor = &descriptor;
@@ -78,7 +78,7 @@ ErrorCapture::ErrorCapture() {
                                        PIPE_REJECT_REMOTE_CLIENTS,
                                    1, 0, sizeof(buffer), 0, security.get()));
     if (!readEnd) {
-        throwLastError(&CreateNamedPipeW, "CreateNamedPipeW() failed");
+        throwLastErrorOf(CreateNamedPipeW);
     }
     SECURITY_ATTRIBUTES inheritable{};
     inheritable.nLength = sizeof(inheritable);
@@ -89,11 +89,11 @@ ErrorCapture::ErrorCapture() {
                                FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
                                nullptr));
     if (!writeEnd) {
-        throwLastError(&CreateFileW, "CreateFileW() failed");
+        throwLastErrorOf(CreateFileW);
     }
     readDone.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!readDone) {
-        throwLastError(&CreateEventW, "CreateEventW() failed");
+        throwLastErrorOf(CreateEventW);
     }
 }
 
@@ -156,7 +156,7 @@ void ErrorCapture::readUntilEnd(HANDLE process) {
             break;
         }
         if (woken != WAIT_OBJECT_0 + 1) {
-            throwLastError(&WaitForMultipleObjects, "WaitForMultipleObjects() failed");
+            throwLastErrorOf(WaitForMultipleObjects);
         }
         finishRead(false);
         startRead();

@@ -1,16 +1,17 @@
 #include "Restart.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <utility>
 
+#include "ChildProcess.h"
 #include "ErrorCapture.h"
 #include "ErrorHandling.h"
 #include "Log.h"
 #include "ScopedHandle.h"
 #include "StringBuilder.h"
 #include "SysInfo.h"
-#include "Toolbox.h"
 #include "Platform.h"
 #include "WinApp.h"
 #include "WinErrorHandling.h"
@@ -45,34 +46,9 @@ STARTUPINFOW inheritedStartupInfo() {
     return startupInfo;
 }
 
-// A job that ends the child when this process goes (ended by a service
-// wrapper, an IDE's stop button or an installer holding our process id),
-// from which the Java application's own processes break away silently.
-// None when the system refuses one; the restart then goes on without it.
-void traceNoJob(const char* failedCall, DWORD error) {
-    logTrace(failedCall << "() failed: " << systemErrorText(error, nullptr)
-                        << ". The child runs without a job");
-}
-
-ScopedHandle makeChildJob() {
-    ScopedHandle job(CreateJobObjectW(nullptr, nullptr));
-    if (!job) {
-        traceNoJob("CreateJobObjectW", GetLastError());
-        return job;
-    }
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags =
-        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
-    if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
-                                 sizeof(limits))) {
-        traceNoJob("SetInformationJobObject", GetLastError());
-        job.reset();
-    }
-    return job;
-}
-
-// The child being waited for, for the console control handler.
-HANDLE waitedChild = nullptr;
+// The child being waited for, for the console control handler, which the
+// system runs on a thread of its own.
+std::atomic<HANDLE> waitedChild{nullptr};
 
 // Ctrl+C and Ctrl+Break reach every process on the console, the child and
 // its JVM too, whose shutdown hooks then run: this process only stays to
@@ -80,11 +56,29 @@ HANDLE waitedChild = nullptr;
 // shutting down end this process when the handler returns, and the job
 // would take the child with it, so the handler first lets the child end.
 BOOL WINAPI waitForChildOnConsoleEvent(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && waitedChild) {
-        WaitForSingleObject(waitedChild, INFINITE);
+    const HANDLE child = waitedChild;
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && child) {
+        WaitForSingleObject(child, INFINITE);
     }
     return TRUE;
 }
+
+// Console events left to the child for as long as this owner lives: a
+// handler routine, not the "ignore Ctrl+C" flag, which the child would
+// inherit. In place from before the child starts, since a Ctrl+C may come
+// as soon as it runs.
+class ConsoleEventsLeftToChild {
+public:
+    ConsoleEventsLeftToChild() { SetConsoleCtrlHandler(waitForChildOnConsoleEvent, TRUE); }
+    ~ConsoleEventsLeftToChild() {
+        SetConsoleCtrlHandler(waitForChildOnConsoleEvent, FALSE);
+        waitedChild = nullptr;
+    }
+    ConsoleEventsLeftToChild(const ConsoleEventsLeftToChild&) = delete;
+    ConsoleEventsLeftToChild& operator=(const ConsoleEventsLeftToChild&) = delete;
+
+    void waitFor(HANDLE child) const { waitedChild = child; }
+};
 
 // The channel for the child's standard error when this process has no
 // usable one; none otherwise, or when the system gives none (the launch
@@ -155,6 +149,25 @@ void reportCapturedErrors(std::unique_ptr<ErrorCapture> capture, DWORD exitCode)
              << " for the child's standard error");
 }
 
+// Standard input and output stay as the child would inherit them; its
+// standard error goes to the capture.
+void redirectStandardError(STARTUPINFOW& startupInfo, HANDLE errorEnd) {
+    if (!(startupInfo.dwFlags & STARTF_USESTDHANDLES)) {
+        startupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startupInfo.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    }
+    startupInfo.dwFlags |= STARTF_USESTDHANDLES;
+    startupInfo.hStdError = errorEnd;
+}
+
+DWORD exitCodeOf(HANDLE process) {
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process, &exitCode)) {
+        throwLastErrorOf(GetExitCodeProcess);
+    }
+    return exitCode;
+}
+
 } // namespace
 
 bool takeRestartMark() {
@@ -176,82 +189,33 @@ void captureChildErrorsIfUnseen() {
 }
 
 DWORD restartAsChild(const WideString& executablePath) {
-    STARTUPINFOW startupInfo = inheritedStartupInfo();
-    PROCESS_INFORMATION processInfo{};
-    const ScopedHandle job = makeChildJob();
-    std::unique_ptr<ErrorCapture> capture = makeErrorCapture(startupInfo);
+    const ChildJob job;
+    ChildStartOptions options;
+    options.startupInfo = inheritedStartupInfo();
+    options.job = job.get();
+    std::unique_ptr<ErrorCapture> capture = makeErrorCapture(options.startupInfo);
     if (capture) {
-        // Standard input and output stay as the child would inherit them.
-        if (!(startupInfo.dwFlags & STARTF_USESTDHANDLES)) {
-            startupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-            startupInfo.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-        }
-        startupInfo.dwFlags |= STARTF_USESTDHANDLES;
-        startupInfo.hStdError = capture->childEnd();
+        redirectStandardError(options.startupInfo, capture->childEnd());
     }
+    options.inheritedHandles = inheritableStandardHandles(options.startupInfo);
 
-    // CreateProcessW may write into the command line: hand it a private copy.
-    WideString commandLine = GetCommandLineW();
-
-    // Suspended until it is in the job, so that nothing it starts escapes.
-    const DWORD creationFlags = job ? CREATE_SUSPENDED : 0;
-    // The handler is in place from before the child starts (a Ctrl+C may
-    // come as soon as it runs) until it has ended. A handler routine, not
-    // the "ignore Ctrl+C" flag, which the child would inherit.
-    SetConsoleCtrlHandler(waitForChildOnConsoleEvent, TRUE);
-    const AtEndOfScope consoleEventsBack([] {
-        SetConsoleCtrlHandler(waitForChildOnConsoleEvent, FALSE);
-        waitedChild = nullptr;
-    });
-    BOOL created = FALSE;
-    DWORD createError = ERROR_SUCCESS;
+    ScopedProcessInformation child;
+    const ConsoleEventsLeftToChild consoleEvents;
     {
         // Only the child needs the mark; this process's own children must not see it.
         const SysInfo::ScopedEnvVariable mark(restartMarkVariable,
                                               capture ? reportedByParentMark : restartedMark);
-        created = CreateProcessW(executablePath.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                 creationFlags, nullptr, nullptr, &startupInfo, &processInfo);
-        createError = GetLastError();
+        child = startChild(executablePath, GetCommandLineW(), options);
     }
-    if (!created) {
-        throwWithPosition(SysError(StringBuilder() << "CreateProcessW() failed",
-                                   reinterpret_cast<const void*>(&CreateProcessW), createError,
-                                   "System error", executablePath));
-    }
-    // Closed thread first, then process, on every path out.
-    const ScopedHandle process(processInfo.hProcess);
-    const ScopedHandle thread(processInfo.hThread);
-    waitedChild = process.get();
+    consoleEvents.waitFor(child.process());
+
     if (capture) {
         capture->closeChildEnd();
+        capture->readUntilEnd(child.process());
+    } else if (WaitForSingleObject(child.process(), INFINITE) != WAIT_OBJECT_0) {
+        throwLastErrorOf(WaitForSingleObject);
     }
-
-    if (job) {
-        if (AssignProcessToJobObject(job.get(), process.get())) {
-            logTrace("Child process " << processInfo.dwProcessId
-                                      << " runs in a job that ends it with this process");
-        } else {
-            // Before Windows 8 a process in a job that forbids breakaway
-            // cannot be put into a second one.
-            traceNoJob("AssignProcessToJobObject", GetLastError());
-        }
-        if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
-            const DWORD error = GetLastError();
-            TerminateProcess(process.get(), 1);
-            throwSysError(&ResumeThread, error, "ResumeThread() failed");
-        }
-    }
-
-    if (capture) {
-        capture->readUntilEnd(process.get());
-    } else if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
-        throwLastError(&WaitForSingleObject, "WaitForSingleObject() failed");
-    }
-
-    DWORD exitCode = 0;
-    if (!GetExitCodeProcess(process.get(), &exitCode)) {
-        throwLastError(&GetExitCodeProcess, "GetExitCodeProcess() failed");
-    }
+    const DWORD exitCode = exitCodeOf(child.process());
     logTrace("Child process exited with code " << exitCode);
     if (capture) {
         reportCapturedErrors(std::move(capture), exitCode);

@@ -3,10 +3,10 @@
 #include <memory>
 #include <stdexcept>
 
-#include "AppLauncher.h"
 #include "Dll.h"
 #include "ErrorHandling.h"
 #include "FileUtils.h"
+#include "ImageLaunch.h"
 #include "JvmLauncher.h"
 #include "Log.h"
 #include "Restart.h"
@@ -124,33 +124,21 @@ void launchInProcess(Jvm& jvm) {
 } // namespace
 
 void launchApp() {
-    const bool restarted = takeRestartMark();
-
     AllowSetForegroundWindow(ASFW_ANY);
 
-    const WideString executablePath = SysInfo::executablePath();
-    const WideString imageRoot = FileUtils::directoryOf(executablePath);
-    const WideString appDirectory = FileUtils::joinPath(imageRoot, L"app");
-    const WideString defaultRuntimeDirectory = FileUtils::joinPath(imageRoot, L"runtime");
-
-    AppLauncher appLauncher(executablePath, SysInfo::getCommandArgs(SysInfo::WithoutProgramName));
-    appLauncher.withRootDirectory(imageRoot)
-        .withJvmLibraryCandidate(L"bin\\jli.dll")
-        .withAppDirectory(appDirectory)
-        .withLibrarySearchVariable(L"PATH")
-        .withDefaultRuntimeDirectory(defaultRuntimeDirectory);
-
-    // Asked before createJvmLauncher, which extends "PATH" when the answer is no.
-    const bool pathHasAppDir = appLauncher.librarySearchPathHasAppDir();
-
-    std::unique_ptr<Jvm> jvm = appLauncher.createJvmLauncher();
-
-    if (!pathHasAppDir && !restarted) {
-        jvm.reset();
-        // The child reports its own failures; its code, whatever it is, is
-        // the application's and becomes ours.
+    PlatformLaunch platform;
+    platform.executablePath = SysInfo::executablePath();
+    platform.commandArgs = SysInfo::getCommandArgs(SysInfo::WithoutProgramName);
+    platform.jvmLibrary = L"bin\\jli.dll";
+    platform.librarySearchVariable = L"PATH";
+    platform.pathListSeparator = L';';
+    platform.pathComparison = tstrings::IgnoringCase;
+    platform.takeRestartMark = takeRestartMark;
+    // The child reports its own failures; its code, whatever it is, is the
+    // application's and becomes ours.
+    platform.restart = [](const WideString& executablePath) {
         app::setExitCodeOnReturn(static_cast<int>(restartAsChild(executablePath)));
-        return;
-    }
-    launchInProcess(*jvm);
+    };
+    platform.runInProcess = launchInProcess;
+    launchImage(platform);
 }

@@ -47,7 +47,7 @@ Dll::Dll(const Dll& other) : modulePath(other.modulePath) {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                             static_cast<LPCWSTR>(other.moduleHandle.get()), &module)) {
-        throwLastError(&GetModuleHandleExW, "GetModuleHandleExW(" << modulePath << ") failed");
+        throwLastErrorOfCall(GetModuleHandleExW, modulePath);
     }
     moduleHandle.reset(module);
 }
@@ -60,7 +60,7 @@ void LoadedModuleTraits::close(void* module) noexcept {
 Dll::Function Dll::getFunction(const std::string& symbolName, bool throwIfMissing) const {
     const FARPROC address = GetProcAddress(handleOf(moduleHandle.get()), symbolName.c_str());
     if (!address && throwIfMissing) {
-        throwLastError(&GetProcAddress, "GetProcAddress(" << modulePath << ", " << symbolName << ") failed");
+        throwLastErrorOfCall(GetProcAddress, modulePath << ", " << symbolName);
     }
     return reinterpret_cast<Function>(address);
 }

@@ -35,6 +35,14 @@ public:
         throwSysError(function, vxFailedCallError, message);                                       \
     } while (false)
 
+// The message spelled from the call itself: "<function>() failed", or
+// "<function>(<arguments>) failed" with what the call was given, as a
+// StringBuilder takes it.
+#define throwLastErrorOf(function) throwLastError(&function, #function "() failed")
+#define throwLastErrorOfCall(function, arguments)                                                  \
+    throwLastError(&function, #function "(" << arguments << ") failed")
+#define throwSysErrorOf(function, errorCode) throwSysError(&function, errorCode, #function "() failed")
+
 // "system error <code> (<description>)".
 WideString systemErrorText(DWORD errorCode, HMODULE module,
                            const WideString& insert = WideString());

@@ -121,4 +121,16 @@ TEST(ErrnoText, DescribesTheCurrentErrno) {
     EXPECT_FALSE(errnoText().empty());
 }
 
+TEST(ErrnoText, AFailedCallIsNamedFromTheCall) {
+    errno = ENOENT;
+    const std::string expected = "open(/nowhere, 2) failed: " + errnoText();
+    try {
+        errno = ENOENT;
+        throwErrnoOfCall(open, "/nowhere, " << 2);
+        FAIL() << "no exception";
+    } catch (const VxError<std::runtime_error>& e) {
+        EXPECT_EQ(std::string(e.plainMessage()), expected);
+    }
+}
+
 } // namespace

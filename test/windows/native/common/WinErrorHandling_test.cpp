@@ -66,6 +66,27 @@ TEST(SysError, FailedLibraryLoadNamesCallCodeAndDescription) {
     }
 }
 
+TEST(SysError, FailedCallIsNamedFromTheCall) {
+    const std::string kernel = systemPart(6, moduleOf(reinterpret_cast<const void*>(&CloseHandle)));
+    const struct {
+        void (*raise)();
+        std::string expected;
+    } cases[] = {
+        {[] { SetLastError(6); throwLastErrorOf(CloseHandle); }, "CloseHandle() failed. System error [6]" + kernel},
+        {[] { SetLastError(6); throwLastErrorOfCall(CloseHandle, "h" << 1); },
+         "CloseHandle(h1) failed. System error [6]" + kernel},
+        {[] { throwSysErrorOf(CloseHandle, 6); }, "CloseHandle() failed. System error [6]" + kernel},
+    };
+    for (const auto& c : cases) {
+        try {
+            c.raise();
+            ADD_FAILURE() << "no exception";
+        } catch (const VxError<SysError>& e) {
+            EXPECT_EQ(std::string(e.plainMessage()), c.expected);
+        }
+    }
+}
+
 TEST(SysError, DescriptionIsOneCleanLine) {
     for (DWORD code : {DWORD{0}, DWORD{2}, DWORD{5}, DWORD{126}, DWORD{203}}) {
         SCOPED_TRACE(code);
