@@ -95,5 +95,9 @@ cat <<EOF
    a Windows JDK's jmods when you build on Linux:
      vantorix-image --name MyApp --input target/dist --main-jar myapp.jar --target windows-x64 \\
          --jmods /path/to/windows-jdk/jmods --icon myapp.ico --version 1.0.0 --output MyApp
+   What your users download, made in the same command:
+     ... --version 1.0.0 --vendor "My Company" --installer exe      # MyApp-1.0.0-setup.exe (makensis)
+     ... --version 1.0.0 --vendor "My Company" --vendor-email me@example.com \
+         --installer deb                                            # myapp_1.0.0_amd64.deb
    More in docs/packaging.md.
 EOF

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds every preset and runs the whole test suite; exits non-zero when
-# anything fails. Usage: scripts/test.sh [preset...]
-#   (default: host host32 fuzz win64 win32)
+# Builds every preset and runs the whole test suite, then the demo; exits
+# non-zero when anything fails. Usage: scripts/test.sh [preset...]
+#   (default: host host32 fuzz win64 win32, and the demo)
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -69,6 +69,20 @@ for preset in "${presets[@]}"; do
     failed=$((failed + nfail)); skipped=$((skipped + nskip))
   fi
 done
+
+# The demo is the documented user path from a jar to a running image; a
+# full run makes it once more so that it cannot rot.
+if [ $# -eq 0 ]; then
+  echo "=== demo: bash scripts/demo.sh (log in build/logs/demo.log)"
+  if bash scripts/demo.sh >build/logs/demo.log 2>&1 && grep -q '^   Jupiter' build/logs/demo.log; then
+    echo "demo: passed"
+    passed=$((passed + 1))
+  else
+    tail -n 40 build/logs/demo.log
+    echo "demo: FAILED"
+    failed=$((failed + 1)); failed_steps+=("demo")
+  fi
+fi
 
 echo
 if [ ${#failed_steps[@]} -gt 0 ]; then
