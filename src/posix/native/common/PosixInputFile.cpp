@@ -5,6 +5,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 #include "ScopedResource.h"
@@ -62,9 +65,29 @@ private:
 namespace FileUtils {
 
 std::unique_ptr<InputFile> openInputFile(const WideString& path) {
-    // errno is left as the failed open set it.
-    ScopedFile file(std::fopen(tstrings::wideToUtf8(path).c_str(), "rb"));
+    // Opened without blocking, and refused unless it is a regular file or a
+    // directory (whose read then fails as before): a FIFO or a device put
+    // where a config or options file belongs would otherwise hold the launch
+    // at the open or the first read. errno is left as the failed call set it
+    // (EINVAL for the refused kinds).
+    const int fd = ::open(tstrings::wideToUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat status {};
+    int error = 0;
+    if (::fstat(fd, &status) != 0) {
+        error = errno;
+    } else if (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) {
+        error = EINVAL;
+    } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        error = errno;
+    }
+    ScopedFile file(error == 0 ? ::fdopen(fd, "rb") : nullptr);
     if (!file) {
+        error = error != 0 ? error : errno;
+        ::close(fd);
+        errno = error;
         return nullptr;
     }
     return std::make_unique<FilteredInputFile>(std::move(file));
