@@ -216,11 +216,12 @@ final class ImageWriter {
     }
   }
 
+  /** In decimal units, as file managers and du --si show them. */
   static String size(long bytes) {
-    if (bytes < 1024 * 1024) {
-      return String.format("%.1f KB", bytes / 1024.0);
+    if (bytes < 1_000_000) {
+      return String.format("%.1f kB", bytes / 1e3);
     }
-    return String.format("%.1f MB", bytes / (1024.0 * 1024.0));
+    return String.format("%.1f MB", bytes / 1e6);
   }
 
   private static String describe(IOException e) {
