@@ -18,7 +18,7 @@
 
 #include "FileUtils.h"
 #include "Platform.h"
-#include "ScopedResource.h"
+#include "ScopedDescriptor.h"
 
 extern char** environ;
 
@@ -56,15 +56,6 @@ bool makeDirectories(const WideString& path, WideString& why) {
     }
     return true;
 }
-
-struct FdTraits {
-    using Type = int;
-    using KeepError = KeepErrno;
-    static int invalid() noexcept { return -1; }
-    static bool isValid(int fd) noexcept { return fd >= 0; }
-    static void close(int fd) noexcept { ::close(fd); }
-};
-using ScopedFd = ScopedResource<FdTraits>;
 
 } // namespace
 
@@ -105,19 +96,18 @@ std::int64_t oneMinute() {
 
 WideStringList directoryEntries(const WideString& directory) {
     WideStringList names;
-    DIR* const listing = ::opendir(bytesOf(directory).c_str());
-    if (listing == nullptr) {
+    const ScopedDirectory listing(::opendir(bytesOf(directory).c_str()));
+    if (!listing) {
         return names;
     }
-    while (const dirent* entry = ::readdir(listing)) {
+    while (const dirent* entry = ::readdir(listing.get())) {
         names.push_back(tstrings::utf8OrBytesToWide(entry->d_name));
     }
-    ::closedir(listing);
     return names;
 }
 
 bool readSmallFile(const WideString& path, std::size_t limit, std::string& bytes) {
-    const ScopedFd fd(::open(bytesOf(path).c_str(), O_RDONLY | O_CLOEXEC));
+    const ScopedDescriptor fd(::open(bytesOf(path).c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) {
         return false;
     }
@@ -142,7 +132,7 @@ bool readSmallFile(const WideString& path, std::size_t limit, std::string& bytes
 }
 
 bool writeFile(const WideString& path, const std::string& bytes, WideString& why) {
-    const ScopedFd fd(::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    const ScopedDescriptor fd(::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     if (!fd) {
         why = failure("open", path);
         return false;
@@ -155,7 +145,7 @@ bool writeFile(const WideString& path, const std::string& bytes, WideString& why
 }
 
 bool createNewFile(const WideString& path, WideString& why) {
-    const ScopedFd fd(::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    const ScopedDescriptor fd(::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (!fd) {
         why = failure("open", path);
         return false;

@@ -11,22 +11,13 @@
 #include <stdexcept>
 
 #include "ErrorHandling.h"
-#include "ScopedResource.h"
+#include "ScopedDescriptor.h"
 #include "StringBuilder.h"
 #include "Toolbox.h"
 
 namespace {
 
 constexpr off_t largestFile = 256 * 1024 * 1024;
-
-struct DescriptorTraits {
-    using Type = int;
-    using KeepError = KeepErrno;
-    static Type invalid() noexcept { return -1; }
-    static bool isValid(Type value) noexcept { return value >= 0; }
-    static void close(Type value) noexcept { ::close(value); }
-};
-using ScopedDescriptor = ScopedResource<DescriptorTraits>;
 
 [[noreturn]] void failed(const char* what, const WideString& path) {
     const std::string error = errnoText();

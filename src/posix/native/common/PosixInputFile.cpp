@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "ScopedDescriptor.h"
 #include "ScopedResource.h"
 
 namespace {
@@ -70,26 +71,24 @@ std::unique_ptr<InputFile> openInputFile(const WideString& path) {
     // where a config or options file belongs would otherwise hold the launch
     // at the open or the first read. errno is left as the failed call set it
     // (EINVAL for the refused kinds).
-    const int fd = ::open(tstrings::wideToUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return nullptr;
-    }
+    ScopedDescriptor fd(::open(tstrings::wideToUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat status {};
-    int error = 0;
-    if (::fstat(fd, &status) != 0) {
-        error = errno;
-    } else if (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) {
-        error = EINVAL;
-    } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        error = errno;
-    }
-    ScopedFile file(error == 0 ? ::fdopen(fd, "rb") : nullptr);
-    if (!file) {
-        error = error != 0 ? error : errno;
-        ::close(fd);
-        errno = error;
+    if (!fd || ::fstat(fd.get(), &status) != 0) {
         return nullptr;
     }
+    if (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    if (::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) {
+        return nullptr;
+    }
+    ScopedFile file(::fdopen(fd.get(), "rb"));
+    if (!file) {
+        return nullptr;
+    }
+    // The stream closes the descriptor from now on.
+    fd.release();
     return std::make_unique<FilteredInputFile>(std::move(file));
 }
 
