@@ -643,6 +643,13 @@ class ConsoleTest(ImageTestCase):
                 self.assertEqual(run.call.launcher_processes("Tool.exe"), 1 if path is None else 2)
 
 
+def wine_prefix():
+    """The prefix that the launcher runs in, chosen as cmake/wine-env.sh
+    chooses it (CTest run by hand has no WINEPREFIX of its own)."""
+    root = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+    return os.environ.get("VX_WINEPREFIX") or os.path.join(root, "build", "wineprefix")
+
+
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
 IMAGE_SUBSYSTEM_WINDOWS_CUI = 3
 
@@ -1178,7 +1185,7 @@ class FastStartTest(ImageTestCase):
         # Wine gives every program the prefix's own %LOCALAPPDATA%, whatever
         # the host's environment says: each case has an application name of
         # its own there, removed afterwards.
-        local = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "*", "AppData", "Local"))
+        local = glob.glob(os.path.join(wine_prefix(), "drive_c", "users", "*", "AppData", "Local"))
         self.assertEqual(len(local), 1, local)
         cases = [
             ("11.0.2", None),
@@ -1224,7 +1231,7 @@ class FastStartTest(ImageTestCase):
         # An application that calls System.exit never returns to the
         # launcher: the runtime ends the process with the universal C
         # runtime's exit, whose handlers must still finish the cache's work.
-        local = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "*", "AppData", "Local"))[0]
+        local = glob.glob(os.path.join(wine_prefix(), "drive_c", "users", "*", "AppData", "Local"))[0]
         for label, env in [("returns", {}), ("C runtime's exit", {"VX_STUB_EXIT_CRT": "3"})]:
             with self.subTest(label):
                 name = "VxFastStartExit" + str(len(env))

@@ -23,6 +23,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import launch_record  # noqa: E402
 import linux_image  # noqa: E402
 
 SOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "java")
@@ -250,11 +251,13 @@ class RawBytesTest(ImageTestCase):
         run = self.run_image(image, self.ARGS, env={"VX_STUB_RECORD": record})
         self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
         with open(record, "rb") as f:
-            argv = [line.partition(b"=")[2] for line in f.read().splitlines() if line.startswith(b"argv[")]
+            calls = launch_record.parse_record(f.read())
+        self.assertEqual(len(calls), 1)
         exe = os.fsencode(image.exe)
         self.assertIn(b"/lat\xe9/", exe)
-        self.assertEqual(argv, [exe, b"-Dvantorix.app-path=" + exe, b"Probe", b"caf\xe9", "J\u00f6rg".encode(),
-                                b"a\xff\xfeb", b"null"])
+        self.assertEqual(calls[0].argv, [exe, b"-Dvantorix.app-path=" + exe, b"Probe", b"caf\xe9",
+                                         "J\u00f6rg".encode(), b"a\xff\xfeb"])
+        self.assertEqual(calls[0].argv_terminator, "null")
 
     def test_java_sees_what_it_sees_when_started_directly(self):
         # The Java runtime decodes the bytes itself (with the locale's

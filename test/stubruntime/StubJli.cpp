@@ -30,18 +30,8 @@
 //                   its shutdown hooks
 // The record is complete before anything is written or waited for.
 //
-// Record format: one "key=value" line per item, each call's record starting
-// with its "argc=" line. Strings are lower-case hex of their bytes (empty
-// for ""), so any byte survives; a null pointer is "null".
-//   argc=<decimal>                     argument 1
-//   argv[0]=<hex> ... argv[argc-1]=<hex>
-//   argv[<argc>]=null|<hex>            the slot after the last argument
-//   arg3=<decimal>                     jargc
-//   arg4=null|non-null                 jargv
-//   arg5=<decimal>                     appclassc
-//   arg6=null|non-null                 appclassv
-//   arg7=..arg10=null|<hex>            fullversion, dotversion, pname, lname
-//   arg11=..arg14=<decimal>            javaargs, cpwildcard, javaw, ergo
+// Record format: that of LaunchRecord.h, which the POSIX stub writes too,
+// followed by lines about the process that the call runs in:
 //   acp=<decimal>                      GetACP() at the time of the call
 //   jvm.dll=loaded|not-loaded          GetModuleHandleW at the time of the call
 //   splashscreen.dll=loaded|not-loaded
@@ -69,38 +59,18 @@
 #include <cstdlib>
 #include <string>
 
+#include "LaunchRecord.h"
 #include "StubEvents.h"
 
 #include <tlhelp32.h>
 
 namespace {
 
-std::string hexOf(const char* text) {
-    if (!text) {
-        return "null";
-    }
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        hex += digits[*p >> 4];
-        hex += digits[*p & 0xF];
-    }
-    return hex;
-}
-
-const char* nullness(const void* pointer) {
-    return pointer ? "non-null" : "null";
-}
+using launchrecord::hexOf;
+using launchrecord::addLine;
 
 const char* loadState(const wchar_t* module) {
     return GetModuleHandleW(module) ? "loaded" : "not-loaded";
-}
-
-void line(std::string& record, const std::string& key, const std::string& value) {
-    record += key;
-    record += '=';
-    record += value;
-    record += '\n';
 }
 
 std::string utf8Of(const wchar_t* text) {
@@ -124,7 +94,7 @@ std::string variableHex(const wchar_t* name) {
     if (length >= 2048) {
         return hexOf("(too long)");
     }
-    return hexOf(utf8Of(value).c_str());
+    return hexOf(utf8Of(value));
 }
 
 // The chain of processes that led to this one, so that a test can count
@@ -149,19 +119,9 @@ void appendAncestry(std::string& record) {
         if (!found) {
             return;
         }
-        line(record, "ancestor[" + std::to_string(depth) + "]", hexOf(utf8Of(entry.szExeFile).c_str()));
+        addLine(record, "ancestor[" + std::to_string(depth) + "]", hexOf(utf8Of(entry.szExeFile)));
         pid = entry.th32ParentProcessID == pid ? 0 : entry.th32ParentProcessID;
     }
-}
-
-std::string hexOfBytes(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (const unsigned char byte : bytes) {
-        hex += digits[byte >> 4];
-        hex += digits[byte & 0xF];
-    }
-    return hex;
 }
 
 // The variable's value as a wide string; false when it is not set.
@@ -200,16 +160,16 @@ void appendStartupInfo(std::string& record) {
     GetStartupInfoW(&startup);
     char flags[16];
     std::snprintf(flags, sizeof(flags), "%lx", static_cast<unsigned long>(startup.dwFlags));
-    line(record, "startup.flags", flags);
-    line(record, "startup.show", std::to_string(startup.wShowWindow));
-    line(record, "startup.title", startup.lpTitle ? hexOf(utf8Of(startup.lpTitle).c_str()) : "null");
-    line(record, "stdout", fileTypeOf(STD_OUTPUT_HANDLE));
-    line(record, "stderr", fileTypeOf(STD_ERROR_HANDLE));
+    addLine(record, "startup.flags", flags);
+    addLine(record, "startup.show", std::to_string(startup.wShowWindow));
+    addLine(record, "startup.title", startup.lpTitle ? hexOf(utf8Of(startup.lpTitle)) : "null");
+    addLine(record, "stdout", fileTypeOf(STD_OUTPUT_HANDLE));
+    addLine(record, "stderr", fileTypeOf(STD_ERROR_HANDLE));
     wchar_t directory[2048] = L"";
     GetDllDirectoryW(2048, directory);
-    line(record, "dlldir", hexOf(utf8Of(directory).c_str()));
+    addLine(record, "dlldir", hexOf(utf8Of(directory)));
     std::wstring path;
-    line(record, "path", variable(L"PATH", path) ? hexOf(utf8Of(path.c_str()).c_str()) : "null");
+    addLine(record, "path", variable(L"PATH", path) ? hexOf(utf8Of(path.c_str())) : "null");
 }
 
 void spawnIfAsked(std::string& record) {
@@ -226,9 +186,9 @@ void spawnIfAsked(std::string& record) {
                        &startup, &process)) {
         const ScopedHandle thread(process.hThread);
         const ScopedHandle child(process.hProcess);
-        line(record, "spawned", std::to_string(process.dwProcessId));
+        addLine(record, "spawned", std::to_string(process.dwProcessId));
     } else {
-        line(record, "spawned", "failed");
+        addLine(record, "spawned", "failed");
     }
 }
 
@@ -243,7 +203,7 @@ void readStdinIfAsked(std::string& record) {
     while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
         bytes.append(buffer, got);
     }
-    line(record, "stdin", hexOfBytes(bytes));
+    addLine(record, "stdin", hexOf(bytes));
 }
 
 void writeTo(DWORD which, const char* bytes, std::size_t length) {
@@ -352,31 +312,14 @@ int __stdcall JLI_Launch(int argc, char** argv, int jargc, const char** jargv, i
                          int javaw, int ergo) {
     appendStubEvent("jli.dll called");
 
-    std::string record;
-    line(record, "argc", std::to_string(argc));
-    if (argv) {
-        for (int i = 0; i <= argc; ++i) {
-            line(record, "argv[" + std::to_string(i) + "]", hexOf(argv[i]));
-        }
-    }
-    line(record, "arg3", std::to_string(jargc));
-    line(record, "arg4", nullness(jargv));
-    line(record, "arg5", std::to_string(appclassc));
-    line(record, "arg6", nullness(appclassv));
-    line(record, "arg7", hexOf(fullversion));
-    line(record, "arg8", hexOf(dotversion));
-    line(record, "arg9", hexOf(pname));
-    line(record, "arg10", hexOf(lname));
-    line(record, "arg11", std::to_string(javaargs));
-    line(record, "arg12", std::to_string(cpwildcard));
-    line(record, "arg13", std::to_string(javaw));
-    line(record, "arg14", std::to_string(ergo));
-    line(record, "acp", std::to_string(GetACP()));
-    line(record, "jvm.dll", loadState(L"jvm.dll"));
-    line(record, "splashscreen.dll", loadState(L"splashscreen.dll"));
-    line(record, "pid", std::to_string(GetCurrentProcessId()));
-    line(record, "cmdline", hexOf(utf8Of(GetCommandLineW()).c_str()));
-    line(record, "VANTORIX_RESTARTED", variableHex(L"VANTORIX_RESTARTED"));
+    std::string record = launchrecord::ofCall(argc, argv, jargc, jargv, appclassc, appclassv, fullversion,
+                                              dotversion, pname, lname, javaargs, cpwildcard, javaw, ergo);
+    addLine(record, "acp", std::to_string(GetACP()));
+    addLine(record, "jvm.dll", loadState(L"jvm.dll"));
+    addLine(record, "splashscreen.dll", loadState(L"splashscreen.dll"));
+    addLine(record, "pid", std::to_string(GetCurrentProcessId()));
+    addLine(record, "cmdline", hexOf(utf8Of(GetCommandLineW())));
+    addLine(record, "VANTORIX_RESTARTED", variableHex(L"VANTORIX_RESTARTED"));
     appendAncestry(record);
     appendStartupInfo(record);
     handleConsoleEventsIfAsked();

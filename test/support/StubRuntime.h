@@ -1,11 +1,10 @@
 #pragma once
 
-// The stub runtime built for the tests, and the record its launch entry
-// writes: one "key=value" line per item, strings as hex of their bytes.
+// The stub runtime built for the Windows tests, and reading the files that
+// stubs write. LaunchRecord.h reads the launch entry's record.
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 
@@ -27,27 +26,4 @@ inline std::string readFile(const std::filesystem::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-inline std::map<std::string, std::string> parseRecord(const std::string& text) {
-    std::map<std::string, std::string> record;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const std::size_t equals = line.find('=');
-        if (equals != std::string::npos) {
-            record[line.substr(0, equals)] = line.substr(equals + 1);
-        }
-    }
-    return record;
-}
-
-inline std::string hexOf(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char b : bytes) {
-        hex += digits[b >> 4];
-        hex += digits[b & 0xF];
-    }
-    return hex;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "EnvGuard.h"
+#include "LaunchRecord.h"
 #include "ScopedHandle.h"
 #include "StubRuntime.h"
 #include "TempDir.h"
@@ -68,36 +69,18 @@ TEST_F(JliLaunchTest, EntryReceivesTheBlockAndItsResultComesBack) {
 
         EXPECT_EQ(c.expected, launch({"prog", odd, "", "-Dx=a b"}));
 
-        std::map<std::string, std::string> record = parseRecord(readFile(recordFile));
-        const std::map<std::string, std::string> expected = {
-            {"argc", "4"},
-            {"argv[0]", hexOf("prog")},
-            {"argv[1]", hexOf(odd)},
-            {"argv[2]", ""},
-            {"argv[3]", hexOf("-Dx=a b")},
-            {"argv[4]", "null"},
-            {"arg3", "0"},
-            {"arg4", "null"},
-            {"arg5", "0"},
-            {"arg6", "null"},
-            {"arg7", ""},
-            {"arg8", ""},
-            {"arg9", hexOf("java")},
-            {"arg10", hexOf("java")},
-            {"arg11", "0"},
-            {"arg12", "0"},
-            {"arg13", "0"},
-            {"arg14", "0"},
-            {"acp", std::to_string(GetACP())},
-            {"jvm.dll", "not-loaded"},
-            {"splashscreen.dll", "not-loaded"},
-        };
-        // The stub records more than this (process details for other tests).
+        const auto calls = launchrecord::read(readFile(recordFile));
+        ASSERT_EQ(calls.size(), 1u);
+        const launchrecord::Call& call = calls[0];
+        EXPECT_EQ(call.arguments(), (std::vector<std::string>{"prog", odd, "", "-Dx=a b"}));
+        std::map<std::string, std::string> expected = launchrecord::launcherConstants();
+        expected.insert({{"argc", "4"},
+                         {"argv[4]", "null"},
+                         {"acp", std::to_string(GetACP())},
+                         {"jvm.dll", "not-loaded"},
+                         {"splashscreen.dll", "not-loaded"}});
         for (const auto& [key, value] : expected) {
-            const auto found = record.find(key);
-            EXPECT_TRUE(found != record.end() && found->second == value)
-                << key << ": expected \"" << value << "\", recorded "
-                << (found == record.end() ? std::string("nothing") : '"' + found->second + '"');
+            EXPECT_EQ(call.at(key), value) << key;
         }
     }
 }
@@ -111,9 +94,10 @@ TEST_F(JliLaunchTest, StubReportsThePreloadedLibraries) {
         ASSERT_NE(nullptr, splash.get());
         EXPECT_EQ(0, launch({"prog"}));
     }
-    std::map<std::string, std::string> record = parseRecord(readFile(recordFile));
-    EXPECT_EQ("loaded", record["jvm.dll"]);
-    EXPECT_EQ("loaded", record["splashscreen.dll"]);
+    const auto calls = launchrecord::read(readFile(recordFile));
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ("loaded", calls[0].at("jvm.dll"));
+    EXPECT_EQ("loaded", calls[0].at("splashscreen.dll"));
     EXPECT_EQ("jvm.dll loaded\nsplashscreen.dll loaded\njli.dll called\n"
               "splashscreen.dll unloaded\njvm.dll unloaded\n",
               readFile(eventsFile));
