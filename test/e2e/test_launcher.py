@@ -638,7 +638,7 @@ class ConsoleTest(ImageTestCase):
             with self.subTest(label):
                 run = self.launch(image, path, ctrl_c=True, env={
                     "VX_STUB_CTRL_EXIT": "130", "VX_STUB_SLEEP_MS": "30000"}).run_in_terminal()
-                self.assertEqual(run.exit_code, 130, run.stdout)
+                self.assertEqual(run.exit_code, 130, (run.stdout, run.events))
                 self.assertIn("console event 0", run.events)
                 self.assertEqual(run.call.launcher_processes("Tool.exe"), 1 if path is None else 2)
 

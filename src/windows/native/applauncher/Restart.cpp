@@ -63,17 +63,18 @@ BOOL WINAPI waitForChildOnConsoleEvent(DWORD event) {
     return TRUE;
 }
 
-// Console events left to the child for as long as this owner lives: a
-// handler routine, not the "ignore Ctrl+C" flag, which the child would
-// inherit. In place from before the child starts, since a Ctrl+C may come
-// as soon as it runs.
+// Console events left to the child: a handler routine, not the "ignore
+// Ctrl+C" flag, which the child would inherit. In place from before the
+// child starts, since a Ctrl+C may come as soon as it runs, and kept to the
+// end of this process: the system runs handlers on a thread that it may
+// start late, and a Ctrl+C that finds no handler of ours once the child has
+// ended would have the default handler end this process with a code of its
+// own instead of the child's.
 class ConsoleEventsLeftToChild {
 public:
     ConsoleEventsLeftToChild() { SetConsoleCtrlHandler(waitForChildOnConsoleEvent, TRUE); }
-    ~ConsoleEventsLeftToChild() {
-        SetConsoleCtrlHandler(waitForChildOnConsoleEvent, FALSE);
-        waitedChild = nullptr;
-    }
+    // The child's handle is closed next: the handler stops waiting on it.
+    ~ConsoleEventsLeftToChild() { waitedChild = nullptr; }
     ConsoleEventsLeftToChild(const ConsoleEventsLeftToChild&) = delete;
     ConsoleEventsLeftToChild& operator=(const ConsoleEventsLeftToChild&) = delete;
 
