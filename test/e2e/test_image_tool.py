@@ -395,7 +395,8 @@ class WindowsImageTest(WindowsTestCase):
         signed = os.path.join(self.work, "sign.log")
         recorder = 'printf "%%s\\n" "$0" "$@" > %s\n' % shlex.quote(log)
         brand_tool = write_script(os.path.join(self.work, "brand-tool"), recorder)
-        sign = "printf signed >> {} && echo {} >> %s" % shlex.quote(signed)
+        # A sign tool may talk in another character set than UTF-8.
+        sign = "printf signed >> {} && echo {} >> %s && printf 'sign\\351\\n'" % shlex.quote(signed)
         output = os.path.join(self.work, "Orbit")
         self.assertWritten(run_tool(self.base_options("Orbit", output) + [
             "--main-jar", "probe.jar", "--brand-tool", brand_tool, "--execution-level", "requireAdministrator",

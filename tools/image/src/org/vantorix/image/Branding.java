@@ -185,8 +185,11 @@ record Branding(List<String> command, List<String> options, String note, String 
           guard.finished(process);
         }
         guard.check();
+        // Decoded leniently: a tool may write in another character set, and its output is only
+        // shown (readString would refuse the bytes and turn a run into "cannot be started").
         return new Run(
-            process.exitValue(), Files.readString(log.toPath(), StandardCharsets.UTF_8));
+            process.exitValue(),
+            new String(Files.readAllBytes(log.toPath()), StandardCharsets.UTF_8));
       } catch (IOException e) {
         throw Refusal.of("%s: %s cannot be started: %s", what, words.get(0), Trees.reason(e));
       } catch (InterruptedException e) {
