@@ -534,22 +534,6 @@ class WindowsRefusalTest(WindowsTestCase):
         bad_icon = os.path.join(self.work, "bad.ico")
         with open(bad_icon, "wb") as out:
             out.write(b"\0\0\1\0\2\0" + b"\x10" * 20)
-        # Links out of the input and into a loop.
-        secret = os.path.join(self.work, "secret")
-        os.makedirs(secret)
-        with open(os.path.join(secret, "id_key"), "w") as out:
-            out.write("private")
-        linked_out = inputs.variant(self.work, "linked-out")
-        os.symlink(secret, os.path.join(linked_out, "docs"))
-        looped = inputs.variant(self.work, "looped")
-        os.symlink(".", os.path.join(looped, "lib", "self"))
-        # A manifest Class-Path that leads out of the input.
-        class_path_out = inputs.variant(self.work, "class-path-out")
-        manifest = os.path.join(self.work, "manifest.txt")
-        with open(manifest, "w") as out:
-            out.write("Class-Path: ../lib/x.jar\n")
-        Inputs.tool(["jar", "--create", "--file", os.path.join(class_path_out, "cp.jar"), "--main-class", "Probe",
-                     "--manifest", manifest, "-C", os.path.join(class_path_out, "classes"), "."])
         broken = inputs.variant(self.work, "broken")
         broken_jars = bad_jars(broken)
         fake_brand = write_script(os.path.join(self.work, "brand-tool"), "exit 0\n")
@@ -576,13 +560,6 @@ class WindowsRefusalTest(WindowsTestCase):
              'the --user-option value "-Xmx\\n-javaagent:x" holds a line break'),
             ("list separator; in the output", jar, "the output directory {O} holds ';', the windows-%s path-list "
              "separator" % self.machine),
-            ("link out of the input", ["--input", linked_out] + jar,
-             "the symbolic link %s leads out of the input directory (to %s)"
-             % (os.path.join(linked_out, "docs"), secret)),
-            ("link into a loop", ["--input", looped] + jar,
-             "the symbolic link %s in the input directory leads into a loop" % os.path.join(looped, "lib", "self")),
-            ("Class-Path out of the input", ["--input", class_path_out, "--main-jar", "cp.jar"],
-             "the Class-Path entry ../lib/x.jar of cp.jar lies outside the input directory %s" % class_path_out),
         ] + [
             ("malformed jar " + name, ["--input", broken, "--main-jar", name],
              "%s is not a readable jar: " % os.path.join(broken, name), text)

@@ -32,6 +32,9 @@ public final class ImageTool implements ToolProvider {
       Plan plan = Planner.plan(options, toolDirectory(), out);
       InstallerPlan installer = InstallerStep.plan(options, plan);
       List<String> summary = ImageWriter.write(plan, out);
+      for (String warning : plan.warnings()) {
+        err.println("vantorix-image: warning: " + warning);
+      }
       for (String note : plan.notes()) {
         err.println("vantorix-image: note: " + note);
       }

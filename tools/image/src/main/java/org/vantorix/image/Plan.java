@@ -12,6 +12,7 @@ import java.util.List;
  * @param runtime where runtime/ comes from
  * @param branding how the executable is branded and signed (Windows targets), or null
  * @param notes what the tool says on standard error at the end
+ * @param warnings what the image may do otherwise than the packager expects, said before the notes
  */
 record Plan(
     Target target,
@@ -25,6 +26,7 @@ record Plan(
     RuntimeSource runtime,
     Branding branding,
     List<String> notes,
+    List<String> warnings,
     boolean verbose) {
 
   /** Where the image's runtime comes from. */

@@ -38,8 +38,6 @@ import static org.vantorix.image.ConfigText.shown;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.PrintWriter;
-import java.net.URI;
-import java.net.URISyntaxException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.LinkOption;
@@ -70,6 +68,7 @@ final class Planner {
   private final Path toolDirectory;
   private final PrintWriter out;
   private final List<String> notes = new ArrayList<>();
+  private final List<String> warnings = new ArrayList<>();
   private Target target;
   private Path input;
   private final ConfigText config = ConfigText.create();
@@ -163,6 +162,7 @@ final class Planner {
         runtime,
         branding,
         List.copyOf(notes),
+        List.copyOf(warnings),
         options.flag(VERBOSE));
   }
 
@@ -276,7 +276,7 @@ final class Planner {
     List<Path> classPath =
         options.value(MAIN_CLASS) != null
             ? checkMainClass(options.value(MAIN_CLASS), classPathOption)
-            : entries("the class-path entry", classPathOption);
+            : classPathEntries(classPathOption);
     for (Path entry : classPath) {
       checkManifestClassPath(input.resolve(entry), entry);
       classPathRoots.add(input.resolve(entry));
@@ -295,6 +295,20 @@ final class Planner {
 
   private List<Path> entries(String what, List<String> paths) {
     return paths.stream().map(p -> listEntry(what, p)).collect(Collectors.toList());
+  }
+
+  /** The class-path entries, each "DIR/*" standing for the jars of DIR. */
+  private List<Path> classPathEntries(List<String> paths) {
+    List<String> expanded = new ArrayList<>();
+    for (String path : paths) {
+      if (ClassPathWildcard.is(path)) {
+        checkValue("the class-path entry", path);
+        expanded.addAll(ClassPathWildcard.expand(input, path));
+      } else {
+        expanded.add(path);
+      }
+    }
+    return entries("the class-path entry", expanded);
   }
 
   private Path checkMainJar(String path) {
@@ -324,44 +338,11 @@ final class Planner {
     return relative;
   }
 
-  /**
-   * The existing entries of a jar's manifest Class-Path (relative URLs from the jar's directory).
-   * One that leads out of the input directory is refused: the image would run without it.
-   */
+  /** The existing entries of a jar's manifest Class-Path; what the image does not carry is a warning. */
   private List<Path> checkManifestClassPath(Path jar, Path relative) {
-    if (!Files.isRegularFile(jar)) {
-      return List.of();
-    }
-    String value =
-        Jars.read(jar).mainAttribute(Attributes.Name.CLASS_PATH).orElse("");
-    List<Path> found = new ArrayList<>();
-    for (String item : value.split("\\s+")) {
-      if (item.isEmpty()) {
-        continue;
-      }
-      Path entry;
-      try {
-        URI resolved = jar.getParent().toUri().resolve(new URI(item));
-        if (!"file".equalsIgnoreCase(resolved.getScheme())) {
-          throw new URISyntaxException(item, "not a file");
-        }
-        entry = Path.of(resolved).normalize();
-      } catch (URISyntaxException | IllegalArgumentException e) {
-        throw Refusal.of(
-            "the Class-Path entry %s of %s is not a relative file URL inside the input directory",
-            shown(item), relative);
-      }
-      if (!entry.startsWith(input)) {
-        throw Refusal.of(
-            "the Class-Path entry %s of %s lies outside the input directory %s: the image would"
-                + " run without it",
-            item, relative, input);
-      }
-      if (Files.exists(entry)) {
-        found.add(entry);
-      }
-    }
-    return found;
+    ManifestClassPath.Result result = ManifestClassPath.check(input, jar, relative);
+    warnings.addAll(result.warnings());
+    return result.found();
   }
 
   private List<Path> checkMainClass(String mainClass, List<String> classPath) {
@@ -372,7 +353,7 @@ final class Planner {
     if (classPath.isEmpty()) {
       throw new Refusal("--main-class needs at least one --class-path entry");
     }
-    List<Path> entries = entries("the class-path entry", classPath);
+    List<Path> entries = classPathEntries(classPath);
     if (entries.stream().noneMatch(e -> Jars.read(input.resolve(e)).hasClass(mainClass))) {
       throw Refusal.of(
           "the main class %s is in none of the class-path entries %s",
