@@ -5,7 +5,6 @@ import java.net.URISyntaxException;
 import java.nio.charset.Charset;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.util.List;
 import java.util.spi.ToolProvider;
 import org.vantorix.image.installer.InstallerPlan;
 import org.vantorix.image.installer.Installers;
@@ -31,14 +30,17 @@ public final class ImageTool implements ToolProvider {
       }
       Plan plan = Planner.plan(options, toolDirectory(), out);
       InstallerPlan installer = InstallerStep.plan(options, plan);
-      List<String> summary = ImageWriter.write(plan, out);
+      ImageWriter.Written written = ImageWriter.write(plan, out);
       for (String warning : plan.warnings()) {
         err.println("vantorix-image: warning: " + warning);
       }
       for (String note : plan.notes()) {
         err.println("vantorix-image: note: " + note);
       }
-      summary.forEach(out::println);
+      for (String note : written.notes()) {
+        err.println("vantorix-image: note: " + note);
+      }
+      written.summary().forEach(out::println);
       out.println("vantorix-image: wrote " + plan.output());
       if (installer != null) {
         Installers.make(installer, out);

@@ -74,7 +74,8 @@ record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Ver
     Runtime.Version version;
     if (jmods != null) {
       Path base = jmods.resolve("java.base.jmod");
-      Result described = run(home, external, "jmod", List.of("describe", base.toString()));
+      Result described =
+          run(home, external, "jmod", List.of("describe", base.toString()), null);
       if (described.code() != 0) {
         throw Refusal.of("%s cannot be read: %s", base, described.lastLine());
       }
@@ -122,22 +123,21 @@ record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Ver
     return platform.equals(Target.hostPlatform());
   }
 
-  /** Whether the JDK has a module of the name. */
-  boolean hasModule(String name) {
-    if (jmods != null) {
-      return Files.isRegularFile(jmods.resolve(name + ".jmod"));
-    }
-    if (!external) {
-      return java.lang.module.ModuleFinder.ofSystem().find(name).isPresent();
-    }
-    return true;
-  }
-
   Result run(String tool, List<String> args) {
-    return run(home, external, tool, args);
+    return run(home, external, tool, args, null);
   }
 
-  private static Result run(Path home, boolean external, String name, List<String> args) {
+  /**
+   * Runs a tool as a program of its own, also when it could run in this process: what it starts
+   * (jlink's class-data step runs a java of its own) then writes into the output captured here
+   * rather than onto the tool's console.
+   */
+  Result runApart(String tool, List<String> args, Guard guard) {
+    return run(home, true, tool, args, guard);
+  }
+
+  private static Result run(
+      Path home, boolean external, String name, List<String> args, Guard guard) {
     if (!external) {
       ToolProvider tool =
           ToolProvider.findFirst(name)
@@ -159,21 +159,28 @@ record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Ver
     try {
       Path errors = Files.createTempFile("vantorix-image-", ".txt");
       try {
-        Process process =
+        ProcessBuilder builder =
             new ProcessBuilder(command)
                 .redirectInput(ProcessBuilder.Redirect.from(devNull()))
-                .redirectError(errors.toFile())
-                .start();
-        ByteArrayOutputStream out = new ByteArrayOutputStream();
-        process.getInputStream().transferTo(out);
-        if (!process.waitFor(TOOL_TIMEOUT_MINUTES, TimeUnit.MINUTES)) {
-          process.destroyForcibly();
-          return new Result(1, "", name + " did not end within " + TOOL_TIMEOUT_MINUTES + " min");
+                .redirectError(errors.toFile());
+        Process process = guard == null ? builder.start() : guard.start(builder);
+        try {
+          ByteArrayOutputStream out = new ByteArrayOutputStream();
+          process.getInputStream().transferTo(out);
+          if (!process.waitFor(TOOL_TIMEOUT_MINUTES, TimeUnit.MINUTES)) {
+            process.destroyForcibly();
+            return new Result(
+                1, "", name + " did not end within " + TOOL_TIMEOUT_MINUTES + " min");
+          }
+          return new Result(
+              process.exitValue(),
+              out.toString(StandardCharsets.UTF_8),
+              Files.readString(errors, StandardCharsets.UTF_8));
+        } finally {
+          if (guard != null) {
+            guard.finished(process);
+          }
         }
-        return new Result(
-            process.exitValue(),
-            out.toString(StandardCharsets.UTF_8),
-            Files.readString(errors, StandardCharsets.UTF_8));
       } finally {
         Files.deleteIfExists(errors);
       }

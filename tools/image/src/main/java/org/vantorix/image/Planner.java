@@ -134,7 +134,10 @@ final class Planner {
 
     Path runtimeDirectory = null;
     if (options.value(RUNTIME_COPY) != null) {
-      for (Option linking : options.givenOf(List.of(JDK, JMODS, ADD_MODULES))) {
+      for (Option linking :
+          options.givenOf(
+              List.of(JDK, JMODS, ADD_MODULES, OptionTable.INCLUDE_LOCALES,
+                  OptionTable.ONLY_FOUND_MODULES))) {
         throw Refusal.of(
             "%s does not go with --runtime: the tool either copies a runtime or links one",
             linking.spelled());
@@ -647,36 +650,7 @@ final class Planner {
           "java-options",
           "--add-modules=" + String.join(",", needs.onlyAutomatic()));
     }
-    for (String value : options.list(ADD_MODULES)) {
-      for (String module : value.split(",")) {
-        String trimmed = module.strip();
-        if (trimmed.isEmpty()) {
-          continue;
-        }
-        if (!javaName(trimmed) || !jdk.hasModule(trimmed)) {
-          throw Refusal.of(
-              "the module %s of --add-modules is not among the JDK modules in %s",
-              shown(trimmed), jdk.modules());
-        }
-        modules.add(trimmed);
-      }
-    }
-    boolean archive = jdk.forThisMachine();
-    List<String> jlink = new ArrayList<>();
-    if (jdk.jmods() != null) {
-      jlink.addAll(List.of("--module-path", jdk.jmods().toString()));
-    }
-    jlink.addAll(
-        List.of(
-            "--add-modules",
-            String.join(",", modules),
-            "--strip-debug",
-            "--no-header-files",
-            "--no-man-pages"));
-    if (archive) {
-      jlink.add("--generate-cds-archive");
-    }
-    return new Plan.Linked(jdk, List.copyOf(modules), List.copyOf(jlink), archive);
+    return LinkPlan.plan(options, jdk, modules);
   }
 
   private static boolean inside(Path path, Path directory) {
