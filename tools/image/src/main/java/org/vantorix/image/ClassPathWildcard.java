@@ -5,6 +5,7 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
 import java.util.stream.Stream;
+import org.vantorix.image.base.Refusal;
 
 /**
  * A class-path entry "DIR/*" (or "*"), as the java command reads it: every file of the directory
@@ -38,7 +39,7 @@ final class ClassPathWildcard {
               .sorted()
               .toList();
     } catch (IOException e) {
-      throw Refusal.of("the directory %s cannot be read: %s", full, Trees.reason(e));
+      throw Refusal.of("the directory %s cannot be read: %s", full, Refusal.reason(e));
     }
     if (jars.isEmpty()) {
       throw Refusal.of(

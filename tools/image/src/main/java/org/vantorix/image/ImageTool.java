@@ -5,9 +5,10 @@ import java.net.URISyntaxException;
 import java.nio.charset.Charset;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.List;
 import java.util.spi.ToolProvider;
 import org.vantorix.image.installer.InstallerPlan;
-import org.vantorix.image.installer.Installers;
+import org.vantorix.image.base.Refusal;
 
 /**
  * vantorix-image: lays out a double-clickable application image from a jar, a main class or a
@@ -30,7 +31,7 @@ public final class ImageTool implements ToolProvider {
       }
       Plan plan = Planner.plan(options, toolDirectory(), out);
       InstallerPlan installer = InstallerStep.plan(options, plan);
-      ImageWriter.Written written = ImageWriter.write(plan, out);
+      ImageWriter.Written written = ImageWriter.write(plan, installer, out);
       for (String warning : plan.warnings()) {
         err.println("vantorix-image: warning: " + warning);
       }
@@ -43,7 +44,7 @@ public final class ImageTool implements ToolProvider {
       written.summary().forEach(out::println);
       out.println("vantorix-image: wrote " + plan.output());
       if (installer != null) {
-        Installers.make(installer, out);
+        out.println("vantorix-image: wrote " + installer.output());
       }
       return 0;
     } catch (Refusal refusal) {
@@ -52,7 +53,7 @@ public final class ImageTool implements ToolProvider {
     } catch (OutOfMemoryError | RuntimeException e) {
       // Whatever slipped past the checks is still one line, never a stack trace.
       String message = e.getMessage() == null ? e.getClass().getName() : e.getMessage();
-      err.println("vantorix-image: " + Jars.oneLine(message));
+      err.println("vantorix-image: " + Refusal.oneLine(message));
       return 1;
     } finally {
       out.flush();

@@ -12,6 +12,7 @@ import java.util.Map;
 import java.util.TreeMap;
 import java.util.zip.ZipEntry;
 import java.util.zip.ZipFile;
+import org.vantorix.image.base.Refusal;
 
 /**
  * The descriptors of every module of a JDK: from its jmods (of any platform), or from its own
@@ -55,7 +56,7 @@ final class JdkModules {
     } catch (IOException | RuntimeException e) {
       throw Refusal.of(
           "the module descriptors of %s cannot be read: %s", jdk.modules(),
-          e instanceof IOException io ? Trees.reason(io) : String.valueOf(e.getMessage()));
+          e instanceof IOException io ? Refusal.reason(io) : String.valueOf(e.getMessage()));
     }
     if (!modules.containsKey("java.base")) {
       throw Refusal.of("the JDK modules in %s hold no java.base", jdk.modules());

@@ -5,8 +5,14 @@ import static org.vantorix.image.ConfigText.shown;
 import static org.vantorix.image.OptionTable.ADD_MODULES;
 import static org.vantorix.image.OptionTable.INCLUDE_LOCALES;
 import static org.vantorix.image.OptionTable.JAVA_OPTION;
+import static org.vantorix.image.OptionTable.JDK;
+import static org.vantorix.image.OptionTable.JMODS;
+import static org.vantorix.image.OptionTable.MAIN_MODULE;
+import static org.vantorix.image.OptionTable.VERBOSE;
 import static org.vantorix.image.OptionTable.ONLY_FOUND_MODULES;
 
+import java.io.PrintWriter;
+import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
@@ -16,8 +22,12 @@ import java.util.SortedMap;
 import java.util.TreeSet;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
+import org.vantorix.image.base.Refusal;
 
-/** How jlink links the runtime: its modules with their reasons, its options, what follows it. */
+/**
+ * The runtime that jlink links: the JDK, the modules that jdeps finds and those the JDK would find
+ * at run time, with their reasons, jlink's options, and what follows jlink.
+ */
 final class LinkPlan {
   /** The archive that runs with compressed object pointers, the JVM's default below 32 GB. */
   static final String DEFAULT_ARCHIVE = "classes.jsa";
@@ -28,7 +38,30 @@ final class LinkPlan {
 
   private LinkPlan() {}
 
-  static Plan.Linked plan(Options options, Jdk jdk, Set<String> found) {
+  /** The JDK modules that the application needs, and how jlink links them. */
+  static Plan.Linked plan(
+      Options options,
+      Target target,
+      List<Path> classPathRoots,
+      List<Path> modulePath,
+      ConfigText config,
+      PrintWriter out) {
+    Jdk jdk = Jdk.find(options.value(JDK), options.value(JMODS));
+    jdk.check(target);
+    Jdeps.Needs needs =
+        Jdeps.modules(jdk, classPathRoots, modulePath, out, options.flag(VERBOSE));
+    if (options.value(MAIN_MODULE) != null && !needs.onlyAutomatic().isEmpty()) {
+      // A main module's runtime resolves only what is required from it; the automatic modules
+      // require nothing, so their JDK modules are added by name.
+      config.add(
+          "JavaOptions",
+          "java-options",
+          "--add-modules=" + String.join(",", needs.onlyAutomatic()));
+    }
+    return link(options, jdk, needs.modules());
+  }
+
+  private static Plan.Linked link(Options options, Jdk jdk, Set<String> found) {
     Map<String, ModuleInfo> modules = JdkModules.of(jdk);
     Set<String> added = new TreeSet<>();
     for (String value : options.list(ADD_MODULES)) {

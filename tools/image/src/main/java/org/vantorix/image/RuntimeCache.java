@@ -23,6 +23,8 @@ import java.util.HexFormat;
 import java.util.List;
 import java.util.Set;
 import java.util.UUID;
+import org.vantorix.image.base.Refusal;
+import org.vantorix.image.base.Host;
 
 /**
  * The user's cache of linked runtimes, so that an image whose runtime would be linked the same
@@ -71,7 +73,7 @@ final class RuntimeCache {
       }
     } catch (IOException e) {
       return new Result(null, "the runtime cache " + runtimes + " cannot be made: "
-          + Trees.reason(e));
+          + Refusal.reason(e));
     }
     return new Result(new RuntimeCache(runtimes), null);
   }
@@ -229,7 +231,7 @@ final class RuntimeCache {
       if (find(key) == null) {
         throw e;
       }
-      Trees.delete(staging);
+      Host.deleteTree(staging);
     }
     prune(key);
     return entry;
@@ -244,7 +246,7 @@ final class RuntimeCache {
         String name = child.getFileName().toString();
         if (name.startsWith(STAGING)) {
           if (Files.getLastModifiedTime(child).toInstant().isBefore(stale)) {
-            Trees.delete(child);
+            Host.deleteTree(child);
           }
         } else if (!name.equals(keep) && !name.startsWith(".")) {
           entries.add(child);
@@ -254,7 +256,7 @@ final class RuntimeCache {
       return;
     }
     entries.sort(Comparator.comparing(RuntimeCache::modified).reversed());
-    entries.stream().skip(KEPT - 1).forEach(Trees::delete);
+    entries.stream().skip(KEPT - 1).forEach(Host::deleteTree);
   }
 
   private static FileTime modified(Path path) {

@@ -19,6 +19,10 @@ import java.util.TreeSet;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 import java.util.stream.Stream;
+import org.vantorix.image.base.Refusal;
+import org.vantorix.image.base.Host;
+import org.vantorix.image.base.Programs;
+import org.vantorix.image.base.Guard;
 
 /**
  * Makes the linked runtime of a plan: from the user's runtime cache when it was linked the same
@@ -89,7 +93,7 @@ final class RuntimeLinker {
       try {
         staging = cache.staging();
       } catch (IOException e) {
-        notes.add("the runtime cache cannot be written (" + Trees.reason(e)
+        notes.add("the runtime cache cannot be written (" + Refusal.reason(e)
             + "): the runtime is linked without it");
       }
     }
@@ -114,10 +118,10 @@ final class RuntimeLinker {
       staging = null;
       return new Made(entry.resolve("runtime"), summary, notes);
     } catch (IOException e) {
-      throw Refusal.of("the linked runtime cannot be kept: %s", Trees.reason(e));
+      throw Refusal.of("the linked runtime cannot be kept: %s", Refusal.reason(e));
     } finally {
       if (staging != null) {
-        Trees.delete(staging);
+        Host.deleteTree(staging);
       }
     }
   }
@@ -132,7 +136,7 @@ final class RuntimeLinker {
       out.println("vantorix-image: jlink " + String.join(" ", args));
     }
     out.flush();
-    Jdk.Result result = linked.jdk().runApart("jlink", args, guard);
+    Programs.Result result = linked.jdk().runApart("jlink", args, guard);
     guard.check();
     if (verbose) {
       Stream.of(result.out(), result.err())

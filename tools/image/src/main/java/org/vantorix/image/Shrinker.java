@@ -8,8 +8,12 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.Optional;
 import java.util.Set;
-import java.util.concurrent.TimeUnit;
+import java.time.Duration;
 import java.util.stream.Stream;
+import org.vantorix.image.base.Refusal;
+import org.vantorix.image.base.Host;
+import org.vantorix.image.base.Programs;
+import org.vantorix.image.base.Guard;
 
 /**
  * Makes a linked runtime smaller without changing what it runs: its native libraries lose what
@@ -21,7 +25,7 @@ import java.util.stream.Stream;
  * stay as jlink wrote them, and a note says so.
  */
 final class Shrinker {
-  private static final long STRIP_TIMEOUT_SECONDS = 120;
+  private static final Duration STRIP_TIMEOUT = Duration.ofMinutes(2);
 
   private final Path strip;
   private final Set<String> archives;
@@ -39,7 +43,7 @@ final class Shrinker {
     if (target.windows) {
       return new Shrinker(null, archives, guard, null);
     }
-    Path strip = Words.onPath("strip");
+    Path strip = Host.onPath("strip");
     return new Shrinker(
         strip, archives, guard,
         strip != null
@@ -81,34 +85,11 @@ final class Shrinker {
     if (command.size() == 2) {
       return;
     }
-    Path log = Files.createTempFile("vantorix-image-strip-", ".txt");
-    try {
-      Process process =
-          guard.start(
-              new ProcessBuilder(command)
-                  .redirectInput(ProcessBuilder.Redirect.from(Jdk.devNull()))
-                  .redirectErrorStream(true)
-                  .redirectOutput(log.toFile()));
-      try {
-        if (!process.waitFor(STRIP_TIMEOUT_SECONDS, TimeUnit.SECONDS)) {
-          process.destroyForcibly();
-          throw Refusal.of("%s did not end within %d s", strip, STRIP_TIMEOUT_SECONDS);
-        }
-      } finally {
-        guard.finished(process);
-      }
-      guard.check();
-      if (process.exitValue() != 0) {
-        String text = Files.readString(log).strip();
-        throw Refusal.of(
-            "%s --strip-unneeded failed on the runtime's libraries: %s", strip,
-            text.isEmpty() ? "exit code " + process.exitValue() : Jars.oneLine(text));
-      }
-    } catch (InterruptedException e) {
-      Thread.currentThread().interrupt();
-      throw new Refusal("interrupted");
-    } finally {
-      Files.deleteIfExists(log);
+    Programs.Result result =
+        Programs.run(new ProcessBuilder(command), guard, STRIP_TIMEOUT, strip.toString());
+    if (result.code() != 0) {
+      throw Refusal.of(
+          "%s --strip-unneeded failed on the runtime's libraries: %s", strip, result.lastLine());
     }
   }
 }

@@ -11,6 +11,7 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.jar.Attributes;
 import java.util.stream.Stream;
+import org.vantorix.image.base.Refusal;
 
 /**
  * A jar's manifest Class-Path, judged as the Java runtime will read it on the users' machines.
@@ -26,7 +27,7 @@ import java.util.stream.Stream;
  *       a warning.
  * </ul>
  */
-final class ManifestClassPath {
+final class ClassPathManifest {
   /**
    * What a manifest's Class-Path gave.
    *
@@ -35,7 +36,7 @@ final class ManifestClassPath {
    */
   record Result(List<Path> found, List<String> warnings) {}
 
-  private ManifestClassPath() {}
+  private ClassPathManifest() {}
 
   /**
    * Reads the Class-Path of {@code jar} (in the input directory {@code input}, shown as {@code
