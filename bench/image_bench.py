@@ -65,7 +65,9 @@ def main():
                           capture_output=True, text=True)
     if made.returncode != 0:
         sys.exit("bench: the image tool failed: " + made.stderr)
-    modules = [line for line in made.stdout.splitlines() if line.startswith("vantorix-image: modules: ")]
+    # The summary lists each module as "vantorix-image:   NAME: REASON".
+    modules = [line.split(":")[1].strip() for line in made.stdout.splitlines()
+               if line.startswith("vantorix-image:   ")]
     # The same image without the runtime's class-data archive.
     bare = os.path.join(work, "Bench-no-archive")
     shutil.copytree(image, bare, symlinks=True)
@@ -98,7 +100,7 @@ def main():
 
     baseline = times[subjects[0][0]]
     print("runtime: Java %s, x86_64, %d rounds; %s" % (release_version(runtime), options.runs,
-                                                        modules[0][len("vantorix-image: "):] if modules else "?"))
+                                                        "modules: " + (", ".join(modules) or "?")))
     print("%-26s %24s %12s" % ("", "start to exit, ms", "x full JDK"))
     for label, _ in subjects:
         low, median, high = quartiles(times[label])

@@ -27,6 +27,8 @@ final class EntryPoint {
   // What jdeps looks at: class-path roots, and the module path with its modules.
   final List<Path> classPathRoots = new ArrayList<>();
   final List<Path> modulePath = new ArrayList<>();
+  // What the image may do otherwise than the packager expects.
+  final List<String> warnings = new ArrayList<>();
 
   EntryPoint(Options options, InputPaths paths, ConfigText config) {
     this.options = options;
@@ -51,10 +53,10 @@ final class EntryPoint {
     List<Path> classPath =
         options.value(MAIN_CLASS) != null
             ? checkMainClass(options.value(MAIN_CLASS), classPathOption)
-            : paths.entries("the class-path entry", classPathOption);
+            : classPathEntries(classPathOption);
     for (Path entry : classPath) {
-      ClassPathManifest.entries(input.resolve(entry), entry, input);
       classPathRoots.add(input.resolve(entry));
+      classPathRoots.addAll(manifestClassPath(input.resolve(entry), entry));
     }
     modules.forEach(e -> modulePath.add(input.resolve(e)));
     modules.forEach(e -> config.add("Application", "app.modulepath", paths.inConfig(e)));
@@ -66,6 +68,27 @@ final class EntryPoint {
     } else {
       config.add("Application", "app.mainmodule", options.value(MAIN_MODULE));
     }
+  }
+
+  /** The existing entries of a jar's manifest Class-Path; what the image lacks is a warning. */
+  private List<Path> manifestClassPath(Path jar, Path relative) {
+    ClassPathManifest.Result result = ClassPathManifest.check(input, jar, relative);
+    warnings.addAll(result.warnings());
+    return result.found();
+  }
+
+  /** The class-path entries, each "DIR/*" standing for the jars of DIR. */
+  private List<Path> classPathEntries(List<String> given) {
+    List<String> expanded = new ArrayList<>();
+    for (String path : given) {
+      if (ClassPathWildcard.is(path)) {
+        ConfigText.checkValue("the class-path entry", path);
+        expanded.addAll(ClassPathWildcard.expand(input, path));
+      } else {
+        expanded.add(path);
+      }
+    }
+    return paths.entries("the class-path entry", expanded);
   }
 
   private Path checkMainJar(String path) {
@@ -83,7 +106,7 @@ final class EntryPoint {
                         "the main jar %s has no Main-Class in its manifest: give --main-class"
                             + " with --class-path instead",
                         relative));
-    List<Path> classPath = ClassPathManifest.entries(full, relative, input);
+    List<Path> classPath = manifestClassPath(full, relative);
     classPathRoots.add(full);
     classPathRoots.addAll(classPath);
     if (!jar.hasClass(mainClass)
@@ -103,7 +126,7 @@ final class EntryPoint {
     if (classPath.isEmpty()) {
       throw new Refusal("--main-class needs at least one --class-path entry");
     }
-    List<Path> entries = paths.entries("the class-path entry", classPath);
+    List<Path> entries = classPathEntries(classPath);
     if (entries.stream().noneMatch(e -> Jars.read(input.resolve(e)).hasClass(mainClass))) {
       throw Refusal.of(
           "the main class %s is in none of the class-path entries %s",

@@ -31,11 +31,17 @@ public final class ImageTool implements ToolProvider {
       }
       Plan plan = Planner.plan(options, toolDirectory(), out);
       InstallerPlan installer = InstallerStep.plan(options, plan);
-      List<String> summary = ImageWriter.write(plan, installer, out);
+      ImageWriter.Written written = ImageWriter.write(plan, installer, out);
+      for (String warning : plan.warnings()) {
+        err.println("vantorix-image: warning: " + warning);
+      }
       for (String note : plan.notes()) {
         err.println("vantorix-image: note: " + note);
       }
-      summary.forEach(out::println);
+      for (String note : written.notes()) {
+        err.println("vantorix-image: note: " + note);
+      }
+      written.summary().forEach(out::println);
       out.println("vantorix-image: wrote " + plan.output());
       if (installer != null) {
         out.println("vantorix-image: wrote " + installer.output());

@@ -15,7 +15,6 @@ import java.util.List;
 import java.util.UUID;
 import java.util.concurrent.CountDownLatch;
 import java.util.concurrent.TimeUnit;
-import org.vantorix.image.base.Programs;
 import org.vantorix.image.installer.InstallerPlan;
 import org.vantorix.image.installer.Installers;
 import org.vantorix.image.base.Refusal;
@@ -38,6 +37,7 @@ final class ImageWriter {
   private final PrintWriter out;
   private final Guard guard = new Guard();
   private final Object lock = new Object();
+  private final List<String> notes = new ArrayList<>();
   private Path staging;
   private Path aside;
   private boolean placed;
@@ -54,9 +54,13 @@ final class ImageWriter {
    * Writes the image, and the installer when one is planned (null: none), and returns the lines
    * of the closing summary.
    */
-  static List<String> write(Plan plan, InstallerPlan installer, PrintWriter out) {
-    return new ImageWriter(plan, installer, out).write();
+  static Written write(Plan plan, InstallerPlan installer, PrintWriter out) {
+    ImageWriter writer = new ImageWriter(plan, installer, out);
+    return new Written(writer.write(), List.copyOf(writer.notes));
   }
+
+  /** What writing said: the closing summary, and notes besides the plan's. */
+  record Written(List<String> summary, List<String> notes) {}
 
   private List<String> write() {
     Path output = plan.output();
@@ -163,15 +167,13 @@ final class ImageWriter {
               "vantorix-image: runtime: %s, a copy of %s", size(Trees.size(runtime)),
               copied.directory()));
     } else if (plan.runtime() instanceof Plan.Linked linked) {
-      link(linked, runtime);
-      summary.add("vantorix-image: modules: " + String.join(", ", linked.modules()));
-      summary.add(
-          String.format(
-              "vantorix-image: runtime: %s, linked by jlink%s",
-              size(Trees.size(runtime)),
-              linked.archive()
-                  ? " with a class-data archive"
-                  : " without a class-data archive (it is made only for this machine's platform)"));
+      RuntimeLinker.Made made =
+          RuntimeLinker.make(linked, plan.target(), runtime, guard, out, plan.verbose());
+      if (made.from() != null) {
+        copy(Trees.ofRuntime(made.from()), runtime);
+      }
+      summary.addAll(made.summary());
+      notes.addAll(made.notes());
     }
     Files.writeString(root.resolve(OutputCheck.MARK), OutputCheck.markText(plan.configName()),
         StandardCharsets.UTF_8);
@@ -195,23 +197,6 @@ final class ImageWriter {
       } else {
         Files.copy(copy.source(), to, StandardCopyOption.COPY_ATTRIBUTES);
       }
-    }
-  }
-
-  private void link(Plan.Linked linked, Path runtime) {
-    List<String> args = new ArrayList<>(linked.options());
-    args.addAll(List.of("--output", runtime.toString()));
-    out.printf(
-        "vantorix-image: linking the Java runtime of %d modules with jlink...%n",
-        linked.modules().size());
-    if (plan.verbose()) {
-      out.println("vantorix-image: jlink " + String.join(" ", args));
-    }
-    out.flush();
-    Programs.Result result = linked.jdk().run("jlink", args, guard);
-    guard.check();
-    if (result.code() != 0) {
-      throw Refusal.of("jlink failed: %s", result.lastLine());
     }
   }
 

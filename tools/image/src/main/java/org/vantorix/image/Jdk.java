@@ -114,19 +114,17 @@ record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Ver
     return platform.equals(Target.hostPlatform());
   }
 
-  /** Whether the JDK has a module of the name. */
-  boolean hasModule(String name) {
-    if (jmods != null) {
-      return Files.isRegularFile(jmods.resolve(name + ".jmod"));
-    }
-    if (!external) {
-      return java.lang.module.ModuleFinder.ofSystem().find(name).isPresent();
-    }
-    return true;
-  }
-
   Programs.Result run(String tool, List<String> args) {
     return run(tool, args, new Guard());
+  }
+
+  /**
+   * Runs one of the JDK's tools as a program of its own, also when it could run in this process:
+   * what it starts (jlink's class-data step runs a java of its own) then writes into the output
+   * captured here rather than onto the tool's console.
+   */
+  Programs.Result runApart(String tool, List<String> args, Guard guard) {
+    return run(home, true, tool, args, guard);
   }
 
   /** Runs one of the JDK's tools; when it runs as a program, under the guard. */

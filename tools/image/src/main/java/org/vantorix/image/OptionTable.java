@@ -54,7 +54,7 @@ final class OptionTable {
           "one line about the application (default: NAME): the\n"
               + "Windows executable's file description, and both installers'");
   static final Option.Flag VERBOSE =
-      flag("verbose", GENERAL, "also print the jdeps and jlink arguments");
+      flag("verbose", GENERAL, "also print the jdeps and jlink arguments and jlink's lines");
   static final Option.Flag HELP = flag("help", GENERAL, "this text");
 
   static final Option.Value MAIN_JAR =
@@ -95,9 +95,19 @@ final class OptionTable {
   static final Option.Repeated ADD_MODULES =
       repeated("add-modules", "MODULE", RUNTIME,
           "a JDK module to link besides those the application's\n"
-              + "classes need: service providers, reflection, locales,\n"
-              + "such as jdk.crypto.ec or jdk.localedata (repeatable;\n"
-              + "a comma-separated list also works)");
+              + "classes need and the run-time services the JDK would\n"
+              + "find, such as java.sql for a driver that is loaded by\n"
+              + "name (repeatable; a comma-separated list also works)");
+  static final Option.Value INCLUDE_LOCALES =
+      value("include-locales", "LANGS", RUNTIME,
+          "keep only the locale data of these language tags, such\n"
+              + "as en,de,fr-CA (jlink's locale filter; default: all)");
+  static final Option.Flag ONLY_FOUND_MODULES =
+      flag("only-found-modules", RUNTIME,
+          "link only the modules that the application's classes\n"
+              + "need and --add-modules names: no run-time services\n"
+              + "(security providers, locale data, charsets, the zip\n"
+              + "file system, sun.misc), for the smallest runtime");
   static final Option.Value JDK =
       value("jdk", "DIR", RUNTIME, "link from another JDK (its jlink and jmods)");
   static final Option.Value JMODS =

@@ -2,6 +2,8 @@ package org.vantorix.image;
 
 import java.nio.file.Path;
 import java.util.List;
+import java.util.Map;
+import java.util.Set;
 
 /**
  * What the writer does. Every path here has been checked, and nothing has been written yet.
@@ -12,6 +14,7 @@ import java.util.List;
  * @param runtime where runtime/ comes from
  * @param branding how the executable is branded and signed (Windows targets), or null
  * @param notes what the tool says on standard error at the end
+ * @param warnings what the image may do otherwise than the packager expects, said before the notes
  */
 record Plan(
     Target target,
@@ -25,6 +28,7 @@ record Plan(
     RuntimeSource runtime,
     Branding branding,
     List<String> notes,
+    List<String> warnings,
     boolean verbose) {
 
   /** Where the image's runtime comes from. */
@@ -37,9 +41,19 @@ record Plan(
    * A runtime that jlink links.
    *
    * @param modules the JDK modules, sorted
+   * @param reasons why each module is there
    * @param options jlink's options before {@code --output}
    * @param archive whether jlink makes the class-data archive
+   * @param archives the names of the class-data archives kept in lib/server
+   * @param leftOut the providers of services used in the runtime that it does not hold
    */
-  record Linked(Jdk jdk, List<String> modules, List<String> options, boolean archive)
+  record Linked(
+      Jdk jdk,
+      List<String> modules,
+      Map<String, String> reasons,
+      List<String> options,
+      boolean archive,
+      Set<String> archives,
+      ModuleChoice.LeftOut leftOut)
       implements RuntimeSource {}
 }

@@ -69,7 +69,10 @@ final class Planner {
 
     Path runtimeDirectory = options.path(RUNTIME_COPY);
     if (runtimeDirectory != null) {
-      for (Option linking : options.givenOf(List.of(JDK, JMODS, ADD_MODULES))) {
+      for (Option linking :
+          options.givenOf(
+              List.of(JDK, JMODS, ADD_MODULES, OptionTable.INCLUDE_LOCALES,
+                  OptionTable.ONLY_FOUND_MODULES))) {
         throw Refusal.of(
             "%s does not go with --runtime: the tool either copies a runtime or links one",
             linking.spelled());
@@ -98,6 +101,7 @@ final class Planner {
         runtime,
         branding,
         List.copyOf(notes),
+        List.copyOf(entryPoint.warnings),
         options.flag(VERBOSE));
   }
 

@@ -25,19 +25,45 @@ final class Trees {
   /** One directory to make or file to copy; {@code relative} is below the tree's root. */
   record Copy(Path source, Path relative, boolean directory, long size) {}
 
+  /** How many bad links one refusal lists; the rest are counted. */
+  static final int LINKS_LISTED = 20;
+
+  /** The walk of one input directory: its copies, and the links that cannot be copied. */
+  private record InputWalk(Path input, Path root, List<Copy> copies, List<String> badLinks) {}
+
   /**
-   * The input directory's files. A link inside the input is copied as what it names; a link that
-   * leads out of the input, nowhere or into a loop is refused, naming the link.
+   * The input directory's files. A link inside the input is copied as what it names; the links
+   * that lead out of the input, nowhere or into a loop are refused together, in one message that
+   * counts them and names the first {@value #LINKS_LISTED}.
    */
   static List<Copy> ofInput(Path input) {
     Path root = realPath(input);
-    List<Copy> copies = new ArrayList<>();
-    walkInput(root, Path.of(""), input, root, new ArrayDeque<>(), copies);
-    return List.copyOf(copies);
+    InputWalk walk = new InputWalk(input, root, new ArrayList<>(), new ArrayList<>());
+    walkInput(root, Path.of(""), walk, new ArrayDeque<>());
+    List<String> bad = new ArrayList<>(walk.badLinks());
+    bad.sort(null);
+    if (!bad.isEmpty()) {
+      StringBuilder message =
+          new StringBuilder(
+              String.format(
+                  "%d symbolic %s in the input directory %s lead%s out of it or nowhere; the image"
+                      + " takes only what lies inside it (replace %s with what %s name, or remove"
+                      + " %s):",
+                  bad.size(), bad.size() == 1 ? "link" : "links", input,
+                  bad.size() == 1 ? "s" : "", bad.size() == 1 ? "it" : "them",
+                  bad.size() == 1 ? "it should" : "they should", bad.size() == 1 ? "it" : "them"));
+      bad.stream().limit(LINKS_LISTED).forEach(line -> message.append("\n  ").append(line));
+      if (bad.size() > LINKS_LISTED) {
+        message.append(String.format("%n  and %d more", bad.size() - LINKS_LISTED));
+      }
+      throw new Refusal(message.toString());
+    }
+    return List.copyOf(walk.copies());
   }
 
-  private static void walkInput(
-      Path directory, Path base, Path input, Path root, Deque<Path> expanding, List<Copy> copies) {
+  private static void walkInput(Path directory, Path base, InputWalk walk, Deque<Path> expanding) {
+    Path input = walk.input();
+    List<Copy> copies = walk.copies();
     try {
       Files.walkFileTree(
           directory,
@@ -54,7 +80,7 @@ final class Trees {
             public FileVisitResult visitFile(Path file, BasicFileAttributes attributes) {
               Path relative = base.resolve(directory.relativize(file));
               if (attributes.isSymbolicLink()) {
-                followLink(file, relative, input, root, expanding, copies);
+                followLink(file, relative, walk, expanding);
               } else if (attributes.isRegularFile()) {
                 copies.add(new Copy(file, relative, false, attributes.size()));
               } else {
@@ -75,37 +101,33 @@ final class Trees {
     }
   }
 
-  private static void followLink(
-      Path link, Path relative, Path input, Path root, Deque<Path> expanding, List<Copy> copies) {
-    Path shownLink = input.resolve(relative);
+  private static void followLink(Path link, Path relative, InputWalk walk, Deque<Path> expanding) {
+    Path shownLink = walk.input().resolve(relative);
     Path target;
     try {
       target = link.toRealPath();
     } catch (NoSuchFileException e) {
-      throw Refusal.of("the symbolic link %s in the input directory leads nowhere", shownLink);
+      walk.badLinks().add(shownLink + ": leads nowhere");
+      return;
     } catch (IOException e) {
-      throw Refusal.of(
-          "the symbolic link %s in the input directory leads into a loop of links", shownLink);
+      walk.badLinks().add(shownLink + ": leads into a loop of links");
+      return;
     }
-    if (!target.startsWith(root)) {
-      throw Refusal.of(
-          "the symbolic link %s leads out of the input directory (to %s): the image takes only"
-              + " what lies inside it",
-          shownLink, target);
+    if (!target.startsWith(walk.root())) {
+      walk.badLinks().add(shownLink + ": leads out of the input directory, to " + target);
+      return;
     }
     if (!Files.isDirectory(target)) {
-      copies.add(new Copy(target, relative, false, sizeOf(target)));
+      walk.copies().add(new Copy(target, relative, false, sizeOf(target)));
       return;
     }
     Path where = realPath(link.getParent());
     if (where.startsWith(target) || expanding.contains(target)) {
-      throw Refusal.of(
-          "the symbolic link %s in the input directory leads into a loop: it names %s, which holds"
-              + " it",
-          shownLink, target);
+      walk.badLinks().add(shownLink + ": leads into a loop, to " + target + ", which holds it");
+      return;
     }
     expanding.push(target);
-    walkInput(target, relative, input, root, expanding, copies);
+    walkInput(target, relative, walk, expanding);
     expanding.pop();
   }
 

@@ -66,7 +66,13 @@ class RuntimeRefusalTest {
                 + (Files.isDirectory(Path.of(jmods)) ? jmods : System.getProperty("java.home"))),
         Arguments.of(List.of("--runtime", noLibrary.toString(), "--add-modules", "java.sql"),
             "--add-modules does not go with --runtime: the tool either copies a runtime or links"
-                + " one"));
+                + " one"),
+        Arguments.of(List.of("--runtime", noLibrary.toString(), "--only-found-modules"),
+            "--only-found-modules does not go with --runtime: the tool either copies a runtime or"
+                + " links one"),
+        Arguments.of(List.of("--include-locales", "en;de"),
+            "the --include-locales value \"en;de\" is not a comma-separated list of language"
+                + " tags (like en,de,fr-CA)"));
   }
 
   @ParameterizedTest(name = "{0}")
