@@ -61,6 +61,11 @@ final class OptionTable {
       flag("no-fast-start", WHAT_TO_PASS,
           "no per-user class-data cache (by default the launcher\n"
               + "keeps one, so that later starts are faster)");
+  static final Option.Flag SINGLE_INSTANCE =
+      flag("single-instance", WHAT_TO_PASS,
+          "one instance per user and session: a later start hands\n"
+              + "its arguments to the running one (which receives them\n"
+              + "through vantorix-instances.jar) and ends");
 
   static final Option.Repeated ADD_MODULES =
       repeated("add-modules", "MODULE", RUNTIME,

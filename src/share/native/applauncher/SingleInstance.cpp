@@ -1,0 +1,53 @@
+#include "SingleInstance.h"
+
+#include <exception>
+
+#include "InstanceMessage.h"
+#include "Log.h"
+
+const wchar_t instanceEndpointProperty[] = L"vantorix.instance-endpoint";
+
+bool singleInstanceRequested(const CfgFile& cfgFile) {
+    const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);
+    const auto found = application.find(PropertyId::SingleInstance);
+    return found != application.end() && lastValueOf(*found) == L"true";
+}
+
+bool forwardToInstance(const InstanceLink& link, const WideString& endpoint,
+                       const WideStringList& arguments) {
+    // Whatever goes wrong here, this start runs on its own: nothing of the
+    // user's request is lost, at worst it opens a second instance.
+    try {
+        std::string message;
+        WideString why;
+        if (!InstanceMessage::encodeForward(link.workingDirectory(), arguments, message, why)) {
+            logTrace("Single instance: this start is not forwarded, " << why
+                                                                      << "; it is an instance of its own");
+            return false;
+        }
+        const std::unique_ptr<InstanceConnection> connection = link.connect(endpoint);
+        std::uint32_t processId = 0;
+        if (!InstanceMessage::parseGreeting(connection->receive(InstanceMessage::greetingSize), processId)) {
+            logTrace("Single instance: what listens at \"" << endpoint
+                                                           << "\" is no instance; this start is an instance of its own");
+            return false;
+        }
+        // Before the message: the instance may raise its window as soon as
+        // it has read it.
+        if (link.permitForeground) {
+            link.permitForeground(processId);
+        }
+        connection->send(message);
+        if (connection->receive(1) != std::string(1, InstanceMessage::acceptedByte)) {
+            logTrace("Single instance: the instance (process " << processId
+                                                               << ") refused the message; this start is an instance of its own");
+            return false;
+        }
+        logTrace("Single instance: " << arguments.size() << " arguments forwarded to the instance (process "
+                                     << processId << ") at \"" << endpoint << "\"");
+        return true;
+    } catch (const std::exception& error) {
+        logTrace("Single instance: " << error.what() << "; this start is an instance of its own");
+        return false;
+    }
+}
