@@ -28,9 +28,9 @@ std::string number(std::uint32_t value) {
 TEST(InstanceMessage, EncodesTheDirectoryAndTheArgumentsAsUtf8Texts) {
     std::string message;
     WideString why;
-    ASSERT_TRUE(InstanceMessage::encodeForward(L"/w", {L"a b", L"\u00fc", L""}, message, why));
-    EXPECT_EQ(message, "VXF1" + number(4) + number(2) + "/w" + number(3) + "a b" + number(2) + "\xC3\xBC" +
-                           number(0));
+    ASSERT_TRUE(InstanceMessage::encodeForward(L"/w", {L"a b", L"\u00fc\U0001D11E", L""}, message, why));
+    EXPECT_EQ(message, "VXF1" + number(4) + number(2) + "/w" + number(3) + "a b" + number(6) +
+                           "\xC3\xBC\xF0\x9D\x84\x9E" + number(0));
 }
 
 TEST(InstanceMessage, RefusesWhatTheInstanceWouldDrop) {

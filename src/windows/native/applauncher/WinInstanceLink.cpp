@@ -1,0 +1,214 @@
+// The Windows half of the single instance: a Unix-domain socket (Winsock's
+// AF_UNIX, which the Java runtime's channels also speak) in a directory under
+// the user's own "%LOCALAPPDATA%", one per session; the forwarding start
+// lets the instance take the foreground.
+
+#include "SingleInstance.h"
+
+#include "WinSys.h"
+
+#include <afunix.h>
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <winsock2.h>
+
+#include "ErrorHandling.h"
+#include "FileUtils.h"
+#include "Log.h"
+#include "ScopedHandle.h"
+#include "StringBuilder.h"
+#include "SysInfo.h"
+#include "WinErrorHandling.h"
+
+namespace {
+
+// As on POSIX: each call at most callTimeoutMs, the exchange at most
+// exchangeBound.
+constexpr DWORD callTimeoutMs = 1000;
+constexpr auto exchangeBound = std::chrono::milliseconds(2000);
+
+struct SocketTraits {
+    using Type = SOCKET;
+    using KeepError = KeepLastError;
+    static Type invalid() noexcept { return INVALID_SOCKET; }
+    static bool isValid(Type value) noexcept { return value != INVALID_SOCKET; }
+    static void close(Type value) noexcept { closesocket(value); }
+};
+using ScopedSocket = ScopedResource<SocketTraits>;
+
+// Winsock for as long as a connection lives.
+class WinsockSession {
+public:
+    WinsockSession() {
+        WSADATA data;
+        const int error = WSAStartup(MAKEWORD(2, 2), &data);
+        if (error != 0) {
+            throwSysErrorOf(WSAStartup, static_cast<DWORD>(error));
+        }
+    }
+    ~WinsockSession() { WSACleanup(); }
+    WinsockSession(const WinsockSession&) = delete;
+    WinsockSession& operator=(const WinsockSession&) = delete;
+};
+
+bool isAscii(const WideString& text) {
+    for (const wchar_t unit : text) {
+        if (unit < 0x20 || unit > 0x7E) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The Java runtime and Winsock may not agree on how the bytes of a socket
+// path spell other characters: the endpoint is ASCII, through the short
+// form of "%LOCALAPPDATA%" where its long form is not.
+WideString localAppData() {
+    WideString directory = SysInfo::envVariableOr(L"LOCALAPPDATA", WideString());
+    if (directory.empty() || isAscii(directory)) {
+        return directory;
+    }
+    const DWORD size = GetShortPathNameW(directory.c_str(), nullptr, 0);
+    if (size == 0) {
+        return directory;
+    }
+    WideString shortForm(size, L'\0');
+    const DWORD written = GetShortPathNameW(directory.c_str(), &shortForm[0], size);
+    if (written == 0 || written >= size) {
+        return directory;
+    }
+    shortForm.resize(written);
+    return shortForm;
+}
+
+WideString endpointOf(const WideString& applicationName) {
+    const WideString directory = localAppData();
+    if (!FileUtils::isAbsolutePath(directory)) {
+        logTrace("Single instance: LOCALAPPDATA names no directory; every start is an instance of its own");
+        return WideString();
+    }
+    DWORD session = 0;
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) {
+        logTrace("Single instance: ProcessIdToSessionId failed (" << systemErrorText(GetLastError(), nullptr)
+                                                                  << "); every start is an instance of its own");
+        return WideString();
+    }
+    const WideString path = (StringBuilder() << FileUtils::joinPath(directory, L"vantorix") << L"\\"
+                                             << applicationName << L"-" << session << L".sock")
+                                .text();
+    if (!isAscii(path) || path.size() >= UNIX_PATH_MAX) {
+        logTrace("Single instance: the endpoint \"" << path << "\" is not a socket path that Winsock and the "
+                                                    << "Java runtime read alike (ASCII, under " << UNIX_PATH_MAX
+                                                    << " characters); every start is an instance of its own");
+        return WideString();
+    }
+    return path;
+}
+
+class SocketConnection : public InstanceConnection {
+public:
+    SocketConnection(std::unique_ptr<WinsockSession> session, ScopedSocket socket, const WideString& endpoint)
+        : session(std::move(session)), socket(std::move(socket)), endpoint(endpoint),
+          deadline(std::chrono::steady_clock::now() + exchangeBound) {}
+
+    void send(const std::string& bytes) override {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            checkDeadline();
+            const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 64 * 1024);
+            const int sent = ::send(socket.get(), bytes.data() + done, static_cast<int>(chunk), 0);
+            if (sent == SOCKET_ERROR) {
+                throwSysError(&::send, static_cast<DWORD>(WSAGetLastError()), "send(" << endpoint << ") failed");
+            }
+            done += static_cast<std::size_t>(sent);
+        }
+    }
+
+    std::string receive(std::size_t count) override {
+        std::string bytes(count, '\0');
+        std::size_t done = 0;
+        while (done < count) {
+            checkDeadline();
+            const int received = ::recv(socket.get(), &bytes[done], static_cast<int>(count - done), 0);
+            if (received == SOCKET_ERROR) {
+                throwSysError(&::recv, static_cast<DWORD>(WSAGetLastError()), "recv(" << endpoint << ") failed");
+            }
+            if (received == 0) {
+                throwWithPosition(std::runtime_error(
+                    (StringBuilder() << "the instance at \"" << endpoint << "\" closed the connection").utf8()));
+            }
+            done += static_cast<std::size_t>(received);
+        }
+        return bytes;
+    }
+
+private:
+    void checkDeadline() const {
+        if (std::chrono::steady_clock::now() > deadline) {
+            throwWithPosition(std::runtime_error(
+                (StringBuilder() << "the instance at \"" << endpoint << "\" did not answer in time").utf8()));
+        }
+    }
+
+    // Declared first: Winsock outlives the socket.
+    std::unique_ptr<WinsockSession> session;
+    ScopedSocket socket;
+    WideString endpoint;
+    std::chrono::steady_clock::time_point deadline;
+};
+
+std::unique_ptr<InstanceConnection> connectTo(const WideString& endpoint) {
+    auto session = std::make_unique<WinsockSession>();
+    ScopedSocket socket(::socket(AF_UNIX, SOCK_STREAM, 0));
+    if (!socket) {
+        throwSysError(&::socket, static_cast<DWORD>(WSAGetLastError()), "socket(AF_UNIX, SOCK_STREAM) failed");
+    }
+    for (const int option : {SO_SNDTIMEO, SO_RCVTIMEO}) {
+        if (setsockopt(socket.get(), SOL_SOCKET, option, reinterpret_cast<const char*>(&callTimeoutMs),
+                       sizeof callTimeoutMs) != 0) {
+            throwSysError(&setsockopt, static_cast<DWORD>(WSAGetLastError()), "setsockopt(" << endpoint << ") failed");
+        }
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    // ASCII, as endpointOf made it.
+    const std::string path = tstrings::wideToUtf8(endpoint);
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        const DWORD error = static_cast<DWORD>(WSAGetLastError());
+        // A crashed instance's socket file is refused at once, as is a missing one.
+        throwWithPosition(std::runtime_error(
+            (StringBuilder() << "no instance listens at \"" << endpoint << "\" (" << systemErrorText(error, nullptr)
+                             << "): none runs, or it has not called Instances.onForward")
+                .utf8()));
+    }
+    return std::make_unique<SocketConnection>(std::move(session), std::move(socket), endpoint);
+}
+
+// The system lets a process take the foreground only when the one that has
+// it allows this: the forwarding start is the one the user just started.
+void permitForeground(std::uint32_t processId) {
+    if (AllowSetForegroundWindow(processId)) {
+        logTrace("AllowSetForegroundWindow(" << processId << "): OK");
+    } else {
+        logTrace("AllowSetForegroundWindow(" << processId << ") failed: " << systemErrorText(GetLastError(), nullptr));
+    }
+}
+
+WideString currentDirectory() {
+    return FileUtils::toAbsolutePath(WideString());
+}
+
+} // namespace
+
+InstanceLink systemInstanceLink() {
+    InstanceLink link;
+    link.endpoint = endpointOf;
+    link.connect = connectTo;
+    link.permitForeground = permitForeground;
+    link.workingDirectory = currentDirectory;
+    return link;
+}
