@@ -38,12 +38,12 @@ void launchImage(const PlatformLaunch& platform) {
     const CfgFile cfgFile = appLauncher.loadConfigFile();
 
     // Before anything else is prepared: a forwarded start ends here, with
-    // exit code 0.
+    // exit code 0. A restart has already tried in the process before it.
     if (platform.instances.endpoint && singleInstanceRequested(cfgFile)) {
         const WideString endpoint =
             platform.instances.endpoint(FileUtils::dropSuffix(FileUtils::fileNameOf(platform.executablePath)));
         if (!endpoint.empty()) {
-            if (forwardToInstance(platform.instances, endpoint, platform.commandArgs)) {
+            if (!restarted && forwardToInstance(platform.instances, endpoint, platform.commandArgs)) {
                 return;
             }
             appLauncher.withInstanceEndpoint(endpoint);

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "ErrorHandling.h"
 #include "InstanceMessage.h"
 #include "Log.h"
 
@@ -47,7 +48,10 @@ bool forwardToInstance(const InstanceLink& link, const WideString& endpoint,
                                      << processId << ") at \"" << endpoint << "\"");
         return true;
     } catch (const std::exception& error) {
-        logTrace("Single instance: " << error.what() << "; this start is an instance of its own");
+        // The reason alone: a trace record has its own position.
+        const auto* positioned = dynamic_cast<const VxErrorBase*>(&error);
+        logTrace("Single instance: " << (positioned ? positioned->plainMessage() : error.what())
+                                     << "; this start is an instance of its own");
         return false;
     }
 }

@@ -7,13 +7,16 @@
 
 #include "WinSys.h"
 
+// afunix.h needs winsock2.h's types.
+#include <winsock2.h>
+
 #include <afunix.h>
+
 #include <algorithm>
 #include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <winsock2.h>
 
 #include "ErrorHandling.h"
 #include "FileUtils.h"
@@ -92,7 +95,8 @@ WideString endpointOf(const WideString& applicationName) {
     }
     DWORD session = 0;
     if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) {
-        logTrace("Single instance: ProcessIdToSessionId failed (" << systemErrorText(GetLastError(), nullptr)
+        const DWORD error = GetLastError();
+        logTrace("Single instance: ProcessIdToSessionId failed (" << systemErrorText(error, nullptr)
                                                                   << "); every start is an instance of its own");
         return WideString();
     }
@@ -194,7 +198,8 @@ void permitForeground(std::uint32_t processId) {
     if (AllowSetForegroundWindow(processId)) {
         logTrace("AllowSetForegroundWindow(" << processId << "): OK");
     } else {
-        logTrace("AllowSetForegroundWindow(" << processId << ") failed: " << systemErrorText(GetLastError(), nullptr));
+        const DWORD error = GetLastError();
+        logTrace("AllowSetForegroundWindow(" << processId << ") failed: " << systemErrorText(error, nullptr));
     }
 }
 

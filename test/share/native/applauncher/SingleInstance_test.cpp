@@ -120,18 +120,23 @@ TEST(SingleInstance, AForwardedStartBuildsNoJvmAndOneOnItsOwnNamesTheEndpoint) {
     std::filesystem::create_directories(temp.path() / "app");
     std::filesystem::create_directories(temp.path() / "runtime" / "lib");
     std::ofstream(temp.path() / "runtime" / "lib" / "jli") << "stub";
+    // Listed, so that no start restarts.
     EnvGuard searchPath(L"VX_TEST_SEARCH_PATH");
+    searchPath.set(FileUtils::joinPath(temp.widePath(), L"app"));
 
+    const char* const single = "[Application]\napp.mainclass=Main\napp.single-instance=true\n";
     const struct {
         const char* what;
         const char* config;
+        bool restarted;
         bool instanceAccepts;
         const char* expected;  // what the launch did
     } cases[] = {
-        {"forwarded", "[Application]\napp.mainclass=Main\napp.single-instance=true\n", true, "forwarded"},
-        {"no instance", "[Application]\napp.mainclass=Main\napp.single-instance=true\n", false,
-         "-Dvantorix.instance-endpoint=/run/Demo.sock"},
-        {"not asked for", "[Application]\napp.mainclass=Main\napp.single-instance=false\n", true,
+        {"forwarded", single, false, true, "forwarded"},
+        {"no instance", single, false, false, "-Dvantorix.instance-endpoint=/run/Demo.sock"},
+        // The process before it has tried.
+        {"a restart", single, true, true, "-Dvantorix.instance-endpoint=/run/Demo.sock"},
+        {"not asked for", "[Application]\napp.mainclass=Main\napp.single-instance=false\n", false, true,
          "-Dvantorix.app-path="},
     };
     for (const auto& c : cases) {
@@ -146,7 +151,7 @@ TEST(SingleInstance, AForwardedStartBuildsNoJvmAndOneOnItsOwnNamesTheEndpoint) {
         platform.librarySearchVariable = L"VX_TEST_SEARCH_PATH";
         platform.pathListSeparator = L'|';
         platform.pathComparison = tstrings::Exact;
-        platform.takeRestartMark = [] { return true; };
+        platform.takeRestartMark = [&] { return c.restarted; };
         platform.restart = [](const WideString&) { FAIL() << "no restart"; };
         platform.runInProcess = [&](Jvm& jvm) {
             // The launcher's properties, the endpoint last, then the main class.
