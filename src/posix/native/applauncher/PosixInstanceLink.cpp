@@ -4,7 +4,6 @@
 #include "SingleInstance.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
@@ -24,12 +23,6 @@
 #include "SysInfo.h"
 
 namespace {
-
-// Each call waits at most this long, the whole exchange at most
-// exchangeBound: a stuck instance costs a start this much, then it runs on
-// its own.
-constexpr long callTimeoutMs = 1000;
-constexpr auto exchangeBound = std::chrono::milliseconds(2000);
 
 // "$XDG_RUNTIME_DIR/vantorix" when that directory is the user's own (the
 // session manager makes it, mode 0700), else "/tmp/vantorix-<uid>", which
@@ -76,59 +69,37 @@ WideString endpointOf(const WideString& applicationName) {
     return tstrings::utf8OrBytesToWide(path);
 }
 
-class SocketConnection : public InstanceConnection {
+class SocketConnection : public StreamConnection {
 public:
     SocketConnection(ScopedDescriptor socket, const WideString& endpoint)
-        : socket(std::move(socket)), endpoint(endpoint),
-          deadline(std::chrono::steady_clock::now() + exchangeBound) {}
-
-    void send(const std::string& bytes) override {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            checkDeadline();
-            const ssize_t sent = ::send(socket.get(), bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-            if (sent < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throwErrnoOfCall(send, endpoint);
-            }
-            done += static_cast<std::size_t>(sent);
-        }
-    }
-
-    std::string receive(std::size_t count) override {
-        std::string bytes(count, '\0');
-        std::size_t done = 0;
-        while (done < count) {
-            checkDeadline();
-            const ssize_t received = ::recv(socket.get(), &bytes[done], count - done, 0);
-            if (received < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throwErrnoOfCall(recv, endpoint);
-            }
-            if (received == 0) {
-                throwWithPosition(std::runtime_error(
-                    (StringBuilder() << "the instance at \"" << endpoint << "\" closed the connection").utf8()));
-            }
-            done += static_cast<std::size_t>(received);
-        }
-        return bytes;
-    }
+        : StreamConnection(endpoint), socket(std::move(socket)) {}
 
 private:
-    void checkDeadline() const {
-        if (std::chrono::steady_clock::now() > deadline) {
-            throwWithPosition(std::runtime_error(
-                (StringBuilder() << "the instance at \"" << endpoint << "\" did not answer in time").utf8()));
+    std::size_t sendSome(const char* data, std::size_t size) override {
+        for (;;) {
+            const ssize_t sent = ::send(socket.get(), data, size, MSG_NOSIGNAL);
+            if (sent >= 0) {
+                return static_cast<std::size_t>(sent);
+            }
+            if (errno != EINTR) {
+                throwErrnoOfCall(send, endpoint);
+            }
+        }
+    }
+
+    std::size_t receiveSome(char* data, std::size_t size) override {
+        for (;;) {
+            const ssize_t received = ::recv(socket.get(), data, size, 0);
+            if (received >= 0) {
+                return static_cast<std::size_t>(received);
+            }
+            if (errno != EINTR) {
+                throwErrnoOfCall(recv, endpoint);
+            }
         }
     }
 
     ScopedDescriptor socket;
-    WideString endpoint;
-    std::chrono::steady_clock::time_point deadline;
 };
 
 std::unique_ptr<InstanceConnection> connectTo(const WideString& endpoint) {
@@ -137,9 +108,10 @@ std::unique_ptr<InstanceConnection> connectTo(const WideString& endpoint) {
         throwErrnoOfCall(socket, "AF_UNIX, SOCK_STREAM");
     }
     // Bounds connect too: a full backlog makes it wait for the send timeout.
+    const auto milliseconds = instanceCallTimeout.count();
     timeval timeout{};
-    timeout.tv_sec = callTimeoutMs / 1000;
-    timeout.tv_usec = (callTimeoutMs % 1000) * 1000;
+    timeout.tv_sec = static_cast<time_t>(milliseconds / 1000);
+    timeout.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
     for (const int option : {SO_SNDTIMEO, SO_RCVTIMEO}) {
         if (::setsockopt(socket.get(), SOL_SOCKET, option, &timeout, sizeof timeout) != 0) {
             throwErrnoOfCall(setsockopt, endpoint);

@@ -1,12 +1,44 @@
 #include "SingleInstance.h"
 
 #include <exception>
+#include <stdexcept>
 
 #include "ErrorHandling.h"
 #include "InstanceMessage.h"
 #include "Log.h"
 
 const wchar_t instanceEndpointProperty[] = L"vantorix.instance-endpoint";
+
+StreamConnection::StreamConnection(const WideString& endpoint)
+    : endpoint(endpoint), deadline(std::chrono::steady_clock::now() + instanceExchangeBound) {}
+
+void StreamConnection::send(const std::string& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        checkDeadline();
+        done += sendSome(bytes.data() + done, bytes.size() - done);
+    }
+}
+
+std::string StreamConnection::receive(std::size_t count) {
+    std::string bytes(count, '\0');
+    for (std::size_t done = 0; done < count;) {
+        checkDeadline();
+        const std::size_t received = receiveSome(&bytes[done], count - done);
+        if (received == 0) {
+            throwWithPosition(std::runtime_error(
+                (StringBuilder() << "the instance at \"" << endpoint << "\" closed the connection").utf8()));
+        }
+        done += received;
+    }
+    return bytes;
+}
+
+void StreamConnection::checkDeadline() const {
+    if (std::chrono::steady_clock::now() > deadline) {
+        throwWithPosition(std::runtime_error(
+            (StringBuilder() << "the instance at \"" << endpoint << "\" did not answer in time").utf8()));
+    }
+}
 
 bool singleInstanceRequested(const CfgFile& cfgFile) {
     const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);

@@ -7,6 +7,7 @@
 // directory of the user's own), through the library shipped beside the
 // image tool; the launcher passes the endpoint to it as a system property.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -24,6 +25,34 @@ public:
     virtual void send(const std::string& bytes) = 0;
     // Exactly count bytes; throws when the instance closes before.
     virtual std::string receive(std::size_t count) = 0;
+};
+
+// A connection attempt and each call wait at most instanceCallTimeout, the
+// whole exchange at most instanceExchangeBound: a stuck instance costs a
+// start this much, then the start runs on its own.
+constexpr std::chrono::milliseconds instanceCallTimeout{1000};
+constexpr std::chrono::milliseconds instanceExchangeBound{2000};
+
+// The loops of both OS halves: whole messages, each within one deadline
+// for the whole exchange. An OS half supplies one send and one receive call.
+class StreamConnection : public InstanceConnection {
+public:
+    void send(const std::string& bytes) final;
+    std::string receive(std::size_t count) final;
+
+protected:
+    explicit StreamConnection(const WideString& endpoint);
+    // The bytes taken or read, 0 when the peer has closed (receive); throw
+    // on failure, their own timeout included.
+    virtual std::size_t sendSome(const char* data, std::size_t size) = 0;
+    virtual std::size_t receiveSome(char* data, std::size_t size) = 0;
+
+    const WideString endpoint;
+
+private:
+    void checkDeadline() const;
+
+    std::chrono::steady_clock::time_point deadline;
 };
 
 // What the OS half provides; an empty endpoint function means that this

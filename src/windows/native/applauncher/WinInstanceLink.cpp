@@ -13,7 +13,6 @@
 #include <afunix.h>
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -27,11 +26,6 @@
 #include "WinErrorHandling.h"
 
 namespace {
-
-// As on POSIX: each call at most callTimeoutMs, the exchange at most
-// exchangeBound.
-constexpr DWORD callTimeoutMs = 1000;
-constexpr auto exchangeBound = std::chrono::milliseconds(2000);
 
 struct SocketTraits {
     using Type = SOCKET;
@@ -112,56 +106,31 @@ WideString endpointOf(const WideString& applicationName) {
     return path;
 }
 
-class SocketConnection : public InstanceConnection {
+class SocketConnection : public StreamConnection {
 public:
     SocketConnection(std::unique_ptr<WinsockSession> session, ScopedSocket socket, const WideString& endpoint)
-        : session(std::move(session)), socket(std::move(socket)), endpoint(endpoint),
-          deadline(std::chrono::steady_clock::now() + exchangeBound) {}
-
-    void send(const std::string& bytes) override {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            checkDeadline();
-            const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 64 * 1024);
-            const int sent = ::send(socket.get(), bytes.data() + done, static_cast<int>(chunk), 0);
-            if (sent == SOCKET_ERROR) {
-                throwSysError(&::send, static_cast<DWORD>(WSAGetLastError()), "send(" << endpoint << ") failed");
-            }
-            done += static_cast<std::size_t>(sent);
-        }
-    }
-
-    std::string receive(std::size_t count) override {
-        std::string bytes(count, '\0');
-        std::size_t done = 0;
-        while (done < count) {
-            checkDeadline();
-            const int received = ::recv(socket.get(), &bytes[done], static_cast<int>(count - done), 0);
-            if (received == SOCKET_ERROR) {
-                throwSysError(&::recv, static_cast<DWORD>(WSAGetLastError()), "recv(" << endpoint << ") failed");
-            }
-            if (received == 0) {
-                throwWithPosition(std::runtime_error(
-                    (StringBuilder() << "the instance at \"" << endpoint << "\" closed the connection").utf8()));
-            }
-            done += static_cast<std::size_t>(received);
-        }
-        return bytes;
-    }
+        : StreamConnection(endpoint), session(std::move(session)), socket(std::move(socket)) {}
 
 private:
-    void checkDeadline() const {
-        if (std::chrono::steady_clock::now() > deadline) {
-            throwWithPosition(std::runtime_error(
-                (StringBuilder() << "the instance at \"" << endpoint << "\" did not answer in time").utf8()));
+    std::size_t sendSome(const char* data, std::size_t size) override {
+        const int sent = ::send(socket.get(), data, static_cast<int>(std::min<std::size_t>(size, 64 * 1024)), 0);
+        if (sent == SOCKET_ERROR) {
+            throwSysError(&::send, static_cast<DWORD>(WSAGetLastError()), "send(" << endpoint << ") failed");
         }
+        return static_cast<std::size_t>(sent);
+    }
+
+    std::size_t receiveSome(char* data, std::size_t size) override {
+        const int received = ::recv(socket.get(), data, static_cast<int>(std::min<std::size_t>(size, 64 * 1024)), 0);
+        if (received == SOCKET_ERROR) {
+            throwSysError(&::recv, static_cast<DWORD>(WSAGetLastError()), "recv(" << endpoint << ") failed");
+        }
+        return static_cast<std::size_t>(received);
     }
 
     // Declared first: Winsock outlives the socket.
     std::unique_ptr<WinsockSession> session;
     ScopedSocket socket;
-    WideString endpoint;
-    std::chrono::steady_clock::time_point deadline;
 };
 
 std::unique_ptr<InstanceConnection> connectTo(const WideString& endpoint) {
@@ -170,6 +139,7 @@ std::unique_ptr<InstanceConnection> connectTo(const WideString& endpoint) {
     if (!socket) {
         throwSysError(&::socket, static_cast<DWORD>(WSAGetLastError()), "socket(AF_UNIX, SOCK_STREAM) failed");
     }
+    const auto callTimeoutMs = static_cast<DWORD>(instanceCallTimeout.count());
     for (const int option : {SO_SNDTIMEO, SO_RCVTIMEO}) {
         if (setsockopt(socket.get(), SOL_SOCKET, option, reinterpret_cast<const char*>(&callTimeoutMs),
                        sizeof callTimeoutMs) != 0) {

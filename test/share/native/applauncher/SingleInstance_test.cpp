@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -75,6 +76,43 @@ private:
     std::string answers;
     std::string* sent;
 };
+
+// A socket that moves at most two bytes per call.
+class TrickleConnection : public StreamConnection {
+public:
+    explicit TrickleConnection(std::string incoming) : StreamConnection(L"/run/Demo.sock"), incoming(std::move(incoming)) {}
+    std::string outgoing;
+
+private:
+    std::size_t sendSome(const char* data, std::size_t size) override {
+        const std::size_t taken = std::min<std::size_t>(size, 2);
+        outgoing.append(data, taken);
+        return taken;
+    }
+    std::size_t receiveSome(char* data, std::size_t size) override {
+        const std::size_t given = std::min<std::size_t>({size, 2, incoming.size()});
+        incoming.copy(data, given);
+        incoming.erase(0, given);
+        return given;
+    }
+    std::string incoming;
+};
+
+TEST(SingleInstance, AStreamConnectionJoinsPiecesAndStopsAtAClose) {
+    TrickleConnection connection("greeting!");
+    connection.send("a message");
+    EXPECT_EQ(connection.outgoing, "a message");
+    EXPECT_EQ(connection.receive(8), "greeting");
+    EXPECT_EQ(connection.receive(1), "!");
+    try {
+        connection.receive(1);
+        FAIL() << "no exception";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("the instance at \"/run/Demo.sock\" closed the connection"),
+                  std::string::npos)
+            << error.what();
+    }
+}
 
 TEST(SingleInstance, ForwardsOnlyWhenTheInstanceGreetsAndAccepts) {
     const std::string greeting = "VXI1" + number(4242);
