@@ -105,16 +105,14 @@ final class Listener implements AutoCloseable {
     }
   }
 
-  /** Stops listening and removes the socket file; the lock goes last. */
+  /**
+   * Stops listening and removes the socket file; the lock goes last. Does not wait for a start
+   * being delivered: at the process's exit that could be the application's own code, blocked.
+   */
   @Override
   public void close() throws IOException {
     server.close();
     watchdog.shutdownNow();
-    try {
-      thread.join(EXCHANGE_MILLIS);
-    } catch (InterruptedException e) {
-      Thread.currentThread().interrupt();
-    }
     Files.deleteIfExists(socket);
     lockFile.close();
   }
