@@ -122,11 +122,9 @@ std::unique_ptr<InstanceConnection> connectTo(const WideString& endpoint) {
     address.sun_family = AF_UNIX;
     const std::string path = tstrings::wideToUtf8(endpoint);
     path.copy(address.sun_path, sizeof address.sun_path - 1);
-    int result = 0;
-    do {
-        result = ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
+    // No retry on EINTR: the connection would go on without us, and the
+    // start simply runs on its own.
+    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         const int error = errno;
         if (error == ENOENT || error == ECONNREFUSED) {
             // A crashed instance leaves its socket file: refused at once.
