@@ -7,6 +7,7 @@
 
 #include "ClassDataCache.h"
 #include "ClassDataFiles.h"
+#include "DecimalText.h"
 #include "FileUtils.h"
 #include "Log.h"
 #include "Platform.h"
@@ -84,7 +85,7 @@ bool artifactValid(const WideString& path, const WideString& key) {
 // Writes beside the path and moves the result over it: a reader sees the
 // old content or the new, never a part.
 bool replaceFile(const WideString& path, const std::string& bytes, WideString& why) {
-    const WideString temporary = path + L"." + std::to_wstring(ClassDataFiles::processId()) + L".tmp";
+    const WideString temporary = path + L"." + decimalText(ClassDataFiles::processId()) + L".tmp";
     if (ClassDataFiles::writeFile(temporary, bytes, why) && ClassDataFiles::moveReplacing(temporary, path, why)) {
         return true;
     }
@@ -204,7 +205,7 @@ Plan planOrThrow(const Request& request) {
     Paths paths;
     paths.archive = base + (scheme == Scheme::AheadOfTime ? L".aot" : L".jsa");
     paths.configuration = base + L".aotconf";
-    paths.temporary = base + L"." + std::to_wstring(pid) + L".tmp";
+    paths.temporary = base + L"." + decimalText(pid) + L".tmp";
     const WideString failureMarker = base + L".failed";
     const WideString creationMarker = base + L".creating";
 
