@@ -9,6 +9,16 @@
 
 const wchar_t instanceEndpointProperty[] = L"vantorix.instance-endpoint";
 
+namespace {
+
+// Why this start does not forward, as the one error that forwardToInstance
+// traces. Out of line: every reason costs one call, not one exception's code.
+[[noreturn]] void giveUp(const StringBuilder& why) {
+    throwWithPosition(std::runtime_error(why.utf8()));
+}
+
+} // namespace
+
 StreamConnection::StreamConnection(const WideString& endpoint)
     : endpoint(endpoint), deadline(std::chrono::steady_clock::now() + instanceExchangeBound) {}
 
@@ -25,8 +35,7 @@ std::string StreamConnection::receive(std::size_t count) {
         checkDeadline();
         const std::size_t received = receiveSome(&bytes[done], count - done);
         if (received == 0) {
-            throwWithPosition(std::runtime_error(
-                (StringBuilder() << "the instance at \"" << endpoint << "\" closed the connection").utf8()));
+            giveUp(StringBuilder() << "the instance at \"" << endpoint << "\" closed the connection");
         }
         done += received;
     }
@@ -35,8 +44,7 @@ std::string StreamConnection::receive(std::size_t count) {
 
 void StreamConnection::checkDeadline() const {
     if (std::chrono::steady_clock::now() > deadline) {
-        throwWithPosition(std::runtime_error(
-            (StringBuilder() << "the instance at \"" << endpoint << "\" did not answer in time").utf8()));
+        giveUp(StringBuilder() << "the instance at \"" << endpoint << "\" did not answer in time");
     }
 }
 
@@ -54,16 +62,12 @@ bool forwardToInstance(const InstanceLink& link, const WideString& endpoint,
         std::string message;
         WideString why;
         if (!InstanceMessage::encodeForward(link.workingDirectory(), arguments, message, why)) {
-            logTrace("Single instance: this start is not forwarded, " << why
-                                                                      << "; it is an instance of its own");
-            return false;
+            giveUp(StringBuilder() << "this start is not forwarded, " << why);
         }
         const std::unique_ptr<InstanceConnection> connection = link.connect(endpoint);
         std::uint32_t processId = 0;
         if (!InstanceMessage::parseGreeting(connection->receive(InstanceMessage::greetingSize), processId)) {
-            logTrace("Single instance: what listens at \"" << endpoint
-                                                           << "\" is no instance; this start is an instance of its own");
-            return false;
+            giveUp(StringBuilder() << "what listens at \"" << endpoint << "\" is no instance");
         }
         // Before the message: the instance may raise its window as soon as
         // it has read it.
@@ -72,9 +76,7 @@ bool forwardToInstance(const InstanceLink& link, const WideString& endpoint,
         }
         connection->send(message);
         if (connection->receive(1) != std::string(1, InstanceMessage::acceptedByte)) {
-            logTrace("Single instance: the instance (process " << processId
-                                                               << ") refused the message; this start is an instance of its own");
-            return false;
+            giveUp(StringBuilder() << "the instance (process " << processId << ") refused the message");
         }
         logTrace("Single instance: " << arguments.size() << " arguments forwarded to the instance (process "
                                      << processId << ") at \"" << endpoint << "\"");

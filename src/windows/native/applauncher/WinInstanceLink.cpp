@@ -106,6 +106,13 @@ WideString endpointOf(const WideString& applicationName) {
     return path;
 }
 
+// The failed Winsock call, with the endpoint; out of line, as the one
+// place that reads WSAGetLastError.
+[[noreturn]] void throwSocketError(const void* function, const char* call, const WideString& endpoint) {
+    const auto error = static_cast<DWORD>(WSAGetLastError());
+    throwSysError(function, error, call << "(" << endpoint << ") failed");
+}
+
 class SocketConnection : public StreamConnection {
 public:
     SocketConnection(std::unique_ptr<WinsockSession> session, ScopedSocket socket, const WideString& endpoint)
@@ -115,7 +122,7 @@ private:
     std::size_t sendSome(const char* data, std::size_t size) override {
         const int sent = ::send(socket.get(), data, static_cast<int>(std::min<std::size_t>(size, 64 * 1024)), 0);
         if (sent == SOCKET_ERROR) {
-            throwSysError(&::send, static_cast<DWORD>(WSAGetLastError()), "send(" << endpoint << ") failed");
+            throwSocketError(reinterpret_cast<const void*>(&::send), "send", endpoint);
         }
         return static_cast<std::size_t>(sent);
     }
@@ -123,7 +130,7 @@ private:
     std::size_t receiveSome(char* data, std::size_t size) override {
         const int received = ::recv(socket.get(), data, static_cast<int>(std::min<std::size_t>(size, 64 * 1024)), 0);
         if (received == SOCKET_ERROR) {
-            throwSysError(&::recv, static_cast<DWORD>(WSAGetLastError()), "recv(" << endpoint << ") failed");
+            throwSocketError(reinterpret_cast<const void*>(&::recv), "recv", endpoint);
         }
         return static_cast<std::size_t>(received);
     }
@@ -137,13 +144,13 @@ std::unique_ptr<InstanceConnection> connectTo(const WideString& endpoint) {
     auto session = std::make_unique<WinsockSession>();
     ScopedSocket socket(::socket(AF_UNIX, SOCK_STREAM, 0));
     if (!socket) {
-        throwSysError(&::socket, static_cast<DWORD>(WSAGetLastError()), "socket(AF_UNIX, SOCK_STREAM) failed");
+        throwSocketError(reinterpret_cast<const void*>(&::socket), "socket", L"AF_UNIX, SOCK_STREAM");
     }
     const auto callTimeoutMs = static_cast<DWORD>(instanceCallTimeout.count());
     for (const int option : {SO_SNDTIMEO, SO_RCVTIMEO}) {
         if (setsockopt(socket.get(), SOL_SOCKET, option, reinterpret_cast<const char*>(&callTimeoutMs),
                        sizeof callTimeoutMs) != 0) {
-            throwSysError(&setsockopt, static_cast<DWORD>(WSAGetLastError()), "setsockopt(" << endpoint << ") failed");
+            throwSocketError(reinterpret_cast<const void*>(&setsockopt), "setsockopt", endpoint);
         }
     }
     sockaddr_un address{};
@@ -165,12 +172,10 @@ std::unique_ptr<InstanceConnection> connectTo(const WideString& endpoint) {
 // The system lets a process take the foreground only when the one that has
 // it allows this: the forwarding start is the one the user just started.
 void permitForeground(std::uint32_t processId) {
-    if (AllowSetForegroundWindow(processId)) {
-        logTrace("AllowSetForegroundWindow(" << processId << "): OK");
-    } else {
-        const DWORD error = GetLastError();
-        logTrace("AllowSetForegroundWindow(" << processId << ") failed: " << systemErrorText(error, nullptr));
-    }
+    const bool allowed = AllowSetForegroundWindow(processId) != FALSE;
+    const DWORD error = GetLastError();
+    logTrace("AllowSetForegroundWindow(" << processId
+                                         << "): " << (allowed ? WideString(L"OK") : systemErrorText(error, nullptr)));
 }
 
 WideString currentDirectory() {
