@@ -4,6 +4,11 @@ that returns at once. Rounds run every subject once in a fresh random order
 after two warm-up rounds; reported are medians with quartiles, and the ratio
 is the median of the per-round ratios.
 
+With vantorix-instances.jar beside the launcher (or --instances-jar), one
+more subject: a start of an image with app.single-instance=true whose
+instance is running, forwarded to it (two arguments), against the in-process
+launch.
+
     linux_launch_bench.py --launcher build/bench-linux/bin/VantorixLauncher --work DIR [--runs N]
 """
 
@@ -20,6 +25,15 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import linux_image  # noqa: E402
 
 PROGRAM = "public class Quick { public static void main(String[] args) { } }\n"
+# The running instance of the forwarded subject: it receives and forgets.
+INSTANCE_PROGRAM = """public class Resident {
+  public static void main(String[] args) throws Exception {
+    System.out.println("listening=" + org.vantorix.instances.Instances.onForward(f -> {}));
+    System.out.flush();
+    Thread.sleep(600_000);
+  }
+}
+"""
 JAVA_OPTIONS = ["-Xmx256m", "-Dbench.option=1"]
 
 
@@ -33,7 +47,10 @@ def main():
     parser.add_argument("--launcher", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--runs", type=int, default=41)
+    parser.add_argument("--instances-jar", help="default: vantorix-instances.jar beside the launcher")
     options = parser.parse_args()
+    instances_jar = options.instances_jar or os.path.join(os.path.dirname(options.launcher),
+                                                          "vantorix-instances.jar")
 
     runtime, reason = linux_image.find_runtime("x86_64")
     if runtime is None:
@@ -65,7 +82,46 @@ def main():
         ("launcher, in-process", [image.exe], listed),
         ("launcher, re-exec", [image.exe], unlisted),
     ]
+    resident = None
+    if os.path.isfile(instances_jar):
+        resident, forwarded = start_resident(options.work, options.launcher, runtime, instances_jar, environment)
+        subjects.append(("launcher, forwarded", forwarded, dict(resident.args_env)))
+    else:
+        print("no %s: the forwarded start is not measured" % instances_jar)
+    try:
+        run_rounds(options, runtime, subjects)
+    finally:
+        if resident:
+            resident.kill()
+            resident.wait()
 
+
+def start_resident(work, launcher, runtime, instances_jar, environment):
+    """Starts the single-instance image's first start; the command of a
+    forwarded start and the running process."""
+    source = os.path.join(work, "Resident.java")
+    with open(source, "w") as out:
+        out.write(INSTANCE_PROGRAM)
+    classes = os.path.join(work, "resident-classes")
+    subprocess.run(["javac", "-d", classes, "-cp", instances_jar, source], check=True)
+    config = ("[Application]\napp.classpath=$APPDIR/classes\napp.classpath=$APPDIR/vantorix-instances.jar\n"
+              "app.mainclass=Resident\napp.single-instance=true\n")
+    image = linux_image.assemble(os.path.join(work, "resident"), launcher, runtime, "Resident", config)
+    image.add_tree(classes, os.path.join("app", "classes"))
+    image.add_tree(instances_jar, os.path.join("app", "vantorix-instances.jar"))
+    runtime_dir = os.path.join(work, "xdg")
+    os.makedirs(runtime_dir, mode=0o700)
+    env = dict(environment, LD_LIBRARY_PATH=image.app_dir, XDG_RUNTIME_DIR=runtime_dir)
+    process = subprocess.Popen([image.exe], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+    line = process.stdout.readline().decode().strip()
+    if line != "listening=true":
+        process.kill()
+        sys.exit("bench: the resident instance printed %r" % line)
+    process.args_env = env
+    return process, [image.exe, "report one.txt", "Grüße.txt"]
+
+
+def run_rounds(options, runtime, subjects):
     times = {label: [] for label, _, _ in subjects}
     for round_number in range(options.runs + 2):
         order = list(subjects)
@@ -89,6 +145,10 @@ def main():
         print("%-24s %7.1f [%6.1f-%6.1f] %11.3fx" % (label, median, low, high, statistics.median(ratios)))
     ratio = statistics.median([a / b for a, b in zip(times["launcher, in-process"], baseline)])
     print("in-process / bin/java: %.3fx    target <= 1.02x: %s" % (ratio, "MET" if ratio <= 1.02 else "MISSED"))
+    if "launcher, forwarded" in times:
+        forwarded = statistics.median([a / b for a, b in zip(times["launcher, forwarded"],
+                                                             times["launcher, in-process"])])
+        print("forwarded / in-process: %.3fx" % forwarded)
 
 
 def release_version(runtime):

@@ -22,7 +22,7 @@ endforeach()
 # tools/image/CMakeLists.txt: it finds the launchers beside itself, so it
 # goes to the archive's top directory.
 
-install(FILES docs/config-format.md docs/packaging.md DESTINATION docs COMPONENT vx_release)
+install(FILES docs/config-format.md docs/packaging.md docs/single-instance.md DESTINATION docs COMPONENT vx_release)
 install(FILES LICENSE DESTINATION . COMPONENT vx_release OPTIONAL)
 if(WIN32 AND VX_MINGW_TRIPLE)
   # The statically linked runtimes (mingw-w64 with winpthreads, and GCC's

@@ -1261,5 +1261,32 @@ def start_xvfb():
     return process, ":" + number
 
 
+class SingleInstanceTest(ImageTestCase):
+    """The launcher's side of the single instance under Wine. Wine 8 has no
+    AF_UNIX sockets (socket() fails with WSAEAFNOSUPPORT), so a start finds
+    no instance: it runs as one of its own, names its endpoint for the
+    instance to listen at, and the trace says why."""
+
+    CONFIG = "[Application]\napp.mainclass=Main\napp.single-instance=true\n"
+
+    def test_a_start_without_a_reachable_instance_is_its_own(self):
+        image = self.image(self.CONFIG)
+        args = ["two words", "Grüße"]
+        run = self.run_image(image, args)
+        self.assertEqual((run.exit_code, run.stderr_text), (0, ""))
+        arguments = run.call.arguments()
+        at = arguments.index(APP_PATH_PROPERTY + image.win_exe)
+        self.assertRegex(arguments[at + 1],
+                         r"^-Dvantorix\.instance-endpoint=C:\\users\\[^\\]+\\AppData\\Local\\vantorix"
+                         r"\\Demo-\d+\.sock$")
+        self.assertEqual(arguments[at + 2:], ["Main"] + args)
+
+        traced = images.Launch(self.tools, image, args, debug="true").run_in_terminal()
+        trace = traced.stdout.decode("utf-8", errors="replace")
+        self.assertEqual(traced.exit_code, 0, trace)
+        self.assertIn("Single instance: socket(AF_UNIX, SOCK_STREAM) failed", trace)
+        self.assertIn("this start is an instance of its own", trace)
+
+
 if __name__ == "__main__":
     unittest.main()

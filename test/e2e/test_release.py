@@ -85,8 +85,9 @@ class ArchiveTest(ImageTestCase):
         files = sorted(os.path.relpath(os.path.join(d, f), top)
                        for d, _, names in os.walk(top) for f in names)
         for shipped in ("VantorixLauncher.exe", "vantorix-brand.exe", "SHA256SUMS", "vantorix-image.jar",
-                        "vantorix-image", "vantorix-image.cmd",
-                        os.path.join("docs", "config-format.md"), os.path.join("docs", "packaging.md")):
+                        "vantorix-image", "vantorix-image.cmd", "vantorix-instances.jar",
+                        os.path.join("docs", "config-format.md"), os.path.join("docs", "packaging.md"),
+                        os.path.join("docs", "single-instance.md")):
             self.assertIn(shipped, files)
 
         # Every other file is listed once with its hash, in sha256sum's form.
@@ -134,7 +135,7 @@ class LinuxArchiveTest(unittest.TestCase):
         with tarfile.open(os.path.join(work, "dist", archives[0])) as packed:
             packed.extractall(work)
         top = os.path.join(work, archives[0][:-len(".tar.gz")])
-        for shipped in ("VantorixLauncher", "vantorix-brand", "SHA256SUMS"):
+        for shipped in ("VantorixLauncher", "vantorix-brand", "SHA256SUMS", "vantorix-instances.jar"):
             self.assertIn(shipped, os.listdir(top))
         usage = subprocess.run([os.path.join(top, "vantorix-brand"), "--help"], stdin=subprocess.DEVNULL,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)

@@ -16,6 +16,7 @@
 #include "Log.h"
 #include "Platform.h"
 #include "ScopedResource.h"
+#include "SingleInstance.h"
 #include "StringBuilder.h"
 #include "SysInfo.h"
 
@@ -184,5 +185,10 @@ void launchApp() {
     };
     platform.restart = restartInPlace;
     platform.runInProcess = launchInProcess;
+    // The runtime's re-exec carries the JVM argument vector, not a user's
+    // arguments: it is the start of an instance, never a forward.
+    if (runtimeRestart.empty()) {
+        platform.instances = systemInstanceLink();
+    }
     launchImage(platform);
 }

@@ -7,6 +7,7 @@
 #include "FileUtils.h"
 #include "JvmLauncher.h"
 #include "Log.h"
+#include "SingleInstance.h"
 #include "SysInfo.h"
 #include "UserJvmOptions.h"
 
@@ -96,6 +97,11 @@ AppLauncher& AppLauncher::withJvmLibraryCandidate(const WideString& value) {
     return *this;
 }
 
+AppLauncher& AppLauncher::withInstanceEndpoint(const WideString& value) {
+    instanceEndpoint = value;
+    return *this;
+}
+
 AppLauncher& AppLauncher::withPathListSeparator(wchar_t value) {
     pathListSeparator = value;
     return *this;
@@ -118,7 +124,7 @@ bool AppLauncher::librarySearchPathHasAppDir() const {
     return false;
 }
 
-std::unique_ptr<Jvm> AppLauncher::createJvmLauncher() const {
+CfgFile AppLauncher::loadConfigFile() const {
     refuseListSeparator("application", appDirectory, pathListSeparator, librarySearchVariable);
 
     const WideString applicationName = FileUtils::dropSuffix(FileUtils::fileNameOf(executablePath));
@@ -139,7 +145,10 @@ std::unique_ptr<Jvm> AppLauncher::createJvmLauncher() const {
     if (!commandArgs.empty()) {
         cfgFile.replaceValues(SectionId::ArgOptions, PropertyId::Arguments, commandArgs);
     }
+    return cfgFile;
+}
 
+std::unique_ptr<Jvm> AppLauncher::createJvmLauncher(const CfgFile& cfgFile) const {
     if (!librarySearchPathHasAppDir()) {
         const WideString current = SysInfo::envVariableOr(librarySearchVariable, WideString());
         SysInfo::setEnvVariable(librarySearchVariable,
@@ -150,6 +159,9 @@ std::unique_ptr<Jvm> AppLauncher::createJvmLauncher() const {
     jvm->setLibraryPath(findJvmLib(cfgFile, rootDirectory, defaultRuntimeDirectory, jvmLibraryCandidates,
                                     pathListSeparator, librarySearchVariable));
     jvm->appendArgument(executablePath);
+    if (!instanceEndpoint.empty()) {
+        jvm->addLauncherProperty(WideString(L"-D") + instanceEndpointProperty + L"=" + instanceEndpoint);
+    }
     jvm->initFromConfigFile(cfgFile, executablePath, pathListSeparator);
     return jvm;
 }

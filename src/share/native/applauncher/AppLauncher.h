@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "CfgFile.h"
 #include "tstrings.h"
 
 class Jvm;
@@ -36,10 +37,20 @@ public:
     // (whole elements, compared as withPathComparison says). Reads only.
     bool librarySearchPathHasAppDir() const;
 
-    // Reads the config file and builds the Jvm. Appends the application
+    // The endpoint where this launch's application is to receive the
+    // forwarded starts (a system property for it); empty for none.
+    AppLauncher& withInstanceEndpoint(const WideString& value);
+
+    // Reads the config file, with the macros replaced, the users' options
+    // added and the command-line arguments in place of the default ones.
+    // Throws on failure.
+    CfgFile loadConfigFile() const;
+
+    // Builds the Jvm from what loadConfigFile read. Appends the application
     // directory to the library search variable when it is missing there
     // (the change stays). Throws on failure.
-    std::unique_ptr<Jvm> createJvmLauncher() const;
+    std::unique_ptr<Jvm> createJvmLauncher(const CfgFile& cfgFile) const;
+    std::unique_ptr<Jvm> createJvmLauncher() const { return createJvmLauncher(loadConfigFile()); }
 
 private:
     WideStringList commandArgs;
@@ -48,6 +59,7 @@ private:
     WideString appDirectory;
     WideString librarySearchVariable;
     WideString rootDirectory;
+    WideString instanceEndpoint;
     WideStringList jvmLibraryCandidates;
     wchar_t pathListSeparator = L';';
     tstrings::TextComparison pathComparison = tstrings::IgnoringCase;

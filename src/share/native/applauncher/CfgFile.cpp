@@ -35,6 +35,7 @@ const PropertyId PropertyId::Arguments{L"arguments"};
 const PropertyId PropertyId::JavaOptions{L"java-options"};
 const PropertyId PropertyId::UserOptions{L"app.user-options"};
 const PropertyId PropertyId::FastStart{L"app.fast-start"};
+const PropertyId PropertyId::SingleInstance{L"app.single-instance"};
 
 namespace {
 
@@ -51,6 +52,7 @@ const PropertyId* const knownProperties[] = {
     &PropertyId::Arguments,  &PropertyId::JavaOptions,
     &PropertyId::UserOptions,
     &PropertyId::FastStart,
+    &PropertyId::SingleInstance,
 };
 
 template <class Id, std::size_t N>

@@ -53,6 +53,7 @@ public:
     // options file.
     static const PropertyId UserOptions;
     static const PropertyId FastStart;
+    static const PropertyId SingleInstance;
 
     static std::optional<PropertyId> find(const WideString& name);
 

@@ -35,7 +35,22 @@ void launchImage(const PlatformLaunch& platform) {
     // answer is no.
     const bool pathHasAppDir = appLauncher.librarySearchPathHasAppDir();
 
-    std::unique_ptr<Jvm> jvm = appLauncher.createJvmLauncher();
+    const CfgFile cfgFile = appLauncher.loadConfigFile();
+
+    // Before anything else is prepared: a forwarded start ends here, with
+    // exit code 0. A restart has already tried in the process before it.
+    if (platform.instances.endpoint && singleInstanceRequested(cfgFile)) {
+        const WideString endpoint =
+            platform.instances.endpoint(FileUtils::dropSuffix(FileUtils::fileNameOf(platform.executablePath)));
+        if (!endpoint.empty()) {
+            if (!restarted && forwardToInstance(platform.instances, endpoint, platform.commandArgs)) {
+                return;
+            }
+            appLauncher.withInstanceEndpoint(endpoint);
+        }
+    }
+
+    std::unique_ptr<Jvm> jvm = appLauncher.createJvmLauncher(cfgFile);
 
     if (platform.takeOver && platform.takeOver(jvm)) {
         return;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "SingleInstance.h"
 #include "tstrings.h"
 
 class Jvm;
@@ -40,6 +41,10 @@ struct PlatformLaunch {
     std::function<void(const WideString& executablePath)> restart;
     // Runs the Jvm in this process.
     std::function<void(Jvm&)> runInProcess;
+
+    // How a start reaches the running instance; without an endpoint
+    // function every start is an instance of its own.
+    InstanceLink instances;
 };
 
 void launchImage(const PlatformLaunch& platform);

@@ -31,6 +31,11 @@ Jvm& Jvm::appendArgument(const WideString& value) {
     return *this;
 }
 
+Jvm& Jvm::addLauncherProperty(const WideString& option) {
+    launcherProperties.push_back(option);
+    return *this;
+}
+
 Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile, const WideString& executablePath,
                              wchar_t classPathSeparator) {
     const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);
@@ -68,6 +73,9 @@ Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile, const WideString& executabl
     appendClassDataOptions(cfgFile, executablePath);
 
     appendArgument(L"-Dvantorix.app-path=" + executablePath);
+    for (const WideString& option : launcherProperties) {
+        appendArgument(option);
+    }
 
     found = application.find(PropertyId::MainModule);
     if (found != application.end()) {

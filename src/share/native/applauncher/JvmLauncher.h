@@ -22,6 +22,11 @@ public:
     Jvm& appendArgument(const WideString& value);
     const WideStringList& arguments() const { return argumentList; }
 
+    // A system property of the launcher's ("-Dname=value") that goes right
+    // after the app-path property. Before initFromConfigFile; outside what
+    // the class-data cache's key covers.
+    Jvm& addLauncherProperty(const WideString& option);
+
     // Appends the arguments the config file prescribes, in their fixed
     // order, after whatever is already in the list (the program name).
     // executablePath goes into the app-path property; the class path's
@@ -48,6 +53,7 @@ private:
 
     WideString jvmLibraryPath;
     WideStringList argumentList;
+    WideStringList launcherProperties;
     // Work of the class-data cache done right before the runtime starts.
     std::function<void()> beforeLaunch;
 };

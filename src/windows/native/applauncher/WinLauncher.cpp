@@ -11,6 +11,7 @@
 #include "Log.h"
 #include "Restart.h"
 #include "ScopedHandle.h"
+#include "SingleInstance.h"
 #include "SysInfo.h"
 #include "WinErrorHandling.h"
 #include "WinSys.h"
@@ -140,5 +141,6 @@ void launchApp() {
         app::setExitCodeOnReturn(static_cast<int>(restartAsChild(executablePath)));
     };
     platform.runInProcess = launchInProcess;
+    platform.instances = systemInstanceLink();
     launchImage(platform);
 }

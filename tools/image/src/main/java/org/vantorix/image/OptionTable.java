@@ -89,6 +89,11 @@ final class OptionTable {
       flag("no-fast-start", LAUNCH,
           "no per-user class-data cache (by default the launcher\n"
               + "keeps one, so that later starts are faster)");
+  static final Option.Flag SINGLE_INSTANCE =
+      flag("single-instance", LAUNCH,
+          "one instance per user and session: a later start hands\n"
+              + "its arguments to the running one (which receives them\n"
+              + "through vantorix-instances.jar) and ends");
   static final Option.Flag CONSOLE =
       flag("console", LAUNCH, "the console launcher (Windows; default: the GUI launcher)");
 

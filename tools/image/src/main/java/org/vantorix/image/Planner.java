@@ -13,6 +13,7 @@ import static org.vantorix.image.OptionTable.LAUNCHERS;
 import static org.vantorix.image.OptionTable.NAME;
 import static org.vantorix.image.OptionTable.NO_FAST_START;
 import static org.vantorix.image.OptionTable.RUNTIME_COPY;
+import static org.vantorix.image.OptionTable.SINGLE_INSTANCE;
 import static org.vantorix.image.OptionTable.SPLASH;
 import static org.vantorix.image.OptionTable.TARGET;
 import static org.vantorix.image.OptionTable.USER_OPTION;
@@ -114,6 +115,9 @@ final class Planner {
     config.add("Application", "app.runtime", "$ROOTDIR" + target.separator() + "runtime");
     if (!options.flag(NO_FAST_START)) {
       config.add("Application", "app.fast-start", "true");
+    }
+    if (options.flag(SINGLE_INSTANCE)) {
+      config.add("Application", "app.single-instance", "true");
     }
     for (String prefix : options.list(USER_OPTION)) {
       checkValue("the --user-option value", prefix);

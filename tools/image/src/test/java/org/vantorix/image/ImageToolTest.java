@@ -79,4 +79,16 @@ class ImageToolTest {
     assertEquals(List.of("Orbit", "brand", "brand.log", "foreign", "input", "kit", "runtime"),
         Fixtures.listing(work).stream().filter(p -> !p.contains("/")).toList());
   }
+
+  @Test
+  void singleInstanceWritesItsProperty() throws Exception {
+    Path output = work.resolve("Orbit");
+    List<String> single = new java.util.ArrayList<>(options(output));
+    single.add("--single-instance");
+    Fixtures.Run run = Fixtures.run(single);
+    assertEquals(0, run.code(), run.err());
+    assertTrue(
+        Files.readString(output.resolve("app/Orbit.cfg"), StandardCharsets.UTF_8)
+            .contains("app.fast-start=true\napp.single-instance=true\n[JavaOptions]\n"));
+  }
 }
