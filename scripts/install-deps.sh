@@ -38,6 +38,11 @@ pkg_installed junit5 || need+=(junit5)
 # The installers that the image tool makes: makensis builds the Windows setup
 # programs, lintian checks the Debian packages (dpkg-deb is part of dpkg).
 have makensis || need+=(nsis)
+# What the Debian packages' file types and links are checked with: the MIME
+# database, the desktop entry validator, and xdg-mime.
+have update-mime-database || need+=(shared-mime-info)
+have desktop-file-validate || need+=(desktop-file-utils)
+have xdg-mime || need+=(xdg-utils)
 have lintian || need+=(lintian)
 
 SUDO=""

@@ -75,6 +75,7 @@ final class InstallerStep {
             modules,
             directory == null
                 ? image.output().toAbsolutePath().getParent()
-                : Path.of(directory).toAbsolutePath()));
+                : Path.of(directory).toAbsolutePath(),
+            image.desktop()));
   }
 }

@@ -45,6 +45,7 @@ sealed interface Option permits Option.Value, Option.Repeated, Option.Flag {
             + "replaced by the launcher; no line breaks):"),
     RUNTIME("The runtime (by default linked with jlink from the JDK that runs this tool):"),
     IMAGE("The image:"),
+    DESKTOP("More launchers, file types and links (the installers register them):"),
     BRANDING("Branding and signing (Windows targets):"),
     INSTALLER("The installer (made from the image once it is written; --version is needed):");
 

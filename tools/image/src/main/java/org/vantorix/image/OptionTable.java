@@ -1,6 +1,7 @@
 package org.vantorix.image;
 
 import static org.vantorix.image.Option.Group.BRANDING;
+import static org.vantorix.image.Option.Group.DESKTOP;
 import static org.vantorix.image.Option.Group.IMAGE;
 import static org.vantorix.image.Option.Group.INSTALLER;
 import static org.vantorix.image.Option.Group.RUNTIME;
@@ -95,6 +96,32 @@ final class OptionTable {
       value("launchers", "DIR", IMAGE,
           "the directory of the launcher executables (default: the\n"
               + "tool's own directory, as in the release archive)");
+
+  static final Option.Repeated LAUNCHER =
+      repeated("launcher", "NAME=ENTRY", DESKTOP,
+          "one more launcher, NAME.exe (GUI) or NAME, beside the\n"
+              + "primary one; ENTRY is a main class (on the class path),\n"
+              + "jar:FILE or module:MODULE[/CLASS] (on the module path);\n"
+              + "it shares the runtime, the class path and the options,\n"
+              + "and has its own app/NAME.cfg, class-data cache and\n"
+              + "user options file (repeatable)");
+  static final Option.Repeated CONSOLE_LAUNCHER =
+      repeated("console-launcher", "SPEC", DESKTOP,
+          "NAME=ENTRY as for --launcher, the console variant: no\n"
+              + "shortcut and no desktop entry (repeatable)");
+  static final Option.Repeated FILE_ASSOCIATION =
+      repeated("file-association", "SPEC", DESKTOP,
+          ".EXT[=TYPE/SUB][@NAME]: the application opens files of\n"
+              + "the extension: a double-click starts launcher NAME\n"
+              + "(default: the primary one) with the file's path; without\n"
+              + "=TYPE/SUB the MIME type is application/x-APP-EXT, APP the\n"
+              + "image's name in lower case, and the tool says so\n"
+              + "(repeatable; example: .orbit=application/x-orbit@Viewer)");
+  static final Option.Repeated URL_SCHEME =
+      repeated("url-scheme", "SPEC", DESKTOP,
+          "SCHEME[@NAME]: the application opens links SCHEME:...:\n"
+              + "launcher NAME (default: the primary one) gets the URL\n"
+              + "(repeatable)");
 
   static final Option.Value ICON = value("icon", "FILE.ico", BRANDING, "the executable's icon");
   static final Option.Value VERSION =

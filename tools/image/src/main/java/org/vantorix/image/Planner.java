@@ -59,6 +59,7 @@ import java.util.stream.Stream;
 import org.vantorix.image.base.Refusal;
 import org.vantorix.image.base.Versions;
 import org.vantorix.image.base.WindowsNames;
+import org.vantorix.image.installer.Desktop;
 
 /** Everything that is checked before a file is written, and what the writer is then told to do. */
 final class Planner {
@@ -76,6 +77,9 @@ final class Planner {
   // What jdeps looks at: class-path roots, and the module path with its modules.
   private final List<Path> classPathRoots = new ArrayList<>();
   private final List<Path> modulePath = new ArrayList<>();
+  // The primary entry point's class path and main jar, which the other launchers share.
+  private List<Path> classPath = List.of();
+  private Path mainJar;
 
   private Planner(Options options, Path toolDirectory, PrintWriter out) {
     this.options = options;
@@ -113,6 +117,7 @@ final class Planner {
     }
 
     addEntryPoint();
+    ExtraLaunchers extraLaunchers = ExtraLaunchers.check(options, this, launchers, target, name);
     if (options.value(SPLASH) != null) {
       config.add("Application", "app.splash", inConfig(checkSplash(options.value(SPLASH))));
     }
@@ -151,6 +156,8 @@ final class Planner {
             ? new Plan.Copied(runtimeDirectory, Trees.ofRuntime(runtimeDirectory))
             : planLink();
     byte[] configData = config.data(name);
+    List<Plan.Extra> extras = extraLaunchers.plans(config);
+    Desktop desktop = DesktopOptions.plan(options, name, extras, notes);
     return new Plan(
         target,
         launcher,
@@ -162,6 +169,8 @@ final class Planner {
         output,
         runtime,
         branding,
+        extras,
+        desktop,
         List.copyOf(notes),
         options.flag(VERBOSE));
   }
@@ -172,7 +181,7 @@ final class Planner {
     return (dot < 0 ? name : name.substring(0, dot)) + ".cfg";
   }
 
-  private void checkName(String name) {
+  void checkName(String name) {
     checkValue("the name", name);
     if (name.isEmpty()
         || name.equals(".")
@@ -240,7 +249,7 @@ final class Planner {
     return relative(what, path, true);
   }
 
-  private String inConfig(Path relative) {
+  String inConfig(Path relative) {
     String text = relative.toString().replace(relative.getFileSystem().getSeparator(), "/");
     return "$APPDIR" + target.separator() + text.replace("/", target.separator());
   }
@@ -268,8 +277,10 @@ final class Planner {
     modules.forEach(e -> modulePath.add(input.resolve(e)));
     modules.forEach(e -> config.add("Application", "app.modulepath", inConfig(e)));
     classPath.forEach(e -> config.add("Application", "app.classpath", inConfig(e)));
+    this.classPath = List.copyOf(classPath);
     if (options.value(MAIN_JAR) != null) {
-      config.add("Application", "app.mainjar", inConfig(checkMainJar(options.value(MAIN_JAR))));
+      mainJar = checkMainJar(options.value(MAIN_JAR));
+      config.add("Application", "app.mainjar", inConfig(mainJar));
     } else if (options.value(MAIN_CLASS) != null) {
       config.add("Application", "app.mainclass", options.value(MAIN_CLASS));
     } else {
@@ -277,11 +288,33 @@ final class Planner {
     }
   }
 
+  Path input() {
+    return input;
+  }
+
+  /** The class path that another launcher's main class runs with: the primary's, or its jar. */
+  List<Path> classPathOfClasses() {
+    return mainJar != null ? List.of(mainJar) : classPath;
+  }
+
+  /** Whether the class is in one of the entries or on the Class-Path of a jar among them. */
+  boolean onClassPath(List<Path> entries, String className) {
+    for (Path entry : entries) {
+      Path full = input.resolve(entry);
+      if (Jars.read(full).hasClass(className)
+          || checkManifestClassPath(full, entry).stream()
+              .anyMatch(p -> Jars.read(p).hasClass(className))) {
+        return true;
+      }
+    }
+    return false;
+  }
+
   private List<Path> entries(String what, List<String> paths) {
     return paths.stream().map(p -> listEntry(what, p)).collect(Collectors.toList());
   }
 
-  private Path checkMainJar(String path) {
+  Path checkMainJar(String path) {
     Path relative = listEntry("the main jar", path);
     Path full = input.resolve(relative);
     if (Files.isDirectory(full)) {
@@ -365,7 +398,7 @@ final class Planner {
     return entries;
   }
 
-  private List<Path> checkMainModule(String mainModule, List<String> modulePathOption) {
+  List<Path> checkMainModule(String mainModule, List<String> modulePathOption) {
     int slash = mainModule.indexOf('/');
     String module = slash < 0 ? mainModule : mainModule.substring(0, slash);
     String mainClass = slash < 0 ? null : mainModule.substring(slash + 1);
@@ -410,7 +443,7 @@ final class Planner {
     return entries;
   }
 
-  private static boolean javaName(String name) {
+  static boolean javaName(String name) {
     if (name.isEmpty() || name.startsWith(".") || name.endsWith(".") || name.contains("..")) {
       return false;
     }

@@ -25,6 +25,8 @@ import java.util.Set;
  * @param target {@code windows-x64}, {@code windows-x86} or {@code linux-x64}
  * @param modules the Java modules linked into the image's runtime (empty when not known)
  * @param outputDirectory the directory that receives the installer
+ * @param desktop the launchers, file types and URL schemes the installer registers besides the
+ *     primary launcher
  */
 public record InstallerRequest(
     InstallerKind kind,
@@ -42,7 +44,8 @@ public record InstallerRequest(
     String signCommand,
     String target,
     Set<String> modules,
-    Path outputDirectory) {
+    Path outputDirectory,
+    Desktop desktop) {
 
   public InstallerRequest {
     Objects.requireNonNull(kind, "kind");
@@ -52,5 +55,16 @@ public record InstallerRequest(
     Objects.requireNonNull(outputDirectory, "outputDirectory");
     scope = scope == null ? InstallScope.USER : scope;
     modules = modules == null ? Set.of() : Set.copyOf(modules);
+    desktop = desktop == null ? Desktop.NONE : desktop;
+  }
+
+  /** A request that registers nothing but the primary launcher. */
+  public InstallerRequest(
+      InstallerKind kind, Path image, String name, String version, String vendor,
+      String description, Path icon, String appId, InstallScope scope, boolean desktopShortcut,
+      String vendorEmail, Path makensis, String signCommand, String target, Set<String> modules,
+      Path outputDirectory) {
+    this(kind, image, name, version, vendor, description, icon, appId, scope, desktopShortcut,
+        vendorEmail, makensis, signCommand, target, modules, outputDirectory, Desktop.NONE);
   }
 }
