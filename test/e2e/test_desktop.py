@@ -13,6 +13,7 @@ PATH. Every run uses names of its own and removes what it installed.
 """
 
 import os
+import re
 import shlex
 import shutil
 import subprocess
@@ -110,7 +111,7 @@ class WindowsLaunchersTest(DesktopTestCase):
         # The console launcher writes to the caller's handles and ends with
         # the program's exit code.
         cli = images.AppImage(root, "orbit-cli")
-        launch = images.Launch(self.tools, cli, ["z"], stub_exit=7, env={"VX_STUB_STDOUT": "cli says\n"})
+        launch = images.Launch(self.tools, cli, ["z"], env={"VX_STUB_EXIT_PROCESS": "7", "VX_STUB_STDOUT": "cli says\n"})
         run = launch.run_with_pipes()
         self.assertEqual((run.exit_code, run.stdout), (7, b"cli says\n"), run.stderr_text)
         self.assertEqual(run.call.stdout_type, "pipe")
@@ -155,6 +156,21 @@ class LinuxLaunchersTest(DesktopTestCase):
                                  (code, [line.replace(" a b", " a|b")]), completed.stderr)
 
 
+class RegistryWine(Wine):
+    """Wine with value names that hold blanks ("Content Type", "URL Protocol")."""
+
+    def registry_values(self, key):
+        text = self.output("reg", ["query", key])
+        if key.split("\\", 1)[1].lower() not in text.lower():
+            return None
+        values = {}
+        for line in text.splitlines():
+            match = re.match(r"^\s+(.*?)\s+(REG_\w+)(?:\s+(.*))?$", line)
+            if match:
+                values[match.group(1)] = match.group(3) or ""
+        return values
+
+
 class SetupDesktopTest(DesktopTestCase):
     """Setup programs with a second launcher, a file type and a URL scheme,
     under Wine: the registry after setup, the open path, and uninstall."""
@@ -163,7 +179,7 @@ class SetupDesktopTest(DesktopTestCase):
     def setUpClass(cls):
         skip_class_unless(have_tools("makensis", "javac", "jar"), "makensis and the JDK are needed")
         cls.tools = images.Tools.from_environment()
-        cls.wine = Wine(cls.tools)
+        cls.wine = RegistryWine(cls.tools)
 
     def make_setup(self, name, *options):
         root, notes = self.make(name, "--runtime", self.tools.stub_runtime,
@@ -254,8 +270,7 @@ class SetupDesktopTest(DesktopTestCase):
                 launch = images.Launch(self.tools, installed)
                 launch.command = lambda words=words: self.tools.wine_command("start", words)
                 run = launch.start().wait(90)
-                self.assertEqual(run.call.arguments()[-3:],
-                                 ["-jar", installed.win_app_dir + "\\app.jar", expected])
+                self.assertEqual(run.call.arguments()[-3:], ["-jar", win_dir + "\\app\\app.jar", expected])
 
         self.uninstall(install_dir, key)
         for gone in (classes + "." + ext, classes + app_id + "." + ext, classes + scheme):
@@ -304,12 +319,14 @@ class DebianDesktopTest(DesktopTestCase):
         mime = "application/x-vxdeb-" + RUN_ID
         root, _ = self.make(name, "--launchers", self.launchers, "--installer", "deb", "--version", "1.0",
                             "--vendor", "Vantorix Tests", "--vendor-email", "tests@vantorix.example",
-                            "--launcher", "Deb View=Cli", "--console-launcher", "vxdeb-cli=jar:cli.jar",
+                            "--description", "A desktop test program", "--launcher", "Deb View=Cli", "--console-launcher", "vxdeb-cli=jar:cli.jar",
                             "--file-association", "." + ext + "=" + mime, "--url-scheme", scheme)
         deb = os.path.join(os.path.dirname(root), "%s_1.0_amd64.deb" % package)
-        self.addCleanup(subprocess.run, ["dpkg", "--purge", package], stdout=subprocess.DEVNULL,
+        self.addCleanup(subprocess.run, ["apt-get", "purge", "-y", "-qq", "-o", "DPkg::Lock::Timeout=300", package],
+                        stdout=subprocess.DEVNULL,
                         stderr=subprocess.DEVNULL)
-        installed = subprocess.run(["apt-get", "install", "-y", "-qq", "--no-install-recommends", deb],
+        installed = subprocess.run(["apt-get", "install", "-y", "-qq", "--no-install-recommends",
+                                    "-o", "DPkg::Lock::Timeout=300", deb],
                                    stdin=subprocess.DEVNULL, capture_output=True, timeout=600,
                                    env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
         self.assertEqual(installed.returncode, 0, installed.stderr.decode())
@@ -318,7 +335,8 @@ class DebianDesktopTest(DesktopTestCase):
                    "/usr/share/applications/%s-links.desktop" % package: ("%u", "x-scheme-handler/" + scheme),
                    "/usr/share/applications/%s-deb-view.desktop" % package: (None, None)}
         for path, (code, _) in entries.items():
-            self.assertEqual(self.output(["desktop-file-validate", path])[1:], ("", ""), path)
+            status, out, err = self.output(["desktop-file-validate", path])
+            self.assertEqual((status, out, err), (0, "", ""), path)
             with open(path) as f:
                 text = f.read()
             self.assertIn("Exec=/usr/bin/%s%s\n" % (name, " " + code if code else "")
@@ -347,7 +365,9 @@ class DebianDesktopTest(DesktopTestCase):
             status, out, err = self.output(command)
             self.assertEqual((status, out), (0, "app null " + argument + "\n"), err)
 
-        removed = subprocess.run(["dpkg", "-r", package], stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
+        removed = subprocess.run(["apt-get", "remove", "-y", "-qq", "-o", "DPkg::Lock::Timeout=300", package],
+                                 stdin=subprocess.DEVNULL, capture_output=True, timeout=600,
+                                 env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
         self.assertEqual(removed.returncode, 0, removed.stderr.decode())
         for path in list(entries) + ["/usr/share/mime/packages/%s.xml" % package, "/usr/bin/" + name,
                                      "/usr/bin/Deb View", "/usr/bin/vxdeb-cli", "/opt/" + name]:
