@@ -43,10 +43,11 @@ final class ExtraLaunchers {
    * executable and its entry point.
    */
   static ExtraLaunchers check(
-      Options options, Planner planner, Path launchers, Target target, String primaryName) {
+      Options options, EntryPoint entryPoint, InputPaths paths, Path launchers, Target target,
+      String primaryName) {
     ExtraLaunchers extra = new ExtraLaunchers();
     Map<String, String> taken = new HashMap<>();
-    for (String reserved : List.of("app", "runtime", Planner.MARK)) {
+    for (String reserved : List.of("app", "runtime", OutputCheck.MARK)) {
       taken.put(fileKey(target, reserved), reserved + ", which the image holds");
     }
     taken.put(fileKey(target, target.executableName(primaryName)), "the image's own launcher");
@@ -59,7 +60,7 @@ final class ExtraLaunchers {
           throw Refusal.of("%s %s is not %s", option.spelled(), shown(spec), SPELLING);
         }
         String name = spec.substring(0, equals);
-        planner.checkName(name);
+        Names.check(name, target);
         String executable = target.executableName(name);
         String clash = taken.putIfAbsent(fileKey(target, executable), "another launcher");
         if (clash != null) {
@@ -67,14 +68,14 @@ final class ExtraLaunchers {
               "the launcher %s of %s would have the file name of %s",
               shown(name), option.spelled(), clash);
         }
-        String configName = Planner.dropSuffix(executable);
-        if (Files.exists(planner.input().resolve(configName), LinkOption.NOFOLLOW_LINKS)) {
+        String configName = Names.configName(executable);
+        if (Files.exists(paths.input.resolve(configName), LinkOption.NOFOLLOW_LINKS)) {
           throw Refusal.of(
               "the input directory already holds %s, the config file of the launcher %s",
               configName, name);
         }
         Path binary = Binaries.findLauncher(launchers, target, console);
-        ConfigText entry = entry(options, planner, name, spec.substring(equals + 1));
+        ConfigText entry = entry(options, entryPoint, paths, name, spec.substring(equals + 1));
         extra.checked.add(new Checked(name, console, binary, executable, configName, entry));
       }
     }
@@ -101,20 +102,21 @@ final class ExtraLaunchers {
     return target.windows ? name.toLowerCase(Locale.ROOT) : name;
   }
 
-  private static ConfigText entry(Options options, Planner planner, String name, String entry) {
+  private static ConfigText entry(
+      Options options, EntryPoint entryPoint, InputPaths paths, String name, String entry) {
     ConfigText lines = ConfigText.create();
     if (entry.startsWith("jar:")) {
-      Path jar = planner.checkMainJar(entry.substring("jar:".length()));
-      return lines.add(SECTION, "app.mainjar", planner.inConfig(jar));
+      Path jar = entryPoint.checkMainJar(entry.substring("jar:".length()));
+      return lines.add(SECTION, "app.mainjar", paths.inConfig(jar));
     }
-    List<Path> classPath = planner.classPathOfClasses();
+    List<Path> classPath = entryPoint.classPathOfClasses();
     if (entry.startsWith("module:")) {
       String module = entry.substring("module:".length());
-      planner.checkMainModule(module, options.list(MODULE_PATH));
-      classPath.forEach(e -> lines.add(SECTION, "app.classpath", planner.inConfig(e)));
+      entryPoint.checkMainModule(module, options.list(MODULE_PATH));
+      classPath.forEach(e -> lines.add(SECTION, "app.classpath", paths.inConfig(e)));
       return lines.add(SECTION, "app.mainmodule", module);
     }
-    if (!Planner.javaName(entry)) {
+    if (!EntryPoint.javaName(entry)) {
       throw Refusal.of(
           "the entry %s of the launcher %s is not a Java class name (like org.example.Main),"
               + " jar:FILE or module:MODULE[/CLASS]",
@@ -126,12 +128,12 @@ final class ExtraLaunchers {
               + " --class-path, or jar:FILE or module:MODULE for the launcher",
           name, entry);
     }
-    if (!planner.onClassPath(classPath, entry)) {
+    if (!entryPoint.onClassPath(classPath, entry)) {
       throw Refusal.of(
           "the main class %s of the launcher %s is in none of the class-path entries %s",
           entry, name, classPath.stream().map(Path::toString).collect(Collectors.joining(", ")));
     }
-    classPath.forEach(e -> lines.add(SECTION, "app.classpath", planner.inConfig(e)));
+    classPath.forEach(e -> lines.add(SECTION, "app.classpath", paths.inConfig(e)));
     return lines.add(SECTION, "app.mainclass", entry);
   }
 }

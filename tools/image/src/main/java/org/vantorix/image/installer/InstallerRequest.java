@@ -1,6 +1,7 @@
 package org.vantorix.image.installer;
 
 import java.nio.file.Path;
+import java.util.List;
 import java.util.Objects;
 import java.util.Set;
 
@@ -25,6 +26,8 @@ import java.util.Set;
  * @param target {@code windows-x64}, {@code windows-x86} or {@code linux-x64}
  * @param modules the Java modules linked into the image's runtime (empty when not known)
  * @param outputDirectory the directory that receives the installer
+ * @param imageFiles the image's files and directories as planned, relative to it, with '/'
+ *     between names (those of a runtime that jlink links are not known and not listed)
  * @param desktop the launchers, file types and URL schemes the installer registers besides the
  *     primary launcher
  */
@@ -45,6 +48,7 @@ public record InstallerRequest(
     String target,
     Set<String> modules,
     Path outputDirectory,
+    List<String> imageFiles,
     Desktop desktop) {
 
   public InstallerRequest {
@@ -55,6 +59,7 @@ public record InstallerRequest(
     Objects.requireNonNull(outputDirectory, "outputDirectory");
     scope = scope == null ? InstallScope.USER : scope;
     modules = modules == null ? Set.of() : Set.copyOf(modules);
+    imageFiles = imageFiles == null ? List.of() : List.copyOf(imageFiles);
     desktop = desktop == null ? Desktop.NONE : desktop;
   }
 
@@ -63,8 +68,9 @@ public record InstallerRequest(
       InstallerKind kind, Path image, String name, String version, String vendor,
       String description, Path icon, String appId, InstallScope scope, boolean desktopShortcut,
       String vendorEmail, Path makensis, String signCommand, String target, Set<String> modules,
-      Path outputDirectory) {
+      Path outputDirectory, List<String> imageFiles) {
     this(kind, image, name, version, vendor, description, icon, appId, scope, desktopShortcut,
-        vendorEmail, makensis, signCommand, target, modules, outputDirectory, Desktop.NONE);
+        vendorEmail, makensis, signCommand, target, modules, outputDirectory, imageFiles,
+        Desktop.NONE);
   }
 }
