@@ -21,7 +21,7 @@ class DesktopTextTest {
     InstallerRequest request = new InstallerRequest(kind, Path.of("/tmp/Orbit"), "Orbit", "2.5",
         "Orbit Works", null, null, null, InstallScope.USER, false, "dev@orbit.example", null, null,
         kind == InstallerKind.EXE ? "windows-x64" : "linux-x64", Set.of(), Path.of("/tmp"),
-        DESKTOP);
+        List.of(), DESKTOP);
     return new InstallerPlan(request, "2.5", "orbit", "Orbit", Path.of("/usr/bin/tool"),
         Path.of("/tmp/out"));
   }
