@@ -1,10 +1,12 @@
 package org.vantorix.image.installer;
 
 import java.util.ArrayList;
+import java.util.HashMap;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Locale;
 import java.util.Map;
+import org.vantorix.image.base.Refusal;
 
 /**
  * What a Debian package holds for {@link Desktop}: a desktop entry for each GUI launcher, with
@@ -55,6 +57,18 @@ final class DebianDesktop {
       }
     }
     return entries;
+  }
+
+  /** Refuses launchers whose desktop entries would have one file name ("Orbit View", "orbit-view"). */
+  static void check(InstallerPlan plan) {
+    Map<String, String> names = new HashMap<>();
+    for (Entry entry : entries(plan)) {
+      String other = names.putIfAbsent(entry.fileName(), entry.launcher());
+      if (other != null && !other.equals(entry.launcher())) {
+        throw new Refusal("the launchers " + other + " and " + entry.launcher()
+            + " would have the same desktop entry " + entry.fileName() + ": rename one");
+      }
+    }
   }
 
   /** The Exec value: the command, quoted as the desktop entry rules need, and the field code. */

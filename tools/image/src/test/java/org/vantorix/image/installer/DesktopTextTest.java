@@ -1,12 +1,14 @@
 package org.vantorix.image.installer;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.nio.file.Path;
 import java.util.List;
 import java.util.Set;
 import org.junit.jupiter.api.Test;
+import org.vantorix.image.base.Refusal;
 
 /** What the installers write for the desktop description: script lines and Debian files. */
 class DesktopTextTest {
@@ -55,6 +57,19 @@ class DesktopTextTest {
     assertTrue(uninstall.contains("  ${If} $0 == \"1\"\n"
         + "    DeleteRegKey SHCTX \"Software\\Classes\\orbit\"\n"), uninstall);
     assertTrue(NsisDesktop.uninstallCaches(plan).contains("RMDir /r \"$LOCALAPPDATA\\orbit-cli\""));
+  }
+
+  @Test
+  void debianEntriesOfOneNameAreRefused() {
+    InstallerRequest request = new InstallerRequest(InstallerKind.DEB, Path.of("/tmp/Orbit"),
+        "Orbit", "2.5", "Orbit Works", null, null, null, InstallScope.USER, false,
+        "dev@orbit.example", null, null, "linux-x64", Set.of(), Path.of("/tmp"), List.of(),
+        new Desktop(List.of(new Desktop.Launcher("Orbit View", false),
+            new Desktop.Launcher("orbit-view", false)), List.of(), List.of(), List.of()));
+    Refusal refusal = assertThrows(Refusal.class, () -> DebianDesktop.check(new InstallerPlan(
+        request, "2.5", "orbit", "Orbit", Path.of("/usr/bin/tool"), Path.of("/tmp/out"))));
+    assertEquals("the launchers Orbit View and orbit-view would have the same desktop entry"
+        + " orbit-orbit-view.desktop: rename one", refusal.getMessage());
   }
 
   @Test
