@@ -49,6 +49,14 @@ final class ConfigText {
     return copy;
   }
 
+  /** The values of a section's properties of the name, in their order. */
+  List<String> values(String section, String name) {
+    return sections.getOrDefault(section, List.of()).stream()
+        .filter(line -> line.startsWith(name + "="))
+        .map(line -> line.substring(name.length() + 1))
+        .toList();
+  }
+
   byte[] data(String title) {
     StringBuilder text = new StringBuilder();
     text.append("; ")

@@ -3,6 +3,8 @@ package org.vantorix.image;
 import static org.vantorix.image.ConfigText.shown;
 import static org.vantorix.image.OptionTable.CONSOLE_LAUNCHER;
 import static org.vantorix.image.OptionTable.LAUNCHER;
+import static org.vantorix.image.OptionTable.LAUNCHER_ARGUMENT;
+import static org.vantorix.image.OptionTable.LAUNCHER_JAVA_OPTION;
 import static org.vantorix.image.OptionTable.MODULE_PATH;
 
 import java.nio.file.Files;
@@ -10,6 +12,7 @@ import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.HashMap;
+import java.util.HashSet;
 import java.util.List;
 import java.util.Locale;
 import java.util.Map;
@@ -35,6 +38,8 @@ final class ExtraLaunchers {
       ConfigText entry) {}
 
   private final List<Checked> checked = new ArrayList<>();
+  private final Map<Option.Repeated, Map<String, List<String>>> own = new HashMap<>();
+  private List<String> sharedJavaOptions = List.of();
 
   private ExtraLaunchers() {}
 
@@ -79,22 +84,59 @@ final class ExtraLaunchers {
         extra.checked.add(new Checked(name, console, binary, executable, configName, entry));
       }
     }
+    extra.readOwnOptions(options);
     return extra;
   }
 
   /** The launchers with their config files, each the shared text with its own entry point. */
   List<Plan.Extra> plans(ConfigText shared) {
-    return checked.stream()
-        .map(
-            c ->
-                new Plan.Extra(
-                    c.name(),
-                    c.console(),
-                    c.binary(),
-                    c.executable(),
-                    c.configName(),
-                    shared.replacing(SECTION, ENTRY_PROPERTIES, c.entry()).data(c.name())))
-        .toList();
+    List<Plan.Extra> plans = new ArrayList<>();
+    for (Checked c : checked) {
+      ConfigText config = shared.replacing(SECTION, ENTRY_PROPERTIES, c.entry());
+      List<String> javaOptions = own.getOrDefault(LAUNCHER_JAVA_OPTION, Map.of()).get(c.name());
+      if (javaOptions != null) {
+        // What the tool itself adds (the modules a main module's runtime resolves) stays.
+        List<String> added = new ArrayList<>(shared.values("JavaOptions", "java-options"));
+        sharedJavaOptions.forEach(added::remove);
+        ConfigText lines = ConfigText.create();
+        javaOptions.forEach(o -> lines.add("JavaOptions", "java-options", o));
+        added.forEach(o -> lines.add("JavaOptions", "java-options", o));
+        config = config.replacing("JavaOptions", Set.of("java-options"), lines);
+      }
+      List<String> arguments = own.getOrDefault(LAUNCHER_ARGUMENT, Map.of()).get(c.name());
+      if (arguments != null) {
+        ConfigText lines = ConfigText.create();
+        arguments.forEach(a -> lines.add("ArgOptions", "arguments", a));
+        config = config.replacing("ArgOptions", Set.of("arguments"), lines);
+      }
+      plans.add(new Plan.Extra(c.name(), c.console(), c.binary(), c.executable(),
+          c.configName(), config.data(c.name())));
+    }
+    return plans;
+  }
+
+  /** The values of --launcher-java-option and --launcher-argument by launcher, checked. */
+  private void readOwnOptions(Options options) {
+    Set<String> names = new HashSet<>();
+    checked.forEach(c -> names.add(c.name()));
+    for (Option.Repeated option : List.of(LAUNCHER_JAVA_OPTION, LAUNCHER_ARGUMENT)) {
+      Map<String, List<String>> byName = new HashMap<>();
+      for (String value : options.list(option)) {
+        ConfigText.checkValue("the " + option.spelled() + " value", value);
+        int equals = value.indexOf('=');
+        String name = equals < 0 ? null : value.substring(0, equals);
+        if (name == null || !names.contains(name)) {
+          throw Refusal.of(
+              "%s %s does not start with the name of a launcher that --launcher or"
+                  + " --console-launcher adds, and '=' (launchers: %s)",
+              option.spelled(), shown(value),
+              names.isEmpty() ? "none" : String.join(", ", names.stream().sorted().toList()));
+        }
+        byName.computeIfAbsent(name, n -> new ArrayList<>()).add(value.substring(equals + 1));
+      }
+      own.put(option, byName);
+    }
+    sharedJavaOptions = options.list(OptionTable.JAVA_OPTION);
   }
 
   // Windows file names differ only in case for the file system; Linux ones differ as they are.

@@ -115,13 +115,23 @@ final class OptionTable {
           "one more launcher, NAME.exe (GUI) or NAME, beside the\n"
               + "primary one; ENTRY is a main class (on the class path),\n"
               + "jar:FILE or module:MODULE[/CLASS] (on the module path);\n"
-              + "it shares the runtime, the class path and the options,\n"
-              + "and has its own app/NAME.cfg, class-data cache and\n"
-              + "user options file (repeatable)");
+              + "it shares the runtime, the class path and the options\n"
+              + "(unless --launcher-java-option or --launcher-argument\n"
+              + "name it), and has its own app/NAME.cfg, class-data cache\n"
+              + "and user options file (repeatable)");
   static final Option.Repeated CONSOLE_LAUNCHER =
       repeated("console-launcher", "SPEC", DESKTOP,
           "NAME=ENTRY as for --launcher, the console variant: no\n"
               + "shortcut and no desktop entry (repeatable)");
+  static final Option.Repeated LAUNCHER_JAVA_OPTION =
+      repeated("launcher-java-option", "NAME=OPT", DESKTOP,
+          "a JVM option of launcher NAME alone: given for a launcher,\n"
+              + "these replace the --java-option values in its config\n"
+              + "file (repeatable, in order)");
+  static final Option.Repeated LAUNCHER_ARGUMENT =
+      repeated("launcher-argument", "NAME=ARG", DESKTOP,
+          "a default argument of launcher NAME alone: given for a\n"
+              + "launcher, these replace the --argument values (repeatable)");
   static final Option.Repeated FILE_ASSOCIATION =
       repeated("file-association", "SPEC", DESKTOP,
           ".EXT[=TYPE/SUB][@NAME]: the application opens files of\n"

@@ -110,6 +110,22 @@ class LaunchersTest {
   }
 
   @Test
+  void aLauncherWithOptionsOfItsOwn() throws Exception {
+    Path output = work.resolve("own");
+    Fixtures.Run run = Fixtures.run(options(output, "--launcher", "Tool=Main",
+        "--launcher", "Other=Main", "--launcher-java-option", "Tool=-Xmx2g",
+        "--launcher-java-option", "Tool=-Dx=a=b", "--launcher-argument", "Tool=--batch"));
+    assertEquals(0, run.code(), run.err());
+    String tool = config(output, "Tool");
+    assertTrue(tool.endsWith("[JavaOptions]\njava-options=-Xmx2g\njava-options=-Dx=a=b\n"
+        + "[ArgOptions]\narguments=--batch\n"), tool);
+    assertTrue(config(output, "Other").endsWith(
+        "[JavaOptions]\njava-options=-Xmx64m\n[ArgOptions]\narguments=a\n"));
+    assertTrue(config(output, "Orbit").endsWith(
+        "[JavaOptions]\njava-options=-Xmx64m\n[ArgOptions]\narguments=a\n"));
+  }
+
+  @Test
   void aGeneratedMimeTypeIsSaid() {
     Path output = work.resolve("types");
     Fixtures.Run run = Fixtures.run(options(output, "--file-association", ".ORB",
@@ -146,6 +162,9 @@ class LaunchersTest {
             "the main jar \"none.jar\" does not exist in the input directory"),
         Arguments.of(List.of("--launcher", "V=module:demo"),
             "--main-module needs at least one --module-path entry"),
+        Arguments.of(List.of("--launcher-argument", "Orbit=x"),
+            "--launcher-argument \"Orbit=x\" does not start with the name of a launcher that"
+                + " --launcher or --console-launcher adds, and '=' (launchers: none)"),
         Arguments.of(List.of("--file-association", "orb"),
             "--file-association \"orb\" is not .EXT, .EXT=TYPE/SUBTYPE or either with @LAUNCHER"),
         Arguments.of(List.of("--file-association", ".a.b"), "--file-association \".a.b\" is not"),
