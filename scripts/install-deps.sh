@@ -38,6 +38,13 @@ pkg_installed junit5 || need+=(junit5)
 # The installers that the image tool makes: makensis builds the Windows setup
 # programs, lintian checks the Debian packages (dpkg-deb is part of dpkg).
 have makensis || need+=(nsis)
+# What the Debian packages' file types and links are checked with: the MIME
+# database, the desktop entry validator, and xdg-mime with the mimetype
+# command it asks outside a known desktop (file(1) knows no installed type).
+have update-mime-database || need+=(shared-mime-info)
+have desktop-file-validate || need+=(desktop-file-utils)
+have xdg-mime || need+=(xdg-utils)
+have mimetype || need+=(libfile-mimeinfo-perl)
 have lintian || need+=(lintian)
 
 SUDO=""

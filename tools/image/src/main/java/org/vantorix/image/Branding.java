@@ -109,6 +109,16 @@ record Branding(List<String> command, List<String> options, String note, String 
     return null;
   }
 
+  /** The same branding for another executable of the image: only its file name differs. */
+  Branding forExecutable(String executable) {
+    List<String> changed = new ArrayList<>(options);
+    int at = changed.indexOf("--original-filename");
+    if (at >= 0 && at + 1 < changed.size()) {
+      changed.set(at + 1, executable);
+    }
+    return new Branding(command, List.copyOf(changed), note, signCommand);
+  }
+
   /** Brands the executable in place; a failure of the tool is a refusal. */
   void brand(Path executable, Guard guard) {
     if (command.isEmpty()) {

@@ -5,6 +5,7 @@ import java.util.ArrayList;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
+import java.util.Set;
 import org.vantorix.image.base.Refusal;
 
 /**
@@ -25,6 +26,35 @@ final class ConfigText {
     checkValue("the " + name + " value", value);
     sections.computeIfAbsent(section, s -> new ArrayList<>()).add(name + "=" + value);
     return this;
+  }
+
+  /**
+   * A copy in which the section's properties of the given names make way for the section's
+   * properties of {@code replacement}, placed where the first of them was (at the section's
+   * start when there was none).
+   */
+  ConfigText replacing(String section, Set<String> names, ConfigText replacement) {
+    ConfigText copy = new ConfigText();
+    sections.forEach((name, lines) -> copy.sections.put(name, new ArrayList<>(lines)));
+    List<String> lines = copy.sections.computeIfAbsent(section, s -> new ArrayList<>());
+    int at = -1;
+    for (int i = lines.size() - 1; i >= 0; i--) {
+      String line = lines.get(i);
+      if (names.contains(line.substring(0, line.indexOf('=')))) {
+        lines.remove(i);
+        at = i;
+      }
+    }
+    lines.addAll(at < 0 ? 0 : at, replacement.sections.getOrDefault(section, List.of()));
+    return copy;
+  }
+
+  /** The values of a section's properties of the name, in their order. */
+  List<String> values(String section, String name) {
+    return sections.getOrDefault(section, List.of()).stream()
+        .filter(line -> line.startsWith(name + "="))
+        .map(line -> line.substring(name.length() + 1))
+        .toList();
   }
 
   byte[] data(String title) {

@@ -29,6 +29,9 @@ final class EntryPoint {
   final List<Path> modulePath = new ArrayList<>();
   // What the image may do otherwise than the packager expects.
   final List<String> warnings = new ArrayList<>();
+  // The class path and main jar of the primary entry point, which the other launchers share.
+  private List<Path> classPath = List.of();
+  private Path mainJar;
 
   EntryPoint(Options options, InputPaths paths, ConfigText config) {
     this.options = options;
@@ -61,8 +64,10 @@ final class EntryPoint {
     modules.forEach(e -> modulePath.add(input.resolve(e)));
     modules.forEach(e -> config.add("Application", "app.modulepath", paths.inConfig(e)));
     classPath.forEach(e -> config.add("Application", "app.classpath", paths.inConfig(e)));
+    this.classPath = List.copyOf(classPath);
     if (options.value(MAIN_JAR) != null) {
-      config.add("Application", "app.mainjar", paths.inConfig(checkMainJar(options.value(MAIN_JAR))));
+      mainJar = checkMainJar(options.value(MAIN_JAR));
+      config.add("Application", "app.mainjar", paths.inConfig(mainJar));
     } else if (options.value(MAIN_CLASS) != null) {
       config.add("Application", "app.mainclass", options.value(MAIN_CLASS));
     } else {
@@ -91,7 +96,26 @@ final class EntryPoint {
     return paths.entries("the class-path entry", expanded);
   }
 
-  private Path checkMainJar(String path) {
+  /** The class path that another launcher's main class runs with: the primary's, or its jar. */
+  List<Path> classPathOfClasses() {
+    return mainJar != null ? List.of(mainJar) : classPath;
+  }
+
+  /** Whether the class is in one of the entries or on the Class-Path of a jar among them. */
+  boolean onClassPath(List<Path> entries, String className) {
+    for (Path entry : entries) {
+      Path full = input.resolve(entry);
+      if (Jars.read(full).hasClass(className)
+          || ClassPathManifest.check(input, full, entry).found().stream()
+              .anyMatch(p -> Jars.read(p).hasClass(className))) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  /** A main jar, checked; its classes and its Class-Path go to what jdeps looks at. */
+  Path checkMainJar(String path) {
     Path relative = paths.listEntry("the main jar", path);
     Path full = input.resolve(relative);
     if (Files.isDirectory(full)) {
@@ -135,7 +159,7 @@ final class EntryPoint {
     return entries;
   }
 
-  private List<Path> checkMainModule(String mainModule, List<String> modulePathOption) {
+  List<Path> checkMainModule(String mainModule, List<String> modulePathOption) {
     int slash = mainModule.indexOf('/');
     String module = slash < 0 ? mainModule : mainModule.substring(0, slash);
     String mainClass = slash < 0 ? null : mainModule.substring(slash + 1);

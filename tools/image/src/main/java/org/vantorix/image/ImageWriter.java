@@ -158,6 +158,12 @@ final class ImageWriter {
     copy(plan.inputFiles(), app);
     Files.createDirectories(app);
     Files.write(app.resolve(plan.configName()), plan.configData());
+    for (Plan.Extra extra : plan.extraLaunchers()) {
+      guard.check();
+      Files.copy(extra.launcher(), root.resolve(extra.executable()),
+          StandardCopyOption.COPY_ATTRIBUTES);
+      Files.write(app.resolve(extra.configName()), extra.configData());
+    }
     Path runtime = root.resolve("runtime");
     List<String> summary = new ArrayList<>();
     if (plan.runtime() instanceof Plan.Copied copied) {
@@ -182,6 +188,13 @@ final class ImageWriter {
       plan.branding().brand(executable, guard);
       guard.check();
       plan.branding().sign(executable, plan.executable(), guard);
+      for (Plan.Extra extra : plan.extraLaunchers()) {
+        Branding branding = plan.branding().forExecutable(extra.executable());
+        guard.check();
+        branding.brand(root.resolve(extra.executable()), guard);
+        guard.check();
+        branding.sign(root.resolve(extra.executable()), extra.executable(), guard);
+      }
     }
     guard.check();
     summary.add(String.format("vantorix-image: image: %s", size(Trees.size(root))));

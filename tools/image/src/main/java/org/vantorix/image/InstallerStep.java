@@ -78,7 +78,8 @@ final class InstallerStep {
             directory == null
                 ? image.output().toAbsolutePath().getParent()
                 : Path.of(directory).toAbsolutePath(),
-            imageFiles(image)));
+            imageFiles(image),
+            image.desktop()));
   }
 
   /** The image's files and directories as the plan lays them out, '/' between names. */
@@ -88,6 +89,10 @@ final class InstallerStep {
     files.add(OutputCheck.MARK);
     files.add("app");
     files.add("app/" + image.configName());
+    for (Plan.Extra extra : image.extraLaunchers()) {
+      files.add(extra.executable());
+      files.add("app/" + extra.configName());
+    }
     for (Trees.Copy copy : image.inputFiles()) {
       if (!copy.relative().toString().isEmpty()) {
         files.add("app/" + slashes(copy.relative()));

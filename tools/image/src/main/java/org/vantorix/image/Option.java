@@ -45,6 +45,7 @@ sealed interface Option permits Option.Value, Option.Repeated, Option.Flag {
             + "relative to --input; the repeatable ones keep their order; $APPDIR and\n"
             + "$ROOTDIR in them are replaced by the launcher; no line breaks):"),
     RUNTIME("The runtime (by default linked with jlink from the JDK that runs this tool):"),
+    DESKTOP("More launchers, file types and links (the installers register them):"),
     BRANDING("Branding and signing (Windows targets):"),
     INSTALLERS(
         "Installers (from the image, before both are put in place; with --version,\n"

@@ -1,6 +1,7 @@
 package org.vantorix.image;
 
 import static org.vantorix.image.Option.Group.BRANDING;
+import static org.vantorix.image.Option.Group.DESKTOP;
 import static org.vantorix.image.Option.Group.GENERAL;
 import static org.vantorix.image.Option.Group.INSTALLERS;
 import static org.vantorix.image.Option.Group.LAUNCH;
@@ -123,6 +124,42 @@ final class OptionTable {
       value("runtime", "DIR", RUNTIME,
           "copy this Java runtime instead (its bin\\jli.dll or\n"
               + "lib/libjli.so must match the launcher's machine type)");
+
+  static final Option.Repeated LAUNCHER =
+      repeated("launcher", "NAME=ENTRY", DESKTOP,
+          "one more launcher, NAME.exe (GUI) or NAME, beside the\n"
+              + "primary one; ENTRY is a main class (on the class path),\n"
+              + "jar:FILE or module:MODULE[/CLASS] (on the module path);\n"
+              + "it shares the runtime, the class path and the options\n"
+              + "(unless --launcher-java-option or --launcher-argument\n"
+              + "name it), and has its own app/NAME.cfg, class-data cache\n"
+              + "and user options file (repeatable)");
+  static final Option.Repeated CONSOLE_LAUNCHER =
+      repeated("console-launcher", "SPEC", DESKTOP,
+          "NAME=ENTRY as for --launcher, the console variant: no\n"
+              + "shortcut and no desktop entry (repeatable)");
+  static final Option.Repeated LAUNCHER_JAVA_OPTION =
+      repeated("launcher-java-option", "NAME=OPT", DESKTOP,
+          "a JVM option of launcher NAME alone: given for a launcher,\n"
+              + "these replace the --java-option values in its config\n"
+              + "file (repeatable, in order)");
+  static final Option.Repeated LAUNCHER_ARGUMENT =
+      repeated("launcher-argument", "NAME=ARG", DESKTOP,
+          "a default argument of launcher NAME alone: given for a\n"
+              + "launcher, these replace the --argument values (repeatable)");
+  static final Option.Repeated FILE_ASSOCIATION =
+      repeated("file-association", "SPEC", DESKTOP,
+          ".EXT[=TYPE/SUB][@NAME]: the application opens files of\n"
+              + "the extension: a double-click starts launcher NAME\n"
+              + "(default: the primary one) with the file's path; without\n"
+              + "=TYPE/SUB the MIME type is application/x-APP-EXT, APP the\n"
+              + "image's name in lower case, and the tool says so\n"
+              + "(repeatable; example: .orbit=application/x-orbit@Viewer)");
+  static final Option.Repeated URL_SCHEME =
+      repeated("url-scheme", "SPEC", DESKTOP,
+          "SCHEME[@NAME]: the application opens links SCHEME:...:\n"
+              + "launcher NAME (default: the primary one) gets the URL\n"
+              + "(repeatable)");
 
   static final Option.Value COPYRIGHT =
       value("copyright", "TEXT", BRANDING, "the copyright text");

@@ -4,6 +4,7 @@ import java.nio.file.Path;
 import java.util.List;
 import java.util.Map;
 import java.util.Set;
+import org.vantorix.image.installer.Desktop;
 
 /**
  * What the writer does. Every path here has been checked, and nothing has been written yet.
@@ -13,6 +14,8 @@ import java.util.Set;
  * @param inputFiles the input directory's files, copied to app/
  * @param runtime where runtime/ comes from
  * @param branding how the executable is branded and signed (Windows targets), or null
+ * @param extraLaunchers the launchers beside the primary one
+ * @param desktop what the installers register: those launchers, file types and URL schemes
  * @param notes what the tool says on standard error at the end
  * @param warnings what the image may do otherwise than the packager expects, said before the notes
  */
@@ -27,9 +30,25 @@ record Plan(
     Path output,
     RuntimeSource runtime,
     Branding branding,
+    List<Extra> extraLaunchers,
+    Desktop desktop,
     List<String> notes,
     List<String> warnings,
     boolean verbose) {
+
+  /**
+   * A launcher beside the primary one, with its own config file.
+   *
+   * @param launcher the launcher executable it is a copy of
+   * @param executable its file name in the image
+   */
+  record Extra(
+      String name,
+      boolean console,
+      Path launcher,
+      String executable,
+      String configName,
+      byte[] configData) {}
 
   /** Where the image's runtime comes from. */
   sealed interface RuntimeSource permits Copied, Linked {}

@@ -27,6 +27,7 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.Optional;
 import org.vantorix.image.base.Refusal;
+import org.vantorix.image.installer.Desktop;
 
 /**
  * Everything that is checked before a file is written, and what the writer is then told to do:
@@ -67,6 +68,8 @@ final class Planner {
     EntryPoint entryPoint = new EntryPoint(options, paths, config);
     entryPoint.plan();
     addLaunchOptions(options, target, paths, config);
+    ExtraLaunchers extraLaunchers =
+        ExtraLaunchers.check(options, entryPoint, paths, launchers, target, name);
 
     Path runtimeDirectory = options.path(RUNTIME_COPY);
     if (runtimeDirectory != null) {
@@ -90,6 +93,8 @@ final class Planner {
             ? new Plan.Copied(runtimeDirectory, Trees.ofRuntime(runtimeDirectory))
             : LinkPlan.plan(options, target, entryPoint.classPathRoots, entryPoint.modulePath,
                 config, out);
+    List<Plan.Extra> extras = extraLaunchers.plans(config);
+    Desktop desktop = DesktopOptions.plan(options, name, extras, notes);
     return new Plan(
         target,
         launcher,
@@ -101,6 +106,8 @@ final class Planner {
         output,
         runtime,
         branding,
+        extras,
+        desktop,
         List.copyOf(notes),
         List.copyOf(entryPoint.warnings),
         options.flag(VERBOSE));

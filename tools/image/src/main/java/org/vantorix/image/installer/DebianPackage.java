@@ -64,6 +64,10 @@ final class DebianPackage {
     }
     Files.createSymbolicLink(directory(staging, "usr/bin").resolve(name),
         Path.of("/opt", name, name));
+    for (Desktop.Launcher launcher : request.desktop().launchers()) {
+      Files.createSymbolicLink(staging.resolve("usr/bin").resolve(launcher.name()),
+          Path.of("/opt", name, launcher.name()));
+    }
 
     boolean icon = request.icon() != null;
     if (icon) {
@@ -75,8 +79,15 @@ final class DebianPackage {
         }
       }
     }
-    file(directory(staging, "usr/share/applications").resolve(id + ".desktop"),
-        desktopEntry(plan, icon).getBytes(StandardCharsets.UTF_8));
+    for (DebianDesktop.Entry entry : DebianDesktop.entries(plan)) {
+      file(directory(staging, "usr/share/applications").resolve(entry.fileName()),
+          desktopEntry(plan, icon, entry).getBytes(StandardCharsets.UTF_8));
+    }
+    String mimeInfo = DebianDesktop.mimeInfo(plan, icon);
+    if (mimeInfo != null) {
+      file(directory(staging, "usr/share/mime/packages").resolve(id + ".xml"),
+          mimeInfo.getBytes(StandardCharsets.UTF_8));
+    }
     Path doc = directory(staging, "usr/share/doc/" + id);
     file(doc.resolve("copyright"), copyright(plan).getBytes(StandardCharsets.UTF_8));
     file(doc.resolve("changelog.gz"), gzip(changelog(plan)));
@@ -124,15 +135,17 @@ final class DebianPackage {
         + id + ": unstripped-binary-or-object [opt/" + plan.name() + "/*]\n";
   }
 
-  private static String desktopEntry(InstallerPlan plan, boolean icon) {
+  private static String desktopEntry(InstallerPlan plan, boolean icon,
+      DebianDesktop.Entry entry) {
     return "[Desktop Entry]\n"
         + "Type=Application\n"
-        + "Name=" + plan.name() + "\n"
+        + "Name=" + entry.launcher() + "\n"
         + "Comment=" + plan.description() + "\n"
-        + "Exec=/usr/bin/" + plan.name() + "\n"
+        + "Exec=" + DebianDesktop.exec("/usr/bin/" + entry.launcher(), entry.fieldCode()) + "\n"
         + (icon ? "Icon=" + plan.appId() + "\n" : "")
         + "Terminal=false\n"
-        + "Categories=Utility;\n";
+        + "Categories=Utility;\n"
+        + DebianDesktop.extraLines(entry);
   }
 
   private static String copyright(InstallerPlan plan) {

@@ -28,6 +28,8 @@ import java.util.Set;
  * @param outputDirectory the directory that receives the installer
  * @param imageFiles the image's files and directories as planned, relative to it, with '/'
  *     between names (those of a runtime that jlink links are not known and not listed)
+ * @param desktop the launchers, file types and URL schemes the installer registers besides the
+ *     primary launcher
  */
 public record InstallerRequest(
     InstallerKind kind,
@@ -46,7 +48,8 @@ public record InstallerRequest(
     String target,
     Set<String> modules,
     Path outputDirectory,
-    List<String> imageFiles) {
+    List<String> imageFiles,
+    Desktop desktop) {
 
   public InstallerRequest {
     Objects.requireNonNull(kind, "kind");
@@ -57,5 +60,17 @@ public record InstallerRequest(
     scope = scope == null ? InstallScope.USER : scope;
     modules = modules == null ? Set.of() : Set.copyOf(modules);
     imageFiles = imageFiles == null ? List.of() : List.copyOf(imageFiles);
+    desktop = desktop == null ? Desktop.NONE : desktop;
+  }
+
+  /** A request that registers nothing but the primary launcher. */
+  public InstallerRequest(
+      InstallerKind kind, Path image, String name, String version, String vendor,
+      String description, Path icon, String appId, InstallScope scope, boolean desktopShortcut,
+      String vendorEmail, Path makensis, String signCommand, String target, Set<String> modules,
+      Path outputDirectory, List<String> imageFiles) {
+    this(kind, image, name, version, vendor, description, icon, appId, scope, desktopShortcut,
+        vendorEmail, makensis, signCommand, target, modules, outputDirectory, imageFiles,
+        Desktop.NONE);
   }
 }

@@ -72,7 +72,9 @@ public final class Installers {
     }
     Path output = request.outputDirectory().resolve(
         appId + "_" + version + "_" + DebianPackage.architecture(request.target()) + ".deb");
-    return checkedOutput(new InstallerPlan(request, version, appId, description, dpkgDeb, output));
+    InstallerPlan deb = new InstallerPlan(request, version, appId, description, dpkgDeb, output);
+    DebianDesktop.check(deb);
+    return checkedOutput(deb);
   }
 
   /**

@@ -139,7 +139,7 @@ final class NsisScript {
         CreateShortcut "$SMPROGRAMS\\@NAME@.lnk" "$INSTDIR\\@EXE@" "" "$INSTDIR\\@EXE@" 0
         Delete "$DESKTOP\\@NAME@.lnk"
       @DESKTOP@
-        WriteRegStr SHCTX "@KEY@" "DisplayName" "@NAME@"
+      @DESKTOP_INSTALL@        WriteRegStr SHCTX "@KEY@" "DisplayName" "@NAME@"
         WriteRegStr SHCTX "@KEY@" "DisplayVersion" "@VERSION@"
         WriteRegStr SHCTX "@KEY@" "Publisher" "@VENDOR@"
         WriteRegStr SHCTX "@KEY@" "DisplayIcon" "$INSTDIR\\@EXE@"
@@ -169,7 +169,9 @@ final class NsisScript {
         ${If} "$LOCALAPPDATA\\@NAME@" != "$INSTDIR"
           RMDir /r "$LOCALAPPDATA\\@NAME@"
         ${EndIf}
+      @DESKTOP_CACHES@
         SetShellVarContext @CONTEXT@
+      @DESKTOP_UNINSTALL@
         DeleteRegKey SHCTX "@KEY@"
       SectionEnd
 
@@ -178,6 +180,7 @@ final class NsisScript {
         SetShellVarContext current
         Delete "$APPDATA\\@NAME@\\@NAME@.jvmopts"
         RMDir "$APPDATA\\@NAME@"
+      @DESKTOP_OPTIONS@
       SectionEnd
       """;
 
@@ -221,6 +224,10 @@ final class NsisScript {
         : "");
     values.put("SIZE_KB", Long.toString((files.bytes() + 1023) / 1024));
     values.put("FILES", fileLines(files));
+    values.put("DESKTOP_INSTALL", NsisDesktop.install(plan, values.get("KEY")));
+    values.put("DESKTOP_CACHES", NsisDesktop.uninstallCaches(plan));
+    values.put("DESKTOP_UNINSTALL", NsisDesktop.uninstall(plan, values.get("KEY")));
+    values.put("DESKTOP_OPTIONS", NsisDesktop.uninstallOptions(plan));
     String script = TEMPLATE;
     for (Map.Entry<String, String> value : values.entrySet()) {
       script = script.replace("@" + value.getKey() + "@", value.getValue());
