@@ -33,6 +33,8 @@ have openssl || need+=(openssl)
 # The Java runtime of the Linux launcher's end-to-end tests, and the javac
 # and jar that compile their test programs.
 pkg_installed default-jdk-headless || need+=(default-jdk-headless)
+# JUnit 5 and its console launcher run the image tool's unit tests.
+pkg_installed junit5 || need+=(junit5)
 # The installers that the image tool makes: makensis builds the Windows setup
 # programs, lintian checks the Debian packages (dpkg-deb is part of dpkg).
 have makensis || need+=(nsis)

@@ -25,7 +25,7 @@ public final class ImageTool implements ToolProvider {
     try {
       Options options = Options.parse(args);
       if (options.help()) {
-        out.print(Options.HELP);
+        out.print(Help.text());
         out.flush();
         return 0;
       }

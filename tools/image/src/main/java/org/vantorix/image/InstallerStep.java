@@ -1,5 +1,18 @@
 package org.vantorix.image;
 
+import static org.vantorix.image.OptionTable.APP_ID;
+import static org.vantorix.image.OptionTable.DESCRIPTION;
+import static org.vantorix.image.OptionTable.DESKTOP_SHORTCUT;
+import static org.vantorix.image.OptionTable.ICON;
+import static org.vantorix.image.OptionTable.INSTALLER_DIR;
+import static org.vantorix.image.OptionTable.INSTALLER_KIND;
+import static org.vantorix.image.OptionTable.INSTALL_SCOPE;
+import static org.vantorix.image.OptionTable.MAKENSIS;
+import static org.vantorix.image.OptionTable.NAME;
+import static org.vantorix.image.OptionTable.SIGN_COMMAND;
+import static org.vantorix.image.OptionTable.VENDOR;
+import static org.vantorix.image.OptionTable.VENDOR_EMAIL;
+import static org.vantorix.image.OptionTable.VERSION;
 import java.nio.file.Path;
 import java.util.List;
 import java.util.Set;
@@ -12,49 +25,51 @@ import org.vantorix.image.installer.Installers;
 /** The installer options of the command line, turned into a checked installer plan. */
 final class InstallerStep {
 
-  static final List<String> VALUES =
-      List.of("installer", "makensis", "install-scope", "app-id", "vendor-email", "installer-dir");
-  static final List<String> FLAGS = List.of("desktop-shortcut");
-
   private InstallerStep() {}
 
   /** The installer plan, or null when no --installer is given; checks, writes nothing. */
   static InstallerPlan plan(Options options, Plan image) {
-    String kind = options.value("installer");
-    if (kind == null) {
-      for (String name : VALUES) {
-        if (options.value(name) != null) {
-          throw Refusal.of("--%s goes with --installer exe or --installer deb", name);
-        }
+    String kind = options.value(INSTALLER_KIND);
+    InstallerKind chosen = kind == null ? null : InstallerKind.parse(kind);
+    // What the table says goes with one installer or with both.
+    for (Option option : OptionTable.all()) {
+      boolean exe = option.traits().contains(Option.Trait.SETUP_PROGRAM);
+      boolean deb = option.traits().contains(Option.Trait.DEBIAN_PACKAGE);
+      if ((exe || deb)
+          && options.given(option)
+          && (chosen == null || (chosen == InstallerKind.EXE ? !exe : !deb))) {
+        throw Refusal.of(
+            "%s goes with %s",
+            option.spelled(),
+            exe && deb
+                ? "--installer exe or --installer deb"
+                : "--installer " + (exe ? "exe" : "deb"));
       }
-      for (String name : FLAGS) {
-        if (options.flag(name)) {
-          throw Refusal.of("--%s goes with --installer exe", name);
-        }
-      }
+    }
+    if (chosen == null) {
       return null;
     }
-    String scope = options.value("install-scope");
-    String icon = options.value("icon");
-    String directory = options.value("installer-dir");
+    String scope = options.value(INSTALL_SCOPE);
+    String icon = options.value(ICON);
+    String directory = options.value(INSTALLER_DIR);
     Set<String> modules =
         image.runtime() instanceof Plan.Linked linked ? Set.copyOf(linked.modules()) : Set.of();
-    String makensis = options.value("makensis");
+    String makensis = options.value(MAKENSIS);
     return Installers.plan(
         new InstallerRequest(
-            InstallerKind.parse(kind),
+            chosen,
             image.output(),
-            options.value("name"),
-            options.value("version"),
-            options.value("vendor"),
-            options.value("description"),
+            options.value(NAME),
+            options.value(VERSION),
+            options.value(VENDOR),
+            options.value(DESCRIPTION),
             icon == null ? null : Path.of(icon).toAbsolutePath(),
-            options.value("app-id"),
+            options.value(APP_ID),
             scope == null ? InstallScope.USER : InstallScope.parse(scope),
-            options.flag("desktop-shortcut"),
-            options.value("vendor-email"),
+            options.flag(DESKTOP_SHORTCUT),
+            options.value(VENDOR_EMAIL),
             makensis == null ? null : Path.of(makensis).toAbsolutePath(),
-            options.value("sign-command"),
+            options.value(SIGN_COMMAND),
             image.target().label,
             modules,
             directory == null

@@ -1,5 +1,37 @@
 package org.vantorix.image;
 
+import static org.vantorix.image.OptionTable.ADD_MODULES;
+import static org.vantorix.image.OptionTable.ARGUMENT;
+import static org.vantorix.image.OptionTable.BRAND_TOOL;
+import static org.vantorix.image.OptionTable.CLASS_PATH;
+import static org.vantorix.image.OptionTable.CONSOLE;
+import static org.vantorix.image.OptionTable.COPYRIGHT;
+import static org.vantorix.image.OptionTable.DESCRIPTION;
+import static org.vantorix.image.OptionTable.EXECUTION_LEVEL;
+import static org.vantorix.image.OptionTable.FORCE;
+import static org.vantorix.image.OptionTable.ICON;
+import static org.vantorix.image.OptionTable.INPUT;
+import static org.vantorix.image.OptionTable.INSTALLER_KIND;
+import static org.vantorix.image.OptionTable.JAVA_OPTION;
+import static org.vantorix.image.OptionTable.JDK;
+import static org.vantorix.image.OptionTable.JMODS;
+import static org.vantorix.image.OptionTable.LAUNCHERS;
+import static org.vantorix.image.OptionTable.MAIN_CLASS;
+import static org.vantorix.image.OptionTable.MAIN_JAR;
+import static org.vantorix.image.OptionTable.MAIN_MODULE;
+import static org.vantorix.image.OptionTable.MODULE_PATH;
+import static org.vantorix.image.OptionTable.NAME;
+import static org.vantorix.image.OptionTable.NO_FAST_START;
+import static org.vantorix.image.OptionTable.OUTPUT;
+import static org.vantorix.image.OptionTable.RUNTIME_COPY;
+import static org.vantorix.image.OptionTable.SIGN_COMMAND;
+import static org.vantorix.image.OptionTable.SPLASH;
+import static org.vantorix.image.OptionTable.TARGET;
+import static org.vantorix.image.OptionTable.USER_OPTION;
+import static org.vantorix.image.OptionTable.VENDOR;
+import static org.vantorix.image.OptionTable.VERBOSE;
+import static org.vantorix.image.OptionTable.VERSION;
+import static org.vantorix.image.OptionTable.WINE;
 import static org.vantorix.image.ConfigText.checkValue;
 import static org.vantorix.image.ConfigText.shown;
 
@@ -30,7 +62,7 @@ final class Planner {
   static final String MARK = ".vantorix-image";
   static final List<String> EXECUTION_LEVELS =
       List.of("asInvoker", "highestAvailable", "requireAdministrator");
-  private static final Pattern VERSION = Pattern.compile("\\d{1,9}(\\.\\d{1,9}){0,3}");
+  private static final Pattern VERSION_RULE = Pattern.compile("\\d{1,9}(\\.\\d{1,9}){0,3}");
   private static final Set<String> WINDOWS_DEVICES = windowsDevices();
   private static final String WINDOWS_FORBIDDEN = "<>:\"/\\|?*";
 
@@ -58,19 +90,19 @@ final class Planner {
   private Plan plan() {
     Path launchers =
         absolute(
-            Optional.ofNullable(options.value("launchers"))
+            Optional.ofNullable(options.value(LAUNCHERS))
                 .orElse(toolDirectory == null ? "." : toolDirectory.toString()));
     target =
-        Optional.ofNullable(options.value("target"))
+        Optional.ofNullable(options.value(TARGET))
             .flatMap(Target::named)
             .orElseGet(() -> Binaries.defaultTarget(launchers));
-    String name = options.value("name");
+    String name = options.value(NAME);
     checkName(name);
-    Path launcher = Binaries.findLauncher(launchers, target, options.flag("console"));
+    Path launcher = Binaries.findLauncher(launchers, target, options.flag(CONSOLE));
     String executable = target.executableName(name);
     String configName = dropSuffix(executable);
 
-    input = absolute(options.value("input"));
+    input = absolute(options.value(INPUT));
     if (!Files.isDirectory(input)) {
       throw Refusal.of("the input directory %s does not exist", input);
     }
@@ -81,14 +113,14 @@ final class Planner {
     }
 
     addEntryPoint();
-    if (options.value("splash") != null) {
-      config.add("Application", "app.splash", inConfig(checkSplash(options.value("splash"))));
+    if (options.value(SPLASH) != null) {
+      config.add("Application", "app.splash", inConfig(checkSplash(options.value(SPLASH))));
     }
     config.add("Application", "app.runtime", "$ROOTDIR" + target.separator() + "runtime");
-    if (!options.flag("no-fast-start")) {
+    if (!options.flag(NO_FAST_START)) {
       config.add("Application", "app.fast-start", "true");
     }
-    for (String prefix : options.list("user-option")) {
+    for (String prefix : options.list(USER_OPTION)) {
       checkValue("the --user-option value", prefix);
       if (!prefix.startsWith("-")) {
         throw Refusal.of(
@@ -98,19 +130,17 @@ final class Planner {
       }
       config.add("Application", "app.user-options", prefix);
     }
-    options.list("java-option").forEach(o -> config.add("JavaOptions", "java-options", o));
-    options.list("argument").forEach(a -> config.add("ArgOptions", "arguments", a));
+    options.list(JAVA_OPTION).forEach(o -> config.add("JavaOptions", "java-options", o));
+    options.list(ARGUMENT).forEach(a -> config.add("ArgOptions", "arguments", a));
 
     Path runtimeDirectory = null;
-    if (options.value("runtime") != null) {
-      for (String linking : List.of("jdk", "jmods", "add-modules")) {
-        if (options.value(linking) != null || !options.list(linking).isEmpty()) {
-          throw Refusal.of(
-              "--%s does not go with --runtime: the tool either copies a runtime or links one",
-              linking);
-        }
+    if (options.value(RUNTIME_COPY) != null) {
+      for (Option linking : options.givenOf(List.of(JDK, JMODS, ADD_MODULES))) {
+        throw Refusal.of(
+            "%s does not go with --runtime: the tool either copies a runtime or links one",
+            linking.spelled());
       }
-      runtimeDirectory = absolute(options.value("runtime"));
+      runtimeDirectory = absolute(options.value(RUNTIME_COPY));
       Binaries.checkRuntime(runtimeDirectory, target, launcher);
     }
     Branding branding = planBranding(launchers, executable);
@@ -133,7 +163,7 @@ final class Planner {
         runtime,
         branding,
         List.copyOf(notes),
-        options.flag("verbose"));
+        options.flag(VERBOSE));
   }
 
   /** The launcher's own rule for its config file's name: the name without its last suffix. */
@@ -232,30 +262,20 @@ final class Planner {
   }
 
   private void addEntryPoint() {
-    List<String> given =
-        Stream.of("main-jar", "main-class", "main-module")
-            .filter(o -> options.value(o) != null)
-            .collect(Collectors.toList());
-    if (given.size() != 1) {
-      throw Refusal.of(
-          "give one of --main-jar, --main-class and --main-module (given: %s)",
-          given.isEmpty()
-              ? "none"
-              : given.stream().map(o -> "--" + o).collect(Collectors.joining(", ")));
-    }
-    List<String> classPathOption = options.list("class-path");
-    if (options.value("main-jar") != null && !classPathOption.isEmpty()) {
+    options.entryPoint();
+    List<String> classPathOption = options.list(CLASS_PATH);
+    if (options.value(MAIN_JAR) != null && !classPathOption.isEmpty()) {
       throw new Refusal(
           "--class-path does not go with --main-jar: the Java runtime ignores it for a jar (list"
               + " the jars in the manifest's Class-Path, or use --main-class)");
     }
     List<Path> modules =
-        options.value("main-module") != null
-            ? checkMainModule(options.value("main-module"), options.list("module-path"))
-            : entries("the module-path entry", options.list("module-path"));
+        options.value(MAIN_MODULE) != null
+            ? checkMainModule(options.value(MAIN_MODULE), options.list(MODULE_PATH))
+            : entries("the module-path entry", options.list(MODULE_PATH));
     List<Path> classPath =
-        options.value("main-class") != null
-            ? checkMainClass(options.value("main-class"), classPathOption)
+        options.value(MAIN_CLASS) != null
+            ? checkMainClass(options.value(MAIN_CLASS), classPathOption)
             : entries("the class-path entry", classPathOption);
     for (Path entry : classPath) {
       checkManifestClassPath(input.resolve(entry), entry);
@@ -264,12 +284,12 @@ final class Planner {
     modules.forEach(e -> modulePath.add(input.resolve(e)));
     modules.forEach(e -> config.add("Application", "app.modulepath", inConfig(e)));
     classPath.forEach(e -> config.add("Application", "app.classpath", inConfig(e)));
-    if (options.value("main-jar") != null) {
-      config.add("Application", "app.mainjar", inConfig(checkMainJar(options.value("main-jar"))));
-    } else if (options.value("main-class") != null) {
-      config.add("Application", "app.mainclass", options.value("main-class"));
+    if (options.value(MAIN_JAR) != null) {
+      config.add("Application", "app.mainjar", inConfig(checkMainJar(options.value(MAIN_JAR))));
+    } else if (options.value(MAIN_CLASS) != null) {
+      config.add("Application", "app.mainclass", options.value(MAIN_CLASS));
     } else {
-      config.add("Application", "app.mainmodule", options.value("main-module"));
+      config.add("Application", "app.mainmodule", options.value(MAIN_MODULE));
     }
   }
 
@@ -449,67 +469,64 @@ final class Planner {
 
   /** What the branding tool is given (Windows targets), checked; null for other targets. */
   private Branding planBranding(Path launchers, String executable) {
-    Map<String, String> branding = new LinkedHashMap<>();
-    for (String option :
-        List.of("icon", "version", "vendor", "description", "copyright", "execution-level")) {
-      if (options.value(option) != null) {
-        branding.put(option, options.value(option));
-        if (!option.equals("icon")) {
-          checkValue("the --" + option + " value", options.value(option));
-        }
+    List<Option> branding =
+        options.givenOf(List.of(ICON, VERSION, VENDOR, DESCRIPTION, COPYRIGHT, EXECUTION_LEVEL));
+    for (Option option : branding) {
+      if (option != ICON) {
+        checkValue("the " + option.spelled() + " value", options.value((Option.Value) option));
       }
     }
-    String sign = options.value("sign-command");
+    String sign = options.value(SIGN_COMMAND);
     if (sign != null && sign.isBlank()) {
       throw new Refusal("the --sign-command value is empty");
     }
     if (!target.windows) {
       // A Debian package takes its icon, version, vendor and description from these.
-      if (!branding.isEmpty() && options.value("installer") == null) {
+      if (!branding.isEmpty() && options.value(INSTALLER_KIND) == null) {
         notes.add(
             String.format(
                 "%s carries no icon or version information: %s not used",
                 target.label,
-                branding.keySet().stream().map(o -> "--" + o).collect(Collectors.joining(", "))));
+                branding.stream().map(Option::spelled).collect(Collectors.joining(", "))));
       }
       if (sign != null) {
         notes.add(target.label + " has no Windows executable to sign: --sign-command not used");
       }
       return null;
     }
-    String icon = options.value("icon");
+    String icon = options.value(ICON);
     if (icon != null) {
       checkIcon(icon);
     }
-    String version = options.value("version");
+    String version = options.value(VERSION);
     if (version != null
-        && !(VERSION.matcher(version).matches()
+        && !(VERSION_RULE.matcher(version).matches()
             && Stream.of(version.split("\\.")).allMatch(p -> Long.parseLong(p) <= 65535))) {
       throw Refusal.of(
           "the version %s is not 1 to 4 numbers of 0 to 65535 joined by dots (like 2.5.1)",
           shown(version));
     }
-    String level = options.value("execution-level");
+    String level = options.value(EXECUTION_LEVEL);
     if (level != null && !EXECUTION_LEVELS.contains(level)) {
       throw Refusal.of(
           "the execution level %s is not one of %s",
           shown(level), String.join(", ", EXECUTION_LEVELS));
     }
-    String name = options.value("name");
+    String name = options.value(NAME);
     List<String> brandOptions = new ArrayList<>();
     brandOptions.addAll(
         List.of(
             "--product-name", name,
             "--original-filename", executable,
-            "--description", Optional.ofNullable(options.value("description")).orElse(name)));
+            "--description", Optional.ofNullable(options.value(DESCRIPTION)).orElse(name)));
     if (icon != null) {
       brandOptions.addAll(List.of("--icon", absolute(icon).toString()));
     }
-    if (options.value("vendor") != null) {
-      brandOptions.addAll(List.of("--company", options.value("vendor")));
+    if (options.value(VENDOR) != null) {
+      brandOptions.addAll(List.of("--company", options.value(VENDOR)));
     }
-    if (options.value("copyright") != null) {
-      brandOptions.addAll(List.of("--copyright", options.value("copyright")));
+    if (options.value(COPYRIGHT) != null) {
+      brandOptions.addAll(List.of("--copyright", options.value(COPYRIGHT)));
     }
     if (version != null) {
       brandOptions.addAll(List.of("--file-version", version, "--product-version", version));
@@ -519,10 +536,10 @@ final class Planner {
     }
     Branding planned =
         Branding.plan(
-            options.value("brand-tool"),
+            options.value(BRAND_TOOL),
             launchers,
             toolDirectory,
-            options.value("wine"),
+            options.value(WINE),
             target,
             executable,
             List.copyOf(brandOptions),
@@ -538,7 +555,7 @@ final class Planner {
    * this tool wrote it; never when it holds what the tool reads or the user stands in.
    */
   private Path checkOutput(String name, Path runtime, Path launchers) {
-    Path output = absolute(Optional.ofNullable(options.value("output")).orElse(name));
+    Path output = absolute(Optional.ofNullable(options.value(OUTPUT)).orElse(name));
     if (output.getParent() == null) {
       throw Refusal.of("the output directory %s is a file system's root", output);
     }
@@ -567,11 +584,11 @@ final class Planner {
     kept.put("input directory", input);
     kept.put("launchers directory", launchers);
     kept.put("runtime", runtime);
-    kept.put("JDK", options.value("jdk") == null ? null : absolute(options.value("jdk")));
+    kept.put("JDK", options.value(JDK) == null ? null : absolute(options.value(JDK)));
     kept.put(
         "jmods directory",
-        options.value("jmods") == null ? null : absolute(options.value("jmods")));
-    kept.put("icon", options.value("icon") == null ? null : absolute(options.value("icon")));
+        options.value(JMODS) == null ? null : absolute(options.value(JMODS)));
+    kept.put("icon", options.value(ICON) == null ? null : absolute(options.value(ICON)));
     kept.put("current directory", absolute("."));
     String home = System.getProperty("user.home");
     kept.put("home directory", home == null || home.isEmpty() ? null : absolute(home));
@@ -589,7 +606,7 @@ final class Planner {
       throw Refusal.of("the output directory %s cannot be read: %s", output, Trees.reason(e));
     }
     if (!empty) {
-      if (!options.flag("force")) {
+      if (!options.flag(FORCE)) {
         throw Refusal.of(
             "the output directory %s is not empty: give --force to replace it", output);
       }
@@ -634,14 +651,14 @@ final class Planner {
 
   /** The JDK modules that the application needs, and how jlink links them. */
   private Plan.Linked planLink() {
-    Jdk jdk = Jdk.find(options.value("jdk"), options.value("jmods"));
+    Jdk jdk = Jdk.find(options.value(JDK), options.value(JMODS));
     jdk.check(target);
     Set<String> modules = new TreeSet<>();
     modules.add("java.base");
     Jdeps.Needs needs =
-        Jdeps.modules(jdk, classPathRoots, modulePath, out, options.flag("verbose"));
+        Jdeps.modules(jdk, classPathRoots, modulePath, out, options.flag(VERBOSE));
     modules.addAll(needs.modules());
-    if (options.value("main-module") != null && !needs.onlyAutomatic().isEmpty()) {
+    if (options.value(MAIN_MODULE) != null && !needs.onlyAutomatic().isEmpty()) {
       // A main module's runtime resolves only what is required from it; the automatic modules
       // require nothing, so their JDK modules are added by name.
       config.add(
@@ -649,7 +666,7 @@ final class Planner {
           "java-options",
           "--add-modules=" + String.join(",", needs.onlyAutomatic()));
     }
-    for (String value : options.list("add-modules")) {
+    for (String value : options.list(ADD_MODULES)) {
       for (String module : value.split(",")) {
         String trimmed = module.strip();
         if (trimmed.isEmpty()) {

@@ -1,0 +1,195 @@
+package org.vantorix.image;
+
+import static org.vantorix.image.Option.Group.BRANDING;
+import static org.vantorix.image.Option.Group.IMAGE;
+import static org.vantorix.image.Option.Group.INSTALLER;
+import static org.vantorix.image.Option.Group.RUNTIME;
+import static org.vantorix.image.Option.Group.WHAT_TO_PASS;
+import static org.vantorix.image.Option.Group.WHAT_TO_RUN;
+import static org.vantorix.image.Option.Trait.DEBIAN_PACKAGE;
+import static org.vantorix.image.Option.Trait.ENTRY_POINT;
+import static org.vantorix.image.Option.Trait.REQUIRED;
+import static org.vantorix.image.Option.Trait.SETUP_PROGRAM;
+
+import java.util.ArrayList;
+import java.util.List;
+import java.util.Optional;
+import java.util.Set;
+
+/**
+ * Every option of the command line, each declared once, in the order of the help: the parser, the
+ * help, the checks of what goes with what, and the code that reads a value all take it from here.
+ */
+final class OptionTable {
+  private static final List<Option> ALL = new ArrayList<>();
+
+  static final Option.Value NAME =
+      value("name", "NAME", WHAT_TO_RUN,
+          "the application's name: NAME.exe (Windows), NAME (Linux)", REQUIRED);
+  static final Option.Value INPUT =
+      value("input", "DIR", WHAT_TO_RUN, "the directory whose files go to app/", REQUIRED);
+  static final Option.Value MAIN_JAR =
+      value("main-jar", "JAR", WHAT_TO_RUN, "a jar with Main-Class in its manifest", ENTRY_POINT);
+  static final Option.Value MAIN_CLASS =
+      value("main-class", "CLASS", WHAT_TO_RUN,
+          "a main class, found in the --class-path entries", ENTRY_POINT);
+  static final Option.Value MAIN_MODULE =
+      value("main-module", "MOD[/CLS]", WHAT_TO_RUN,
+          "a main module (and its main class), found on the --module-path", ENTRY_POINT);
+  static final Option.Repeated CLASS_PATH =
+      repeated("class-path", "ENTRY", WHAT_TO_RUN,
+          "a jar or directory of the class path (repeatable, in order)");
+  static final Option.Repeated MODULE_PATH =
+      repeated("module-path", "ENTRY", WHAT_TO_RUN,
+          "a jar or directory of the module path (repeatable, in order)");
+
+  static final Option.Repeated JAVA_OPTION =
+      repeated("java-option", "OPTION", WHAT_TO_PASS,
+          "a JVM option, such as -Xmx1g or -Dorbit.home=$APPDIR");
+  static final Option.Repeated ARGUMENT =
+      repeated("argument", "ARG", WHAT_TO_PASS,
+          "a default argument of the application (replaced by\n"
+              + "the arguments the executable is started with)");
+  static final Option.Value SPLASH =
+      value("splash", "IMAGE", WHAT_TO_PASS,
+          "a splash image (PNG, GIF, JPEG or BMP) in the input directory");
+  static final Option.Repeated USER_OPTION =
+      repeated("user-option", "PREFIX", WHAT_TO_PASS,
+          "a JVM option prefix that users may set in their own\n"
+              + "options file, such as -Xmx (repeatable)");
+  static final Option.Flag NO_FAST_START =
+      flag("no-fast-start", WHAT_TO_PASS,
+          "no per-user class-data cache (by default the launcher\n"
+              + "keeps one, so that later starts are faster)");
+
+  static final Option.Repeated ADD_MODULES =
+      repeated("add-modules", "MODULE", RUNTIME,
+          "a JDK module to link besides those the application's\n"
+              + "classes need: service providers, reflection, locales,\n"
+              + "such as jdk.crypto.ec or jdk.localedata (repeatable;\n"
+              + "a comma-separated list also works)");
+  static final Option.Value JDK =
+      value("jdk", "DIR", RUNTIME, "link from another JDK (its jlink and jmods)");
+  static final Option.Value JMODS =
+      value("jmods", "DIR", RUNTIME,
+          "link these jmods, such as a Windows JDK's jmods\n"
+              + "directory on a Linux machine");
+  static final Option.Value RUNTIME_COPY =
+      value("runtime", "DIR", RUNTIME,
+          "copy this Java runtime instead (its bin\\jli.dll or\n"
+              + "lib/libjli.so must match the launcher's machine type)");
+  static final Option.Flag VERBOSE =
+      flag("verbose", RUNTIME, "also print the jdeps and jlink arguments");
+
+  static final Option.Value TARGET =
+      value("target", "TARGET", IMAGE,
+          "windows-x64, windows-x86 or linux-x64 (default: that of\nthe launchers found)");
+  static final Option.Flag CONSOLE =
+      flag("console", IMAGE, "the console launcher (Windows; default: the GUI launcher)");
+  static final Option.Value OUTPUT =
+      value("output", "DIR", IMAGE,
+          "the image directory (default: NAME in the current directory)");
+  static final Option.Flag FORCE =
+      flag("force", IMAGE, "replace an image that this tool wrote before");
+  static final Option.Value LAUNCHERS =
+      value("launchers", "DIR", IMAGE,
+          "the directory of the launcher executables (default: the\n"
+              + "tool's own directory, as in the release archive)");
+
+  static final Option.Value ICON = value("icon", "FILE.ico", BRANDING, "the executable's icon");
+  static final Option.Value VERSION =
+      value("version", "A.B.C.D", BRANDING, "the file and product version (1 to 4 numbers)");
+  static final Option.Value VENDOR = value("vendor", "TEXT", BRANDING, "the company name");
+  static final Option.Value DESCRIPTION =
+      value("description", "TEXT", BRANDING, "the file description (default: NAME)");
+  static final Option.Value COPYRIGHT =
+      value("copyright", "TEXT", BRANDING, "the copyright text");
+  static final Option.Value EXECUTION_LEVEL =
+      value("execution-level", "LEVEL", BRANDING,
+          "asInvoker (default), highestAvailable or requireAdministrator");
+  static final Option.Value BRAND_TOOL =
+      value("brand-tool", "PATH", BRANDING,
+          "the branding tool (default: vantorix-brand.exe beside the\n"
+              + "launchers on Windows; elsewhere a native vantorix-brand\n"
+              + "beside the launchers or this tool, else vantorix-brand.exe\n"
+              + "under Wine)");
+  static final Option.Value WINE =
+      value("wine", "COMMAND", BRANDING,
+          "the command that runs Windows programs (default: wine,\n"
+              + "then Debian's wine64 or 32-bit loader)");
+  static final Option.Value SIGN_COMMAND =
+      value("sign-command", "CMD", BRANDING,
+          "run after branding on each Windows executable of the\n"
+              + "image, through sh -c (cmd /c on Windows); {} in CMD is\n"
+              + "replaced by the file's quoted path (appended when absent)");
+
+  static final Option.Value INSTALLER_KIND =
+      value("installer", "exe|deb", INSTALLER,
+          "a setup program NAME-VERSION-setup.exe (Windows targets,\n"
+              + "with NSIS) or a Debian package ID_VERSION_ARCH.deb\n"
+              + "(linux-x64, with dpkg-deb)");
+  static final Option.Value INSTALLER_DIR =
+      value("installer-dir", "DIR", INSTALLER,
+          "where the installer goes (default: the output's parent)",
+          SETUP_PROGRAM, DEBIAN_PACKAGE);
+  static final Option.Value APP_ID =
+      value("app-id", "ID", INSTALLER,
+          "the id that stays the same across versions: the uninstall\n"
+              + "registry key (default: VENDOR.NAME) or the package name\n"
+              + "(default: NAME in lower case)",
+          SETUP_PROGRAM, DEBIAN_PACKAGE);
+  static final Option.Value INSTALL_SCOPE =
+      value("install-scope", "SCOPE", INSTALLER,
+          "user (default: no elevation, into\n"
+              + "%LOCALAPPDATA%\\Programs\\NAME) or machine (elevated, into\n"
+              + "Program Files)",
+          SETUP_PROGRAM);
+  static final Option.Flag DESKTOP_SHORTCUT =
+      flag("desktop-shortcut", INSTALLER, "also a shortcut on the desktop (setup program)",
+          SETUP_PROGRAM);
+  static final Option.Value MAKENSIS =
+      value("makensis", "PATH", INSTALLER, "the NSIS compiler (default: makensis on the PATH)",
+          SETUP_PROGRAM);
+  static final Option.Value VENDOR_EMAIL =
+      value("vendor-email", "EMAIL", INSTALLER,
+          "the maintainer's address; with --vendor it makes the\n"
+              + "package's Maintainer field (Debian package)",
+          DEBIAN_PACKAGE);
+  static final Option.Flag HELP = flag("help", INSTALLER, "this text");
+
+  private OptionTable() {}
+
+  /** Every option, in the order of the help. */
+  static List<Option> all() {
+    return List.copyOf(ALL);
+  }
+
+  static Optional<Option> named(String name) {
+    return ALL.stream().filter(o -> o.name().equals(name)).findFirst();
+  }
+
+  /** The options that have the trait, in the table's order. */
+  static List<Option> with(Option.Trait trait) {
+    return ALL.stream().filter(o -> o.traits().contains(trait)).toList();
+  }
+
+  private static Option.Value value(
+      String name, String argument, Option.Group group, String help, Option.Trait... traits) {
+    return add(new Option.Value(name, argument, group, help, Set.of(traits)));
+  }
+
+  private static Option.Repeated repeated(
+      String name, String argument, Option.Group group, String help, Option.Trait... traits) {
+    return add(new Option.Repeated(name, argument, group, help, Set.of(traits)));
+  }
+
+  private static Option.Flag flag(
+      String name, Option.Group group, String help, Option.Trait... traits) {
+    return add(new Option.Flag(name, group, help, Set.of(traits)));
+  }
+
+  private static <T extends Option> T add(T option) {
+    ALL.add(option);
+    return option;
+  }
+}

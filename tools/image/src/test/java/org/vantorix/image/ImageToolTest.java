@@ -1,0 +1,82 @@
+package org.vantorix.image;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.List;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+
+/** The tool as a whole, in process: an image of stand-in launchers and runtime, and --force. */
+class ImageToolTest {
+  @TempDir Path work;
+
+  private List<String> options(Path output) {
+    return List.of(
+        "--name", "Orbit", "--input", Fixtures.input(work.resolve("input")).toString(),
+        "--main-jar", "main.jar", "--launchers", Fixtures.windowsKit(work.resolve("kit")).toString(),
+        "--runtime", Fixtures.windowsRuntime(work.resolve("runtime")).toString(),
+        "--java-option", "-Dhome=$APPDIR", "--argument", "two words", "--output", output.toString(),
+        // The tool's own directory may hold a real branding tool, which refuses the stand-ins.
+        "--brand-tool",
+        Fixtures.script(work.resolve("brand"), "printf '%s\\n' \"$@\" > \"$0.log\"\n").toString());
+  }
+
+  @Test
+  void writesTheImageAndItsConfigFile() throws Exception {
+    Path output = work.resolve("dist/Orbit");
+    Fixtures.Run run = Fixtures.run(options(output));
+    assertEquals(0, run.code(), run.err());
+    assertEquals("", run.err());
+    List<String> branded = Files.readAllLines(work.resolve("brand.log"));
+    assertEquals(
+        List.of("--product-name", "Orbit", "--original-filename", "Orbit.exe", "--description",
+            "Orbit"),
+        branded.subList(1, branded.size()));
+    assertTrue(run.out().endsWith("vantorix-image: wrote " + output + "\n"), run.out());
+    assertEquals(
+        List.of(".vantorix-image", "Orbit.exe", "app", "app/Orbit.cfg", "app/main.jar", "runtime",
+            "runtime/bin", "runtime/bin/jli.dll"),
+        Fixtures.listing(output));
+    assertEquals(
+        "; Orbit: launcher config file (UTF-8), written by vantorix-image\n"
+            + "[Application]\n"
+            + "app.mainjar=$APPDIR\\main.jar\n"
+            + "app.runtime=$ROOTDIR\\runtime\n"
+            + "app.fast-start=true\n"
+            + "[JavaOptions]\n"
+            + "java-options=-Dhome=$APPDIR\n"
+            + "[ArgOptions]\n"
+            + "arguments=two words\n",
+        Files.readString(output.resolve("app/Orbit.cfg"), StandardCharsets.UTF_8));
+    assertEquals(List.of("Orbit"), Files.list(output.getParent()).map(p -> p.getFileName().toString()).toList());
+  }
+
+  @Test
+  void forceReplacesOnlyAnImageTheToolWrote() throws Exception {
+    Path output = work.resolve("Orbit");
+    assertEquals(0, Fixtures.run(options(output)).code());
+    Fixtures.Run again = Fixtures.run(options(output));
+    assertEquals(1, again.code());
+    assertTrue(again.err().contains("is not empty: give --force to replace it"), again.err());
+    List<String> forced = new java.util.ArrayList<>(options(output));
+    forced.add("--force");
+    assertEquals(0, Fixtures.run(forced).code());
+
+    Path foreign = work.resolve("foreign");
+    Fixtures.write(foreign.resolve("keep.txt"), "mine");
+    forced.set(forced.indexOf(output.toString()), foreign.toString());
+    Fixtures.Run refused = Fixtures.run(forced);
+    assertTrue(
+        refused.err().startsWith(
+            "vantorix-image: the output directory " + foreign
+                + " is no image that vantorix-image wrote"),
+        refused.err());
+    assertEquals(List.of("keep.txt"), Fixtures.listing(foreign));
+    assertEquals(List.of("Orbit", "brand", "brand.log", "foreign", "input", "kit", "runtime"),
+        Fixtures.listing(work).stream().filter(p -> !p.contains("/")).toList());
+  }
+}
