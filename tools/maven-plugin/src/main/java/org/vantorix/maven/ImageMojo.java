@@ -42,11 +42,14 @@ public class ImageMojo extends ImageParameters {
   private static final Pattern NUMERIC_VERSION = Pattern.compile("^[0-9]+(\\.[0-9]+){0,3}");
 
   @Parameter(defaultValue = "${project}", readonly = true, required = true)
-  private MavenProject project;
+  MavenProject project;
 
   /** Skips the goal: no image, no installer. */
   @Parameter(property = "vantorix.skip", defaultValue = "false")
-  private boolean skip;
+  boolean skip;
+
+  /** The tool to run; null for the one on the plugin's class path (the tests give their own). */
+  ToolProvider tool;
 
   @Override
   public void execute() throws MojoExecutionException, MojoFailureException {
@@ -61,7 +64,7 @@ public class ImageMojo extends ImageParameters {
     }
     ToolArguments arguments = new ToolArguments();
     addArguments(arguments);
-    run(findTool(), arguments.words());
+    run(tool != null ? tool : findTool(), arguments.words());
   }
 
   private void applyDefaults(Path build) throws IOException, MojoFailureException {

@@ -45,6 +45,36 @@ abstract class ImageParameters extends AbstractMojo {
   protected String mainModule;
 
   /**
+   * Corresponds to the {@code --class-path} option, a list of {@code <classPath>} elements: a jar
+   * or directory of the class path (repeatable, in order). Default: the project's jar and its
+   * runtime dependencies, with that main class.
+   */
+  @Parameter
+  protected List<String> classPaths;
+
+  /**
+   * Corresponds to the {@code --module-path} option, a list of {@code <modulePath>} elements: a jar
+   * or directory of the module path (repeatable, in order). Default: the project's jar and its
+   * runtime dependencies, when a main module is given.
+   */
+  @Parameter
+  protected List<String> modulePaths;
+
+  /**
+   * Corresponds to the {@code --java-option} option, a list of {@code <javaOption>} elements: a JVM
+   * option, such as -Xmx1g or -Dorbit.home=$APPDIR.
+   */
+  @Parameter
+  protected List<String> javaOptions;
+
+  /**
+   * Corresponds to the {@code --argument} option, a list of {@code <argument>} elements: a default
+   * argument of the application (replaced by the arguments the executable is started with).
+   */
+  @Parameter
+  protected List<String> arguments;
+
+  /**
    * Corresponds to the {@code --splash} option: a splash image (PNG, GIF, JPEG or BMP) in the input
    * directory.
    */
@@ -52,11 +82,27 @@ abstract class ImageParameters extends AbstractMojo {
   protected String splash;
 
   /**
-   * Corresponds to the {@code --runtime} option: copy this Java runtime instead (its
-   * bin&#92;jli.dll or lib/libjli.so must match the launcher's machine type).
+   * Corresponds to the {@code --user-option} option, a list of {@code <userOption>} elements: a JVM
+   * option prefix that users may set in their own options file, such as -Xmx (repeatable).
    */
-  @Parameter(property = "vantorix.runtime")
-  protected File runtime;
+  @Parameter
+  protected List<String> userOptions;
+
+  /**
+   * Corresponds to the {@code --no-fast-start} option: no per-user class-data cache (by default the
+   * launcher keeps one, so that later starts are faster).
+   */
+  @Parameter(property = "vantorix.noFastStart", defaultValue = "false")
+  protected boolean noFastStart;
+
+  /**
+   * Corresponds to the {@code --add-modules} option, a list of {@code <addModule>} elements: a JDK
+   * module to link besides those the application's classes need: service providers, reflection,
+   * locales, such as jdk.crypto.ec or jdk.localedata (repeatable; a comma-separated list also
+   * works).
+   */
+  @Parameter
+  protected List<String> addModules;
 
   /**
    * Corresponds to the {@code --jdk} option: link from another JDK (its jlink and jmods).
@@ -72,11 +118,53 @@ abstract class ImageParameters extends AbstractMojo {
   protected File jmods;
 
   /**
+   * Corresponds to the {@code --runtime} option: copy this Java runtime instead (its
+   * bin&#92;jli.dll or lib/libjli.so must match the launcher's machine type).
+   */
+  @Parameter(property = "vantorix.runtime")
+  protected File runtime;
+
+  /**
+   * Corresponds to the {@code --verbose} option: also print the jdeps and jlink arguments.
+   */
+  @Parameter(property = "vantorix.verbose", defaultValue = "false")
+  protected boolean verbose;
+
+  /**
    * Corresponds to the {@code --target} option: windows-x64, windows-x86 or linux-x64 (default:
    * that of the launchers found).
    */
   @Parameter(property = "vantorix.target")
   protected String target;
+
+  /**
+   * Corresponds to the {@code --console} option: the console launcher (Windows; default: the GUI
+   * launcher).
+   */
+  @Parameter(property = "vantorix.console", defaultValue = "false")
+  protected boolean console;
+
+  /**
+   * Corresponds to the {@code --output} option: the image directory (default: NAME in the current
+   * directory). Default: target/NAME.
+   */
+  @Parameter(property = "vantorix.output")
+  protected File output;
+
+  /**
+   * Corresponds to the {@code --force} option: replace an image that this tool wrote before.
+   * Default: true: a build replaces the image that it made before.
+   */
+  @Parameter(property = "vantorix.force", defaultValue = "true")
+  protected boolean force;
+
+  /**
+   * Corresponds to the {@code --launchers} option: the directory of the launcher executables
+   * (default: the tool's own directory, as in the release archive). Default: the launchers that the
+   * plugin carries, for the target.
+   */
+  @Parameter(property = "vantorix.launchers")
+  protected File launchers;
 
   /**
    * Corresponds to the {@code --icon} option: the executable's icon.
@@ -111,26 +199,11 @@ abstract class ImageParameters extends AbstractMojo {
   protected String copyright;
 
   /**
-   * Corresponds to the {@code --output} option: the image directory (default: NAME in the current
-   * directory). Default: target/NAME.
+   * Corresponds to the {@code --execution-level} option: asInvoker (default), highestAvailable or
+   * requireAdministrator.
    */
-  @Parameter(property = "vantorix.output")
-  protected File output;
-
-  /**
-   * Corresponds to the {@code --launchers} option: the directory of the launcher executables
-   * (default: the tool's own directory, as in the release archive). Default: the launchers that the
-   * plugin carries, for the target.
-   */
-  @Parameter(property = "vantorix.launchers")
-  protected File launchers;
-
-  /**
-   * Corresponds to the {@code --wine} option: the command that runs Windows programs (default:
-   * wine, then Debian's wine64 or 32-bit loader).
-   */
-  @Parameter(property = "vantorix.wine")
-  protected String wine;
+  @Parameter(property = "vantorix.executionLevel")
+  protected String executionLevel;
 
   /**
    * Corresponds to the {@code --brand-tool} option: the branding tool (default: vantorix-brand.exe
@@ -141,11 +214,11 @@ abstract class ImageParameters extends AbstractMojo {
   protected String brandTool;
 
   /**
-   * Corresponds to the {@code --execution-level} option: asInvoker (default), highestAvailable or
-   * requireAdministrator.
+   * Corresponds to the {@code --wine} option: the command that runs Windows programs (default:
+   * wine, then Debian's wine64 or 32-bit loader).
    */
-  @Parameter(property = "vantorix.executionLevel")
-  protected String executionLevel;
+  @Parameter(property = "vantorix.wine")
+  protected String wine;
 
   /**
    * Corresponds to the {@code --sign-command} option: run after branding on each Windows executable
@@ -163,18 +236,11 @@ abstract class ImageParameters extends AbstractMojo {
   protected String installer;
 
   /**
-   * Corresponds to the {@code --makensis} option: the NSIS compiler (default: makensis on the
-   * PATH).
+   * Corresponds to the {@code --installer-dir} option: where the installer goes (default: the
+   * output's parent).
    */
-  @Parameter(property = "vantorix.makensis")
-  protected String makensis;
-
-  /**
-   * Corresponds to the {@code --install-scope} option: user (default: no elevation, into
-   * %LOCALAPPDATA%&#92;Programs&#92;NAME) or machine (elevated, into Program Files).
-   */
-  @Parameter(property = "vantorix.installScope")
-  protected String installScope;
+  @Parameter(property = "vantorix.installerDir")
+  protected File installerDir;
 
   /**
    * Corresponds to the {@code --app-id} option: the id that stays the same across versions: the
@@ -185,90 +251,11 @@ abstract class ImageParameters extends AbstractMojo {
   protected String appId;
 
   /**
-   * Corresponds to the {@code --vendor-email} option: the maintainer's address; with --vendor it
-   * makes the package's Maintainer field (Debian package).
+   * Corresponds to the {@code --install-scope} option: user (default: no elevation, into
+   * %LOCALAPPDATA%&#92;Programs&#92;NAME) or machine (elevated, into Program Files).
    */
-  @Parameter(property = "vantorix.vendorEmail")
-  protected String vendorEmail;
-
-  /**
-   * Corresponds to the {@code --installer-dir} option: where the installer goes (default: the
-   * output's parent).
-   */
-  @Parameter(property = "vantorix.installerDir")
-  protected File installerDir;
-
-  /**
-   * Corresponds to the {@code --class-path} option, a list of {@code <classPath>} elements: a jar
-   * or directory of the class path (repeatable, in order). Default: the project's jar and its
-   * runtime dependencies, with that main class.
-   */
-  @Parameter
-  protected List<String> classPaths;
-
-  /**
-   * Corresponds to the {@code --module-path} option, a list of {@code <modulePath>} elements: a jar
-   * or directory of the module path (repeatable, in order).
-   */
-  @Parameter
-  protected List<String> modulePaths;
-
-  /**
-   * Corresponds to the {@code --java-option} option, a list of {@code <javaOption>} elements: a JVM
-   * option, such as -Xmx1g or -Dorbit.home=$APPDIR.
-   */
-  @Parameter
-  protected List<String> javaOptions;
-
-  /**
-   * Corresponds to the {@code --argument} option, a list of {@code <argument>} elements: a default
-   * argument of the application (replaced by the arguments the executable is started with).
-   */
-  @Parameter
-  protected List<String> arguments;
-
-  /**
-   * Corresponds to the {@code --add-modules} option, a list of {@code <addModule>} elements: a JDK
-   * module to link besides those the application's classes need: service providers, reflection,
-   * locales, such as jdk.crypto.ec or jdk.localedata (repeatable; a comma-separated list also
-   * works).
-   */
-  @Parameter
-  protected List<String> addModules;
-
-  /**
-   * Corresponds to the {@code --user-option} option, a list of {@code <userOption>} elements: a JVM
-   * option prefix that users may set in their own options file, such as -Xmx (repeatable).
-   */
-  @Parameter
-  protected List<String> userOptions;
-
-  /**
-   * Corresponds to the {@code --console} option: the console launcher (Windows; default: the GUI
-   * launcher).
-   */
-  @Parameter(property = "vantorix.console", defaultValue = "false")
-  protected boolean console;
-
-  /**
-   * Corresponds to the {@code --force} option: replace an image that this tool wrote before.
-   * Default: true: a build replaces the image that it made before.
-   */
-  @Parameter(property = "vantorix.force", defaultValue = "true")
-  protected boolean force;
-
-  /**
-   * Corresponds to the {@code --no-fast-start} option: no per-user class-data cache (by default the
-   * launcher keeps one, so that later starts are faster).
-   */
-  @Parameter(property = "vantorix.noFastStart", defaultValue = "false")
-  protected boolean noFastStart;
-
-  /**
-   * Corresponds to the {@code --verbose} option: also print the jdeps and jlink arguments.
-   */
-  @Parameter(property = "vantorix.verbose", defaultValue = "false")
-  protected boolean verbose;
+  @Parameter(property = "vantorix.installScope")
+  protected String installScope;
 
   /**
    * Corresponds to the {@code --desktop-shortcut} option: also a shortcut on the desktop (setup
@@ -277,6 +264,20 @@ abstract class ImageParameters extends AbstractMojo {
   @Parameter(property = "vantorix.desktopShortcut", defaultValue = "false")
   protected boolean desktopShortcut;
 
+  /**
+   * Corresponds to the {@code --makensis} option: the NSIS compiler (default: makensis on the
+   * PATH).
+   */
+  @Parameter(property = "vantorix.makensis")
+  protected String makensis;
+
+  /**
+   * Corresponds to the {@code --vendor-email} option: the maintainer's address; with --vendor it
+   * makes the package's Maintainer field (Debian package).
+   */
+  @Parameter(property = "vantorix.vendorEmail")
+  protected String vendorEmail;
+
   /** The tool's command line of the parameters that are set. */
   final void addArguments(ToolArguments command) {
     command.value("name", name);
@@ -284,38 +285,38 @@ abstract class ImageParameters extends AbstractMojo {
     command.value("main-jar", mainJar);
     command.value("main-class", mainClass);
     command.value("main-module", mainModule);
+    command.list("class-path", classPaths);
+    command.list("module-path", modulePaths);
+    command.list("java-option", javaOptions);
+    command.list("argument", arguments);
     command.value("splash", splash);
-    command.value("runtime", runtime);
+    command.list("user-option", userOptions);
+    command.flag("no-fast-start", noFastStart);
+    command.list("add-modules", addModules);
     command.value("jdk", jdk);
     command.value("jmods", jmods);
+    command.value("runtime", runtime);
+    command.flag("verbose", verbose);
     command.value("target", target);
+    command.flag("console", console);
+    command.value("output", output);
+    command.flag("force", force);
+    command.value("launchers", launchers);
     command.value("icon", icon);
     command.value("version", version);
     command.value("vendor", vendor);
     command.value("description", description);
     command.value("copyright", copyright);
-    command.value("output", output);
-    command.value("launchers", launchers);
-    command.value("wine", wine);
-    command.value("brand-tool", brandTool);
     command.value("execution-level", executionLevel);
+    command.value("brand-tool", brandTool);
+    command.value("wine", wine);
     command.value("sign-command", signCommand);
     command.value("installer", installer);
-    command.value("makensis", makensis);
-    command.value("install-scope", installScope);
-    command.value("app-id", appId);
-    command.value("vendor-email", vendorEmail);
     command.value("installer-dir", installerDir);
-    command.list("class-path", classPaths);
-    command.list("module-path", modulePaths);
-    command.list("java-option", javaOptions);
-    command.list("argument", arguments);
-    command.list("add-modules", addModules);
-    command.list("user-option", userOptions);
-    command.flag("console", console);
-    command.flag("force", force);
-    command.flag("no-fast-start", noFastStart);
-    command.flag("verbose", verbose);
+    command.value("app-id", appId);
+    command.value("install-scope", installScope);
     command.flag("desktop-shortcut", desktopShortcut);
+    command.value("makensis", makensis);
+    command.value("vendor-email", vendorEmail);
   }
 }

@@ -41,6 +41,11 @@ final class ProjectDefaults {
               "class-path",
               new Default(
                   null, "the project's jar and its runtime dependencies, with that main class")),
+          Map.entry(
+              "module-path",
+              new Default(
+                  null,
+                  "the project's jar and its runtime dependencies, when a main module is given")),
           Map.entry("output", new Default(null, "target/NAME")),
           Map.entry(
               "launchers",

@@ -3,7 +3,7 @@ package org.vantorix.maven;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
-import org.vantorix.maven.ToolOptions.Option;
+import org.vantorix.image.ToolOptions.Option;
 
 /**
  * Writes the goal's parameters (ImageParameters.java) and their table in docs/maven.md from the
@@ -126,10 +126,15 @@ final class ParametersGenerator {
 
   /** The Markdown table of the parameters, between its two marker lines. */
   static String table(List<Option> options) {
-    StringBuilder table = new StringBuilder(TABLE_BEGIN).append("\n\n");
-    table.append("| Parameter | Option | Property | Default | Description |\n");
-    table.append("|---|---|---|---|---|\n");
+    StringBuilder table = new StringBuilder(TABLE_BEGIN).append("\n");
+    String group = null;
     for (Option option : options) {
+      if (!option.group().equals(group)) {
+        group = option.group();
+        table.append("\n### ").append(group).append("\n\n");
+        table.append("| Parameter | Option | Property | Default | Description |\n");
+        table.append("|---|---|---|---|---|\n");
+      }
       ProjectDefaults.Default fallback = ProjectDefaults.BY_OPTION.get(option.name());
       String parameter = "`<" + parameterName(option) + ">`";
       if (option.repeats()) {

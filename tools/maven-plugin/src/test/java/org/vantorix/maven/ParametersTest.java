@@ -18,7 +18,8 @@ import java.util.TreeMap;
 import java.util.TreeSet;
 import javax.xml.parsers.DocumentBuilderFactory;
 import org.junit.jupiter.api.Test;
-import org.vantorix.maven.ToolOptions.Option;
+import org.vantorix.image.ToolOptions;
+import org.vantorix.image.ToolOptions.Option;
 import org.w3c.dom.Document;
 import org.w3c.dom.Element;
 import org.w3c.dom.NodeList;
@@ -62,14 +63,14 @@ class ParametersTest {
   }
 
   @Test
-  void everyOptionHasHelp() throws ReflectiveOperationException {
+  void everyOptionHasHelp() {
     for (Option option : ToolOptions.all()) {
       assertTrue(!option.help().isBlank() && !option.group().isBlank(), "--" + option.name());
     }
   }
 
   @Test
-  void defaultsNameOptionsOfTheTool() throws ReflectiveOperationException {
+  void defaultsNameOptionsOfTheTool() {
     Set<String> names = new TreeSet<>();
     ToolOptions.all().forEach(option -> names.add(option.name()));
     Set<String> unknown = new TreeSet<>(ProjectDefaults.BY_OPTION.keySet());
