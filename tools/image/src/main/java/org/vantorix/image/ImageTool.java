@@ -8,7 +8,7 @@ import java.nio.file.Path;
 import java.util.List;
 import java.util.spi.ToolProvider;
 import org.vantorix.image.installer.InstallerPlan;
-import org.vantorix.image.installer.Installers;
+import org.vantorix.image.base.Refusal;
 
 /**
  * vantorix-image: lays out a double-clickable application image from a jar, a main class or a
@@ -31,14 +31,14 @@ public final class ImageTool implements ToolProvider {
       }
       Plan plan = Planner.plan(options, toolDirectory(), out);
       InstallerPlan installer = InstallerStep.plan(options, plan);
-      List<String> summary = ImageWriter.write(plan, out);
+      List<String> summary = ImageWriter.write(plan, installer, out);
       for (String note : plan.notes()) {
         err.println("vantorix-image: note: " + note);
       }
       summary.forEach(out::println);
       out.println("vantorix-image: wrote " + plan.output());
       if (installer != null) {
-        Installers.make(installer, out);
+        out.println("vantorix-image: wrote " + installer.output());
       }
       return 0;
     } catch (Refusal refusal) {
@@ -47,7 +47,7 @@ public final class ImageTool implements ToolProvider {
     } catch (OutOfMemoryError | RuntimeException e) {
       // Whatever slipped past the checks is still one line, never a stack trace.
       String message = e.getMessage() == null ? e.getClass().getName() : e.getMessage();
-      err.println("vantorix-image: " + Jars.oneLine(message));
+      err.println("vantorix-image: " + Refusal.oneLine(message));
       return 1;
     } finally {
       out.flush();

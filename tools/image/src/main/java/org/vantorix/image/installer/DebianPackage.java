@@ -13,6 +13,7 @@ import java.util.List;
 import java.util.Map;
 import java.util.Set;
 import java.util.TreeSet;
+import org.vantorix.image.base.Guard;
 
 /**
  * Writes the Debian package of a plan with dpkg-deb: the image in {@code /opt/<name>}, the
@@ -38,66 +39,61 @@ final class DebianPackage {
     };
   }
 
-  static void write(InstallerPlan plan) throws IOException {
+  /** Writes the package of the image at {@code image} to {@code part}, laid out in {@code work}. */
+  static void write(InstallerPlan plan, Path image, Path work, Path part, Guard guard)
+      throws IOException {
     InstallerRequest request = plan.request();
     String name = plan.name();
     String id = plan.appId();
-    Path staging = Files.createTempDirectory("vantorix-deb");
-    Path part = Scratch.part(plan.output());
-    try {
-      Files.setPosixFilePermissions(staging, DIRECTORY);
-      Path opt = directory(staging, "opt/" + name);
-      ImageFiles files = ImageFiles.walk(request.image());
-      for (ImageFiles.Entry entry : files.directories()) {
-        directory(opt, entry.relative("/"));
-      }
-      for (ImageFiles.Entry entry : files.files()) {
-        Path target = opt.resolve(entry.relative("/"));
-        if (entry.link()) {
-          Files.createSymbolicLink(target, Files.readSymbolicLink(entry.source()));
-        } else {
-          Files.copy(entry.source(), target, LinkOption.NOFOLLOW_LINKS);
-          Files.setPosixFilePermissions(target,
-              Files.isExecutable(entry.source()) ? PROGRAM : DATA);
-        }
-      }
-      Files.createSymbolicLink(directory(staging, "usr/bin").resolve(name),
-          Path.of("/opt", name, name));
-
-      boolean icon = request.icon() != null;
-      if (icon) {
-        for (Map.Entry<Integer, byte[]> frame : IconFrames.read(request.icon()).entrySet()) {
-          if (THEME_SIDES.contains(frame.getKey())) {
-            int side = frame.getKey();
-            file(directory(staging, "usr/share/icons/hicolor/" + side + "x" + side + "/apps")
-                .resolve(id + ".png"), frame.getValue());
-          }
-        }
-      }
-      file(directory(staging, "usr/share/applications").resolve(id + ".desktop"),
-          desktopEntry(plan, icon).getBytes(StandardCharsets.UTF_8));
-      Path doc = directory(staging, "usr/share/doc/" + id);
-      file(doc.resolve("copyright"), copyright(plan).getBytes(StandardCharsets.UTF_8));
-      file(doc.resolve("changelog.gz"), gzip(changelog(plan)));
-      file(directory(staging, "usr/share/lintian/overrides").resolve(id),
-          lintianOverrides(plan).getBytes(StandardCharsets.UTF_8));
-
-      Path control = directory(staging, "DEBIAN").resolve("control");
-      file(control, control(plan, files.bytes()).getBytes(StandardCharsets.UTF_8));
-
-      Commands.run(List.of(plan.tool().toString(), "--root-owner-group", "--build",
-          staging.toString(), part.toString()), staging, "dpkg-deb");
-      Scratch.moveIntoPlace(part, plan.output());
-    } finally {
-      Files.deleteIfExists(part);
-      Scratch.deleteTree(staging);
+    Path staging = Files.createDirectory(work.resolve("root"));
+    Files.setPosixFilePermissions(staging, DIRECTORY);
+    Path opt = directory(staging, "opt/" + name);
+    ImageFiles files = ImageFiles.walk(image);
+    for (ImageFiles.Entry entry : files.directories()) {
+      directory(opt, entry.relative("/"));
     }
+    for (ImageFiles.Entry entry : files.files()) {
+      Path target = opt.resolve(entry.relative("/"));
+      if (entry.link()) {
+        Files.createSymbolicLink(target, Files.readSymbolicLink(entry.source()));
+      } else {
+        Files.copy(entry.source(), target, LinkOption.NOFOLLOW_LINKS);
+        Files.setPosixFilePermissions(target,
+            Files.isExecutable(entry.source()) ? PROGRAM : DATA);
+      }
+    }
+    Files.createSymbolicLink(directory(staging, "usr/bin").resolve(name),
+        Path.of("/opt", name, name));
+
+    boolean icon = request.icon() != null;
+    if (icon) {
+      for (Map.Entry<Integer, byte[]> frame : IconFrames.read(request.icon()).entrySet()) {
+        if (THEME_SIDES.contains(frame.getKey())) {
+          int side = frame.getKey();
+          file(directory(staging, "usr/share/icons/hicolor/" + side + "x" + side + "/apps")
+              .resolve(id + ".png"), frame.getValue());
+        }
+      }
+    }
+    file(directory(staging, "usr/share/applications").resolve(id + ".desktop"),
+        desktopEntry(plan, icon).getBytes(StandardCharsets.UTF_8));
+    Path doc = directory(staging, "usr/share/doc/" + id);
+    file(doc.resolve("copyright"), copyright(plan).getBytes(StandardCharsets.UTF_8));
+    file(doc.resolve("changelog.gz"), gzip(changelog(plan)));
+    file(directory(staging, "usr/share/lintian/overrides").resolve(id),
+        lintianOverrides(plan).getBytes(StandardCharsets.UTF_8));
+
+    Path control = directory(staging, "DEBIAN").resolve("control");
+    file(control, control(plan, image, files.bytes()).getBytes(StandardCharsets.UTF_8));
+
+    Installers.build(List.of(plan.tool().toString(), "--root-owner-group", "--build",
+        staging.toString(), part.toString()), work, guard, "dpkg-deb");
   }
 
-  static String control(InstallerPlan plan, long bytes) {
+  static String control(InstallerPlan plan, Path image, long bytes) {
     InstallerRequest request = plan.request();
     Set<String> modules = new TreeSet<>(request.modules());
-    modules.addAll(RuntimeModules.of(request.image()));
+    modules.addAll(RuntimeModules.of(image));
     return "Package: " + plan.appId() + "\n"
         + "Version: " + plan.version() + "\n"
         + "Architecture: " + architecture(request.target()) + "\n"

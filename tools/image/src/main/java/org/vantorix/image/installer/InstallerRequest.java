@@ -1,6 +1,7 @@
 package org.vantorix.image.installer;
 
 import java.nio.file.Path;
+import java.util.List;
 import java.util.Objects;
 import java.util.Set;
 
@@ -25,6 +26,8 @@ import java.util.Set;
  * @param target {@code windows-x64}, {@code windows-x86} or {@code linux-x64}
  * @param modules the Java modules linked into the image's runtime (empty when not known)
  * @param outputDirectory the directory that receives the installer
+ * @param imageFiles the image's files and directories as planned, relative to it, with '/'
+ *     between names (those of a runtime that jlink links are not known and not listed)
  */
 public record InstallerRequest(
     InstallerKind kind,
@@ -42,7 +45,8 @@ public record InstallerRequest(
     String signCommand,
     String target,
     Set<String> modules,
-    Path outputDirectory) {
+    Path outputDirectory,
+    List<String> imageFiles) {
 
   public InstallerRequest {
     Objects.requireNonNull(kind, "kind");
@@ -52,5 +56,6 @@ public record InstallerRequest(
     Objects.requireNonNull(outputDirectory, "outputDirectory");
     scope = scope == null ? InstallScope.USER : scope;
     modules = modules == null ? Set.of() : Set.copyOf(modules);
+    imageFiles = imageFiles == null ? List.of() : List.copyOf(imageFiles);
   }
 }

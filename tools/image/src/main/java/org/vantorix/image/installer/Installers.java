@@ -1,13 +1,18 @@
 package org.vantorix.image.installer;
 
 import java.io.IOException;
-import java.io.PrintWriter;
 import java.io.UncheckedIOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.time.Duration;
+import java.util.List;
 import java.util.Locale;
 import java.util.regex.Pattern;
-import org.vantorix.image.Refusal;
+import org.vantorix.image.base.Guard;
+import org.vantorix.image.base.Host;
+import org.vantorix.image.base.Programs;
+import org.vantorix.image.base.Refusal;
+import org.vantorix.image.base.Versions;
 
 /**
  * Setup programs and Debian packages made from an application image. {@link #plan} runs every
@@ -15,13 +20,15 @@ import org.vantorix.image.Refusal;
  */
 public final class Installers {
 
-  private static final Pattern VERSION = Pattern.compile("[0-9]{1,5}(\\.[0-9]{1,5}){0,3}");
   // A registry key name may hold anything but a backslash; the id is kept to what every tool
   // that handles it (a setup program's script, a shell, a file name) takes as it is.
   private static final Pattern WINDOWS_ID = Pattern.compile("[A-Za-z0-9][A-Za-z0-9._+-]{0,99}");
   // Debian's rule for package names.
   private static final Pattern DEBIAN_ID = Pattern.compile("[a-z0-9][a-z0-9.+-]+");
   private static final Pattern EMAIL = Pattern.compile("[^\\s<>@]+@[^\\s<>@]+");
+
+  // A setup program of a large image compresses for minutes.
+  private static final Duration BUILD_TIMEOUT = Duration.ofMinutes(30);
 
   private Installers() {}
 
@@ -41,9 +48,10 @@ public final class Installers {
         ? request.name() : request.description().strip();
     String appId = exe ? windowsId(request) : debianId(request);
     if (exe) {
-      Path makensis = findMakensis(request.makensis());
       Path output = request.outputDirectory().resolve(
           request.name() + "-" + version + "-setup.exe");
+      SetupChecks.check(request, output);
+      Path makensis = findMakensis(request.makensis());
       return checkedOutput(
           new InstallerPlan(request, version, appId, description, makensis, output));
     }
@@ -54,7 +62,7 @@ public final class Installers {
     if (!EMAIL.matcher(request.vendorEmail()).matches()) {
       throw new Refusal("--vendor-email " + request.vendorEmail() + " is not an e-mail address");
     }
-    Path dpkgDeb = Commands.onPath("dpkg-deb");
+    Path dpkgDeb = Host.onPath("dpkg-deb");
     if (dpkgDeb == null) {
       throw new Refusal("dpkg-deb is not on the PATH: a Debian package is made where dpkg is"
           + " installed");
@@ -67,37 +75,69 @@ public final class Installers {
     return checkedOutput(new InstallerPlan(request, version, appId, description, dpkgDeb, output));
   }
 
-  /** Builds the installer of a checked plan from its image, then says where it is. */
-  public static Path make(InstallerPlan plan, PrintWriter out) {
+  /**
+   * Builds the installer of a checked plan from the image at {@code image} (which may still be
+   * where it is staged) and returns the file it wrote: a hidden one beside the installer's place,
+   * which {@link #place} moves there. Scratch files go to {@code work}, which the caller removes;
+   * the program that builds the installer runs under the guard, so that stopping the tool ends
+   * it. On a failure the hidden file is gone.
+   */
+  public static Path build(InstallerPlan plan, Path image, Path work, Guard guard) {
+    Path part = partOf(plan);
+    boolean built = false;
     try {
       Files.createDirectories(plan.output().getParent());
       if (plan.request().kind() == InstallerKind.EXE) {
-        SetupProgram.write(plan);
+        SetupProgram.write(plan, image, work, part, guard);
       } else {
-        DebianPackage.write(plan);
+        DebianPackage.write(plan, image, work, part, guard);
       }
+      built = true;
+      return part;
     } catch (IOException e) {
-      throw new Refusal("the installer could not be written: " + e.getMessage());
+      throw new Refusal("the installer could not be written: " + Refusal.reason(e));
     } catch (UncheckedIOException e) {
-      throw new Refusal("the installer could not be written: " + e.getCause().getMessage());
+      throw new Refusal("the installer could not be written: " + Refusal.reason(e.getCause()));
+    } finally {
+      if (!built) {
+        Host.deleteQuietly(part);
+      }
     }
-    out.println("vantorix-image: wrote " + plan.output());
-    return plan.output();
+  }
+
+  /** The hidden file beside the installer's place that {@link #build} writes. */
+  public static Path partOf(InstallerPlan plan) {
+    return Scratch.part(plan.output());
+  }
+
+  /** Moves a built installer into its place. */
+  public static void place(InstallerPlan plan, Path part) {
+    try {
+      Scratch.moveIntoPlace(part, plan.output());
+    } catch (IOException e) {
+      throw new Refusal("the installer could not be moved to " + plan.output() + ": "
+          + Refusal.reason(e));
+    }
+  }
+
+  /** Runs the program that builds an installer; a failure is a refusal with its last line. */
+  static void build(List<String> command, Path directory, Guard guard, String what) {
+    Programs.Result result =
+        Programs.run(new ProcessBuilder(command).directory(directory.toFile()), guard,
+            BUILD_TIMEOUT, what);
+    if (result.code() != 0) {
+      throw new Refusal(what + " failed (exit code " + result.code() + ")"
+          + (result.silent() ? "" : ": " + result.lastLine()));
+    }
   }
 
   private static String checkVersion(String version) {
     if (version == null) {
       throw new Refusal("--installer needs --version, 1 to 4 numbers joined by dots (like 2.5.1)");
     }
-    boolean numeric = VERSION.matcher(version).matches();
-    if (numeric) {
-      for (String part : version.split("\\.")) {
-        numeric &= Integer.parseInt(part) <= 65535;
-      }
-    }
-    if (!numeric) {
-      throw new Refusal("the installer needs a numeric version: " + version
-          + " is not 1 to 4 numbers of 0 to 65535 joined by dots (like 2.5.1)");
+    if (!Versions.valid(version)) {
+      throw new Refusal("the installer needs a numeric version: " + version + " is not "
+          + Versions.RULE);
     }
     return version;
   }
@@ -154,8 +194,8 @@ public final class Installers {
       }
       return given.toAbsolutePath();
     }
-    Path found = Commands.onPath("makensis");
-    if (found == null && Commands.WINDOWS_HOST) {
+    Path found = Host.onPath("makensis");
+    if (found == null && Host.WINDOWS) {
       for (String variable : new String[] {"ProgramFiles(x86)", "ProgramFiles"}) {
         String directory = System.getenv(variable);
         Path candidate = directory == null ? null : Path.of(directory, "NSIS", "makensis.exe");

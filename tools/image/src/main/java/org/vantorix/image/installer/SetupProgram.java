@@ -5,54 +5,36 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
-import org.vantorix.image.Refusal;
+import org.vantorix.image.base.Guard;
+import org.vantorix.image.base.Refusal;
 
 /** Writes the setup program of a plan with makensis. */
 final class SetupProgram {
 
-  private static final String NOT_IN_WINDOWS_NAMES = "<>:\"/\\|?*";
-
   private SetupProgram() {}
 
-  static void write(InstallerPlan plan) throws IOException {
-    ImageFiles files = ImageFiles.walk(plan.request().image());
+  /**
+   * Writes the setup program of the image at {@code image} to {@code part}, with its script in
+   * {@code work}. The image's names were checked with the plan; a link here is the last guard.
+   */
+  static void write(InstallerPlan plan, Path image, Path work, Path part, Guard guard)
+      throws IOException {
+    ImageFiles files = ImageFiles.walk(image);
     for (ImageFiles.Entry file : files.files()) {
       if (file.link()) {
         throw new Refusal("the image holds a symbolic link, which a setup program cannot"
             + " install: " + file.source());
       }
     }
-    for (List<ImageFiles.Entry> entries : List.of(files.directories(), files.files())) {
-      for (ImageFiles.Entry entry : entries) {
-        if (!windowsName(entry.fileName())) {
-          throw new Refusal("the image holds a name that Windows cannot hold: " + entry.source());
-        }
-      }
-    }
-    Path work = Files.createTempDirectory("vantorix-setup");
-    Path part = Scratch.part(plan.output());
-    try {
-      Path manifest = work.resolve(NsisScript.MANIFEST);
-      Files.writeString(manifest,
-          String.join("\r\n", NsisScript.manifestLines(files)) + "\r\n",
-          StandardCharsets.UTF_16LE);
-      Path script = work.resolve("setup.nsi");
-      // With a byte order mark makensis reads the script as UTF-8 wherever it runs.
-      Files.writeString(script, "\uFEFF" + NsisScript.render(plan, files, manifest, part),
-          StandardCharsets.UTF_8);
-      Commands.run(List.of(plan.tool().toString(), "-V2", "-INPUTCHARSET", "UTF8",
-          script.toString()), work, "makensis");
-      Scratch.moveIntoPlace(part, plan.output());
-    } finally {
-      Files.deleteIfExists(part);
-      Scratch.deleteTree(work);
-    }
-  }
-
-  private static boolean windowsName(String name) {
-    if (name.endsWith(".") || name.endsWith(" ")) {
-      return false;
-    }
-    return name.chars().noneMatch(c -> c < 32 || NOT_IN_WINDOWS_NAMES.indexOf(c) >= 0);
+    Path manifest = work.resolve(NsisScript.MANIFEST);
+    Files.writeString(manifest,
+        String.join("\r\n", NsisScript.manifestLines(files)) + "\r\n",
+        StandardCharsets.UTF_16LE);
+    Path script = work.resolve("setup.nsi");
+    // With a byte order mark makensis reads the script as UTF-8 wherever it runs.
+    Files.writeString(script, "\uFEFF" + NsisScript.render(plan, files, manifest, part),
+        StandardCharsets.UTF_8);
+    Installers.build(List.of(plan.tool().toString(), "-V2", "-INPUTCHARSET", "UTF8",
+        script.toString()), work, guard, "makensis");
   }
 }
