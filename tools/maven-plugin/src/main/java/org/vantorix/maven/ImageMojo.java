@@ -68,21 +68,32 @@ public class ImageMojo extends ImageParameters {
   }
 
   private void applyDefaults(Path build) throws IOException, MojoFailureException {
-    if (version == null) {
-      version = numericVersion(project.getVersion());
-    }
     if (output == null) {
       output = build.resolve(name).toFile();
     }
     if (input == null) {
       stageInput(build.resolve("vantorix-input"));
     }
+    String imageTarget = target;
     if (launchers == null) {
       PluginLaunchers carried = PluginLaunchers.carried();
-      Path extracted =
-          carried.extract(carried.choose(target), build.resolve("vantorix-launchers"));
+      imageTarget = carried.choose(target);
+      Path extracted = carried.extract(imageTarget, build.resolve("vantorix-launchers"));
       if (extracted != null) {
         launchers = extracted.toFile();
+      }
+    }
+    // The version, vendor and description brand a Windows executable and describe an
+    // installer; a Linux image has no place for them (and the tool says so when given).
+    if (installer != null || imageTarget == null || imageTarget.startsWith("windows")) {
+      if (version == null) {
+        version = numericVersion(project.getVersion());
+      }
+      if (vendor == null && project.getOrganization() != null) {
+        vendor = project.getOrganization().getName();
+      }
+      if (description == null) {
+        description = project.getDescription();
       }
     }
   }

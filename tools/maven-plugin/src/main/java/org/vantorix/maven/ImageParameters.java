@@ -174,22 +174,24 @@ abstract class ImageParameters extends AbstractMojo {
 
   /**
    * Corresponds to the {@code --version} option: the file and product version (1 to 4 numbers).
-   * Default: the numeric part of the project's version (1.2 of 1.2-SNAPSHOT).
+   * Default: the numeric part of the project's version (1.2 of 1.2-SNAPSHOT), for a Windows image
+   * or an installer.
    */
   @Parameter(property = "vantorix.version")
   protected String version;
 
   /**
-   * Corresponds to the {@code --vendor} option: the company name. Default: the organization's name.
+   * Corresponds to the {@code --vendor} option: the company name. Default: the organization's name,
+   * for a Windows image or an installer.
    */
-  @Parameter(property = "vantorix.vendor", defaultValue = "${project.organization.name}")
+  @Parameter(property = "vantorix.vendor")
   protected String vendor;
 
   /**
    * Corresponds to the {@code --description} option: the file description (default: NAME). Default:
-   * the project's description.
+   * the project's description, for a Windows image or an installer.
    */
-  @Parameter(property = "vantorix.description", defaultValue = "${project.description}")
+  @Parameter(property = "vantorix.description")
   protected String description;
 
   /**

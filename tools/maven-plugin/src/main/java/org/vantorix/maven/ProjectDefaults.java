@@ -17,11 +17,15 @@ final class ProjectDefaults {
           Map.entry(
               "version",
               new Default(
-                  null, "the numeric part of the project's version (1.2 of 1.2-SNAPSHOT)")),
+                  null,
+                  "the numeric part of the project's version (1.2 of 1.2-SNAPSHOT), for a Windows"
+                      + " image or an installer")),
           Map.entry(
-              "vendor", new Default("${project.organization.name}", "the organization's name")),
+              "vendor",
+              new Default(null, "the organization's name, for a Windows image or an installer")),
           Map.entry(
-              "description", new Default("${project.description}", "the project's description")),
+              "description",
+              new Default(null, "the project's description, for a Windows image or an installer")),
           Map.entry(
               "input",
               new Default(

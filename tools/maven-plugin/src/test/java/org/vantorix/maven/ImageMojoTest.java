@@ -21,6 +21,7 @@ import java.util.spi.ToolProvider;
 import org.apache.maven.artifact.Artifact;
 import org.apache.maven.artifact.DefaultArtifact;
 import org.apache.maven.artifact.handler.DefaultArtifactHandler;
+import org.apache.maven.model.Organization;
 import org.apache.maven.plugin.MojoFailureException;
 import org.apache.maven.project.MavenProject;
 import org.junit.jupiter.api.Test;
@@ -128,7 +129,6 @@ class ImageMojoTest {
     assertEquals(List.of(target.resolve("vantorix-input").toString()), valuesOf(tool.words, "--input"));
     assertEquals(List.of("hello-1.0-SNAPSHOT.jar"), valuesOf(tool.words, "--main-jar"));
     assertEquals(List.of(), valuesOf(tool.words, "--class-path"));
-    assertEquals(List.of("1.0"), valuesOf(tool.words, "--version"));
     assertEquals(List.of(target.resolve("hello").toString()), valuesOf(tool.words, "--output"));
     assertTrue(tool.words.contains("--force"));
     assertEquals(Set.of("hello-1.0-SNAPSHOT.jar"), filesIn(target.resolve("vantorix-input")));
@@ -188,6 +188,34 @@ class ImageMojoTest {
     assertEquals(List.of("-Xmx1g", "-Dorbit.home=$APPDIR"), valuesOf(tool.words, "--java-option"));
     assertEquals(List.of("deb"), valuesOf(tool.words, "--installer"));
     assertTrue(!tool.words.contains("--force"));
+  }
+
+  @Test
+  void theProjectsVersionVendorAndDescriptionGoWhereTheyAreUsed() throws Exception {
+    record Case(String target, String installer, boolean branded) {}
+    for (Case c :
+        List.of(
+            new Case(null, null, false),
+            new Case("linux-x64", null, false),
+            new Case(null, "deb", true),
+            new Case("windows-x64", null, true))) {
+      ImageMojo mojo = mojo(jar("hello-1.0-SNAPSHOT", mainClass("org.example.Hello")));
+      Organization organization = new Organization();
+      organization.setName("Orbit Works");
+      mojo.project.setOrganization(organization);
+      mojo.project.setDescription("Planets");
+      mojo.target = c.target();
+      mojo.installer = c.installer();
+      FakeTool tool = new FakeTool(0);
+      mojo.tool = tool;
+      mojo.execute();
+      List<String> expected = c.branded() ? List.of("1.0", "Orbit Works", "Planets") : List.of();
+      List<String> given = new ArrayList<>();
+      for (String option : List.of("--version", "--vendor", "--description")) {
+        given.addAll(valuesOf(tool.words, option));
+      }
+      assertEquals(expected, given, c.toString());
+    }
   }
 
   @Test
