@@ -173,7 +173,7 @@ final class ImageWriter {
                   ? " with a class-data archive"
                   : " without a class-data archive (it is made only for this machine's platform)"));
     }
-    Files.writeString(root.resolve(Planner.MARK), Planner.markText(plan.configName()),
+    Files.writeString(root.resolve(OutputCheck.MARK), OutputCheck.markText(plan.configName()),
         StandardCharsets.UTF_8);
     if (plan.branding() != null) {
       guard.check();

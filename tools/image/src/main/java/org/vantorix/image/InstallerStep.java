@@ -85,7 +85,7 @@ final class InstallerStep {
   static List<String> imageFiles(Plan image) {
     List<String> files = new ArrayList<>();
     files.add(image.executable());
-    files.add(Planner.MARK);
+    files.add(OutputCheck.MARK);
     files.add("app");
     files.add("app/" + image.configName());
     for (Trees.Copy copy : image.inputFiles()) {

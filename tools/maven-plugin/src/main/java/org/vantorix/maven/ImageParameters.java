@@ -24,6 +24,72 @@ abstract class ImageParameters extends AbstractMojo {
   protected File input;
 
   /**
+   * Corresponds to the {@code --output} option: the image directory (default: NAME in the current
+   * directory). Default: target/NAME.
+   */
+  @Parameter(property = "vantorix.output")
+  protected File output;
+
+  /**
+   * Corresponds to the {@code --target} option: windows-x64, windows-x86 or linux-x64 (default:
+   * that of the launchers found).
+   */
+  @Parameter(property = "vantorix.target")
+  protected String target;
+
+  /**
+   * Corresponds to the {@code --launchers} option: the directory of the launcher executables
+   * (default: the tool's own directory, as in the release archive). Default: the launchers that the
+   * plugin carries, for the target.
+   */
+  @Parameter(property = "vantorix.launchers")
+  protected File launchers;
+
+  /**
+   * Corresponds to the {@code --force} option: replace an image that this tool wrote before.
+   * Default: true: a build replaces the image that it made before.
+   */
+  @Parameter(property = "vantorix.force", defaultValue = "true")
+  protected boolean force;
+
+  /**
+   * Corresponds to the {@code --icon} option: the application's icon: of the Windows executable and
+   * the setup program, and of the Debian package's menu entry.
+   */
+  @Parameter(property = "vantorix.icon")
+  protected File icon;
+
+  /**
+   * Corresponds to the {@code --version} option: the version (1 to 4 numbers): of the Windows
+   * executable's version resource and of both installers, which need it. Default: the numeric part
+   * of the project's version (1.2 of 1.2-SNAPSHOT), for a Windows image or an installer.
+   */
+  @Parameter(property = "vantorix.version")
+  protected String version;
+
+  /**
+   * Corresponds to the {@code --vendor} option: the vendor: the Windows executable's company, the
+   * setup program's publisher, the Debian package's maintainer. Default: the organization's name,
+   * for a Windows image or an installer.
+   */
+  @Parameter(property = "vantorix.vendor")
+  protected String vendor;
+
+  /**
+   * Corresponds to the {@code --description} option: one line about the application (default:
+   * NAME): the Windows executable's file description, and both installers'. Default: the project's
+   * description, for a Windows image or an installer.
+   */
+  @Parameter(property = "vantorix.description")
+  protected String description;
+
+  /**
+   * Corresponds to the {@code --verbose} option: also print the jdeps and jlink arguments.
+   */
+  @Parameter(property = "vantorix.verbose", defaultValue = "false")
+  protected boolean verbose;
+
+  /**
    * Corresponds to the {@code --main-jar} option: a jar with Main-Class in its manifest. Default:
    * the project's jar, when it has no runtime dependencies or its manifest has a Class-Path.
    */
@@ -96,6 +162,13 @@ abstract class ImageParameters extends AbstractMojo {
   protected boolean noFastStart;
 
   /**
+   * Corresponds to the {@code --console} option: the console launcher (Windows; default: the GUI
+   * launcher).
+   */
+  @Parameter(property = "vantorix.console", defaultValue = "false")
+  protected boolean console;
+
+  /**
    * Corresponds to the {@code --add-modules} option, a list of {@code <addModule>} elements: a JDK
    * module to link besides those the application's classes need: service providers, reflection,
    * locales, such as jdk.crypto.ec or jdk.localedata (repeatable; a comma-separated list also
@@ -123,76 +196,6 @@ abstract class ImageParameters extends AbstractMojo {
    */
   @Parameter(property = "vantorix.runtime")
   protected File runtime;
-
-  /**
-   * Corresponds to the {@code --verbose} option: also print the jdeps and jlink arguments.
-   */
-  @Parameter(property = "vantorix.verbose", defaultValue = "false")
-  protected boolean verbose;
-
-  /**
-   * Corresponds to the {@code --target} option: windows-x64, windows-x86 or linux-x64 (default:
-   * that of the launchers found).
-   */
-  @Parameter(property = "vantorix.target")
-  protected String target;
-
-  /**
-   * Corresponds to the {@code --console} option: the console launcher (Windows; default: the GUI
-   * launcher).
-   */
-  @Parameter(property = "vantorix.console", defaultValue = "false")
-  protected boolean console;
-
-  /**
-   * Corresponds to the {@code --output} option: the image directory (default: NAME in the current
-   * directory). Default: target/NAME.
-   */
-  @Parameter(property = "vantorix.output")
-  protected File output;
-
-  /**
-   * Corresponds to the {@code --force} option: replace an image that this tool wrote before.
-   * Default: true: a build replaces the image that it made before.
-   */
-  @Parameter(property = "vantorix.force", defaultValue = "true")
-  protected boolean force;
-
-  /**
-   * Corresponds to the {@code --launchers} option: the directory of the launcher executables
-   * (default: the tool's own directory, as in the release archive). Default: the launchers that the
-   * plugin carries, for the target.
-   */
-  @Parameter(property = "vantorix.launchers")
-  protected File launchers;
-
-  /**
-   * Corresponds to the {@code --icon} option: the executable's icon.
-   */
-  @Parameter(property = "vantorix.icon")
-  protected File icon;
-
-  /**
-   * Corresponds to the {@code --version} option: the file and product version (1 to 4 numbers).
-   * Default: the numeric part of the project's version (1.2 of 1.2-SNAPSHOT), for a Windows image
-   * or an installer.
-   */
-  @Parameter(property = "vantorix.version")
-  protected String version;
-
-  /**
-   * Corresponds to the {@code --vendor} option: the company name. Default: the organization's name,
-   * for a Windows image or an installer.
-   */
-  @Parameter(property = "vantorix.vendor")
-  protected String vendor;
-
-  /**
-   * Corresponds to the {@code --description} option: the file description (default: NAME). Default:
-   * the project's description, for a Windows image or an installer.
-   */
-  @Parameter(property = "vantorix.description")
-  protected String description;
 
   /**
    * Corresponds to the {@code --copyright} option: the copyright text.
@@ -284,6 +287,15 @@ abstract class ImageParameters extends AbstractMojo {
   final void addArguments(ToolArguments command) {
     command.value("name", name);
     command.value("input", input);
+    command.value("output", output);
+    command.value("target", target);
+    command.value("launchers", launchers);
+    command.flag("force", force);
+    command.value("icon", icon);
+    command.value("version", version);
+    command.value("vendor", vendor);
+    command.value("description", description);
+    command.flag("verbose", verbose);
     command.value("main-jar", mainJar);
     command.value("main-class", mainClass);
     command.value("main-module", mainModule);
@@ -294,20 +306,11 @@ abstract class ImageParameters extends AbstractMojo {
     command.value("splash", splash);
     command.list("user-option", userOptions);
     command.flag("no-fast-start", noFastStart);
+    command.flag("console", console);
     command.list("add-modules", addModules);
     command.value("jdk", jdk);
     command.value("jmods", jmods);
     command.value("runtime", runtime);
-    command.flag("verbose", verbose);
-    command.value("target", target);
-    command.flag("console", console);
-    command.value("output", output);
-    command.flag("force", force);
-    command.value("launchers", launchers);
-    command.value("icon", icon);
-    command.value("version", version);
-    command.value("vendor", vendor);
-    command.value("description", description);
     command.value("copyright", copyright);
     command.value("execution-level", executionLevel);
     command.value("brand-tool", brandTool);
