@@ -4,6 +4,7 @@ import java.io.File;
 import java.io.IOException;
 import java.io.PrintWriter;
 import java.nio.file.Files;
+import java.nio.file.InvalidPathException;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
 import java.util.ArrayList;
@@ -69,7 +70,11 @@ public class ImageMojo extends ImageParameters {
 
   private void applyDefaults(Path build) throws IOException, MojoFailureException {
     if (output == null) {
-      output = build.resolve(name).toFile();
+      try {
+        output = build.resolve(name).toFile();
+      } catch (InvalidPathException e) {
+        // No default then: the tool refuses the name in its own words.
+      }
     }
     if (input == null) {
       stageInput(build.resolve("vantorix-input"));

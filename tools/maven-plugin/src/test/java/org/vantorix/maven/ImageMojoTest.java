@@ -219,6 +219,17 @@ class ImageMojoTest {
   }
 
   @Test
+  void aNameThatIsNoPathIsLeftToTheTool() throws Exception {
+    ImageMojo mojo = mojo(jar("hello-1.0-SNAPSHOT", mainClass("org.example.Hello")));
+    mojo.name = "bad\0name";
+    FakeTool tool = new FakeTool(0);
+    mojo.tool = tool;
+    mojo.execute();
+    assertEquals(List.of("bad\0name"), valuesOf(tool.words, "--name"));
+    assertEquals(List.of(), valuesOf(tool.words, "--output"));
+  }
+
+  @Test
   void theToolsRefusalIsTheBuildsErrorInItsOneLine() throws Exception {
     ImageMojo mojo = mojo(jar("hello-1.0-SNAPSHOT", new Attributes()));
     String line = "vantorix-image: the main jar hello-1.0-SNAPSHOT.jar has no Main-Class in its manifest";
