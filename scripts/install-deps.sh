@@ -46,6 +46,16 @@ have desktop-file-validate || need+=(desktop-file-utils)
 have xdg-mime || need+=(xdg-utils)
 have mimetype || need+=(libfile-mimeinfo-perl)
 have lintian || need+=(lintian)
+# The Maven plugin's offline build and its tests: Maven, the plugins of its
+# lifecycle and the plugin tools from Debian's Maven repository
+# (/usr/share/maven-repo), and JUnit 5 for its unit tests.
+have mvn || need+=(maven)
+for package in libmaven-plugin-tools-java libmaven-compiler-plugin-java libmaven-jar-plugin-java \
+               libmaven-resources-plugin-java libsurefire-java libmaven-install-plugin-java junit5; do
+  pkg_installed "$package" || need+=("$package")
+done
+# The Gradle build snippet is tested with Debian's Gradle.
+have gradle || need+=(gradle)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
@@ -54,7 +64,8 @@ export DEBIAN_FRONTEND=noninteractive
 if [ ${#need[@]} -gt 0 ]; then
   echo "install-deps: installing ${need[*]}"
   $SUDO apt-get update -qq || true
-  $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null || {
+  # Another apt run may hold the lock for a while: wait for it instead of failing.
+  $SUDO apt-get install -o DPkg::Lock::Timeout=300 -y -qq --no-install-recommends "${need[@]}" >/dev/null || {
     echo "install-deps: apt-get install failed for: ${need[*]}" >&2
     exit 1
   }
