@@ -238,6 +238,103 @@ class FastStartCase:
                 self.assertRegex(trace, r"Class-data cache: off, ")
         self.assertEqual(os.listdir(os.path.join(read_only, "Demo")), [])
 
+    def cache_files(self):
+        return sorted(os.listdir(self.cache)) if os.path.isdir(self.cache) else []
+
+    def test_a_cache_directory_that_is_not_the_users_alone_is_not_used(self):
+        # Made beforehand by someone else, or open to others: whoever can
+        # write there could hand this user's runtime an archive of theirs.
+        def another_users(directory):
+            if os.geteuid() != 0:
+                return False
+            os.chown(directory, NOBODY, NOBODY)
+            os.chmod(directory, 0o755)
+            return True
+
+        def open_to_others(directory):
+            os.chmod(directory, 0o777)
+            return True
+
+        def a_link(directory):
+            target = directory + "-target"
+            os.makedirs(target, mode=0o700)
+            os.rmdir(directory)
+            os.symlink(target, directory)
+            return True
+
+        image = self.image()
+        for label, prepare in [("another user's", another_users), ("writable by others", open_to_others),
+                               ("a link", a_link)]:
+            with self.subTest(label):
+                home = os.path.join(self.work, label.replace(" ", "-").replace("'", ""))
+                directory = os.path.join(home, "Demo")
+                os.makedirs(directory, mode=0o700)
+                if not prepare(directory):
+                    continue
+                for _ in range(2):
+                    self.assertQuiet(self.run_image(image, cache_home=home))
+                    self.assertFalse(self.ran_from_archive(image))
+                code, _, trace = self.run_image(image, cache_home=home, debug=True)
+                self.assertEqual(code, 0)
+                self.assertRegex(trace, r"Class-data cache: off, \"%s\" " % re.escape(directory))
+                self.assertEqual(os.listdir(os.path.realpath(directory)), [])
+
+    def test_a_list_separator_in_the_cache_path_turns_the_cache_off(self):
+        image = self.image()
+        home = os.path.join(self.work, "a:b")
+        for _ in range(2):
+            self.assertQuiet(self.run_image(image, cache_home=home))
+        code, _, trace = self.run_image(image, cache_home=home, debug=True)
+        self.assertEqual(code, 0)
+        self.assertIn("contains ':', which separates the runtime's archive paths", trace)
+        self.assertEqual(os.listdir(os.path.join(home, "Demo")), [])
+
+    def test_planted_links_leave_their_targets_untouched(self):
+        # Links at every name a temporary file of the next few hundred
+        # processes could have had, all to one file of the user's.
+        image = self.image()
+        os.makedirs(self.cache, mode=0o700)
+        target = os.path.join(self.work, "precious")
+        with open(target, "w") as f:
+            f.write("precious\n")
+        slot = fnv1a("image=" + image.root)
+        with open("/proc/sys/kernel/ns_last_pid") as f:
+            last = int(f.read())
+        for pid in range(last + 1, last + 400):
+            for name in ("%s.%d.tmp", "%s.jsa.stamp.%d.tmp", "%s.aot.stamp.%d.tmp", "%s.aotconf.stamp.%d.tmp",
+                         "%s.classlist.stamp.%d.tmp", "%s.failed.%d.tmp"):
+                os.symlink(target, os.path.join(self.cache, name % (slot, pid)))
+        for _ in range(3):
+            self.assertQuiet(self.run_image(image))
+            self.wait_for_background()
+        with open(target) as f:
+            self.assertEqual(f.read(), "precious\n")
+
+    def test_an_archive_that_is_not_the_users_alone_is_not_used(self):
+        def another_users(path):
+            if os.geteuid() != 0:
+                return False
+            os.chown(path, NOBODY, NOBODY)
+            return True
+
+        def writable_by_the_group(path):
+            os.chmod(path, 0o664)
+            return True
+
+        for label, change in [("another user's", another_users), ("writable by the group", writable_by_the_group)]:
+            with self.subTest(label):
+                image = self.image(label.replace(" ", "-").replace("'", ""))
+                self.warm(image)
+                self.wait_for_background()
+                # Size and time stay as they were: only owner and mode tell.
+                if not change(self.archive(image)):
+                    continue
+                code, _, trace = self.run_image(image, debug=True)
+                self.assertEqual(code, 0)
+                self.assertFalse(self.ran_from_archive(image))
+                self.assertIn("Class-data cache: not used, \"%s\"" % self.archive(image), trace)
+                self.wait_for_background()
+
     def test_concurrent_first_launches(self):
         image = self.image()
         processes = [self.start(image) for _ in range(4)]

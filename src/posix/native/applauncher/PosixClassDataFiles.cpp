@@ -57,7 +57,66 @@ bool makeDirectories(const WideString& path, WideString& why) {
     return true;
 }
 
+// Why the entry (not what a link there points to) is not the user's alone.
+WideString untrustedEntry(const WideString& path, bool directory) {
+    struct stat info {};
+    if (::lstat(bytesOf(path).c_str(), &info) != 0) {
+        return failure("lstat", path);
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return L"\"" + path + L"\" is a symbolic link";
+    }
+    if (directory ? !S_ISDIR(info.st_mode) : !S_ISREG(info.st_mode)) {
+        return L"\"" + path + (directory ? L"\" is not a directory" : L"\" is not a regular file");
+    }
+    if (info.st_uid != ::geteuid()) {
+        return L"\"" + path + L"\" belongs to user " + std::to_wstring(info.st_uid) + L", not to user " +
+               std::to_wstring(::geteuid()) + L" who runs the launcher";
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return L"\"" + path + L"\" may be written by others (mode " +
+               std::to_wstring((info.st_mode >> 6) & 7) + std::to_wstring((info.st_mode >> 3) & 7) +
+               std::to_wstring(info.st_mode & 7) + L")";
+    }
+    return WideString();
+}
+
 } // namespace
+
+WideString untrustedDirectory(const WideString& path) {
+    return untrustedEntry(path, true);
+}
+
+WideString untrustedFile(const WideString& path) {
+    return untrustedEntry(path, false);
+}
+
+WideString randomText() {
+    unsigned char bytes[8] = {};
+    const ScopedDescriptor source(::open("/dev/urandom", O_RDONLY | O_CLOEXEC));
+    std::size_t have = 0;
+    while (source && have < sizeof bytes) {
+        const ssize_t count = ::read(source.get(), bytes + have, sizeof bytes - have);
+        if (count <= 0 && errno != EINTR) {
+            break;
+        }
+        have += count > 0 ? static_cast<std::size_t>(count) : 0;
+    }
+    if (have < sizeof bytes) {
+        // Never the only defence: the names are made exclusively, in a
+        // directory that is the user's alone.
+        timespec time {};
+        ::clock_gettime(CLOCK_MONOTONIC, &time);
+        const std::uint64_t mixed = static_cast<std::uint64_t>(time.tv_nsec) * 1099511628211ULL ^
+                                    static_cast<std::uint64_t>(::getpid()) << 32;
+        std::memcpy(bytes, &mixed, sizeof bytes);
+    }
+    std::uint64_t value = 0;
+    for (const unsigned char byte : bytes) {
+        value = value << 8 | byte;
+    }
+    return ClassDataCache::hexText(value);
+}
 
 WideString cacheDirectory(const WideString& applicationName, WideString& why) {
     WideString base;
@@ -131,8 +190,9 @@ bool readSmallFile(const WideString& path, std::size_t limit, std::string& bytes
     }
 }
 
-bool writeFile(const WideString& path, const std::string& bytes, WideString& why) {
-    const ScopedDescriptor fd(::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+bool writeNewFile(const WideString& path, const std::string& bytes, WideString& why) {
+    const ScopedDescriptor fd(
+        ::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) {
         why = failure("open", path);
         return false;
@@ -145,7 +205,8 @@ bool writeFile(const WideString& path, const std::string& bytes, WideString& why
 }
 
 bool createNewFile(const WideString& path, WideString& why) {
-    const ScopedDescriptor fd(::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    const ScopedDescriptor fd(
+        ::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) {
         why = failure("open", path);
         return false;

@@ -121,9 +121,13 @@ WideString hashText(const WideString& text) {
         hash ^= static_cast<unsigned char>(byte);
         hash *= 1099511628211ULL;
     }
+    return hexText(hash);
+}
+
+WideString hexText(std::uint64_t value) {
     WideString hex(16, L'0');
-    for (std::size_t i = hex.size(); i-- > 0; hash >>= 4) {
-        hex[i] = L"0123456789abcdef"[hash & 0xf];
+    for (std::size_t i = hex.size(); i-- > 0; value >>= 4) {
+        hex[i] = L"0123456789abcdef"[value & 0xf];
     }
     return hex;
 }

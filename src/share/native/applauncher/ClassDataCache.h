@@ -35,6 +35,8 @@ bool choosesSharing(const WideStringList& options);
 
 // 16 lower-case hex digits of the 64-bit FNV-1a hash of the text's UTF-8.
 WideString hashText(const WideString& text);
+// The value as 16 lower-case hex digits.
+WideString hexText(std::uint64_t value);
 
 // Size and modification time (in the OS's own units) of a file.
 struct FileStamp {

@@ -75,17 +75,33 @@ WideString keyText(const Request& request, const WideString& imageRoot, const st
     return text;
 }
 
-bool artifactValid(const WideString& path, const WideString& key) {
-    std::string stamp;
-    return ClassDataFiles::readSmallFile(path + L".stamp", smallFileLimit, stamp) &&
-           stampMatches(stamp, key, ClassDataFiles::stamp(path));
+// A name beside the path that nobody can foresee, with this process's id
+// for the removal of what an ended process left: "<path>.<random>.<pid>.tmp".
+WideString temporaryName(const WideString& path) {
+    return path + L"." + ClassDataFiles::randomText() + L"." + std::to_wstring(ClassDataFiles::processId()) +
+           L".tmp";
 }
 
-// Writes beside the path and moves the result over it: a reader sees the
-// old content or the new, never a part.
+bool artifactValid(const WideString& path, const WideString& key) {
+    std::string stamp;
+    if (!ClassDataFiles::readSmallFile(path + L".stamp", smallFileLimit, stamp) ||
+        !stampMatches(stamp, key, ClassDataFiles::stamp(path))) {
+        return false;
+    }
+    // The runtime runs what the archive holds: only a file of this user's.
+    const WideString untrusted = ClassDataFiles::untrustedFile(path);
+    if (!untrusted.empty()) {
+        logTrace("Class-data cache: not used, " << untrusted);
+        return false;
+    }
+    return true;
+}
+
+// Writes a new file beside the path and moves it over the path: a reader
+// sees the old content or the new, never a part.
 bool replaceFile(const WideString& path, const std::string& bytes, WideString& why) {
-    const WideString temporary = path + L"." + std::to_wstring(ClassDataFiles::processId()) + L".tmp";
-    if (ClassDataFiles::writeFile(temporary, bytes, why) && ClassDataFiles::moveReplacing(temporary, path, why)) {
+    const WideString temporary = temporaryName(path);
+    if (ClassDataFiles::writeNewFile(temporary, bytes, why) && ClassDataFiles::moveReplacing(temporary, path, why)) {
         return true;
     }
     ClassDataFiles::removeFile(temporary);
@@ -98,7 +114,8 @@ void removeArtifact(const WideString& path) {
 }
 
 // The output of a process that died before moving it into place: a file
-// "<slot>.<pid>.tmp" (or a stamp's "....<pid>.tmp") whose process is gone.
+// "<slot>.<random>.<pid>.tmp" (or a stamp's "....<pid>.tmp") whose process
+// is gone.
 void removeOrphans(const WideString& directory, const WideString& slot) {
     for (const WideString& name : ClassDataFiles::directoryEntries(directory)) {
         if (!tstrings::hasPrefix(name, slot + L".") || !tstrings::hasSuffix(name, L".tmp")) {
@@ -194,17 +211,31 @@ Plan planOrThrow(const Request& request) {
         logTrace("Class-data cache: off, no cache directory: " << why);
         return plan;
     }
+    // The runtime would split its archive option there and lose all
+    // sharing, its own base archive included.
+    if (directory.find(request.listSeparator) != WideString::npos) {
+        logTrace("Class-data cache: off, the cache directory \"" << directory << "\" contains '"
+                                                                  << WideString(1, request.listSeparator)
+                                                                  << "', which separates the runtime's archive paths");
+        return plan;
+    }
+    // Another user who can write there could hand this user's runtime an
+    // archive of their own.
+    const WideString untrusted = ClassDataFiles::untrustedDirectory(directory);
+    if (!untrusted.empty()) {
+        logTrace("Class-data cache: off, " << untrusted);
+        return plan;
+    }
 
     const WideString imageRoot = FileUtils::directoryOf(request.executablePath);
     const WideString slot = hashText(L"image=" + imageRoot);
     const WideString key = hashText(keyText(request, imageRoot, release));
     const WideString base = FileUtils::joinPath(directory, slot);
-    const std::uint32_t pid = ClassDataFiles::processId();
 
     Paths paths;
     paths.archive = base + (scheme == Scheme::AheadOfTime ? L".aot" : L".jsa");
     paths.configuration = base + L".aotconf";
-    paths.temporary = base + L"." + std::to_wstring(pid) + L".tmp";
+    paths.temporary = temporaryName(base);
     const WideString failureMarker = base + L".failed";
     const WideString creationMarker = base + L".creating";
 
@@ -245,12 +276,12 @@ Plan planOrThrow(const Request& request) {
             return plan;
         }
         // The runtime cannot report a file it fails to write except on the
-        // application's own output: try the directory first.
+        // application's own output: try the directory first. The file stays,
+        // made exclusively, for the runtime to write over.
         if (!ClassDataFiles::createNewFile(choice.output, why)) {
             logTrace("Class-data cache: off, " << why);
             return plan;
         }
-        ClassDataFiles::removeFile(choice.output);
         const bool creating = choice.step == Step::Create;
         auto work = std::make_shared<Pending>(Pending{choice.output, choice.target, key, failureMarker,
                                                       creating ? creationMarker : WideString(),

@@ -9,7 +9,10 @@
 #include "ScopedHandle.h"
 #include "SysInfo.h"
 #include "WinErrorHandling.h"
+#include "WinOwnership.h"
 #include "WinSys.h"
+// After windows.h, whose types it uses.
+#include <ntsecapi.h>
 
 namespace ClassDataFiles {
 
@@ -62,6 +65,36 @@ void makeWritable(const WideString& path) {
 }
 
 } // namespace
+
+WideString untrustedDirectory(const WideString& path) {
+    const WideString why = WinOwnership::untrustedPath(path, true);
+    return why.empty() ? why : L"\"" + path + L"\": " + why;
+}
+
+WideString untrustedFile(const WideString& path) {
+    const WideString why = WinOwnership::untrustedPath(path, false);
+    return why.empty() ? why : L"\"" + path + L"\": " + why;
+}
+
+WideString randomText() {
+    unsigned char bytes[8] = {};
+    if (!RtlGenRandom(bytes, sizeof bytes)) {
+        // Never the only defence: the names are made exclusively, in a
+        // directory that is the user's alone.
+        LARGE_INTEGER counter{};
+        QueryPerformanceCounter(&counter);
+        const std::uint64_t mixed = static_cast<std::uint64_t>(counter.QuadPart) * 1099511628211ULL ^
+                                    static_cast<std::uint64_t>(GetCurrentProcessId()) << 32;
+        for (std::size_t i = 0; i < sizeof bytes; ++i) {
+            bytes[i] = static_cast<unsigned char>(mixed >> (8 * i));
+        }
+    }
+    std::uint64_t value = 0;
+    for (const unsigned char byte : bytes) {
+        value = value << 8 | byte;
+    }
+    return ClassDataCache::hexText(value);
+}
 
 WideString cacheDirectory(const WideString& applicationName, WideString& why) {
     WideString base;
@@ -135,9 +168,9 @@ bool readSmallFile(const WideString& path, std::size_t limit, std::string& bytes
     }
 }
 
-bool writeFile(const WideString& path, const std::string& bytes, WideString& why) {
+bool writeNewFile(const WideString& path, const std::string& bytes, WideString& why) {
     const ScopedHandle file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         why = failure(L"CreateFileW", path);
         return false;
