@@ -1,7 +1,8 @@
 #include "ClassDataCache.h"
 
 #include <cctype>
-#include <sstream>
+
+#include "StringLineReader.h"
 
 namespace ClassDataCache {
 
@@ -39,9 +40,9 @@ bool isDigit(char ch) {
 } // namespace
 
 int featureVersion(const std::string& releaseText) {
-    std::istringstream lines(releaseText);
+    StringLineReader lines(releaseText);
     std::string line;
-    while (std::getline(lines, line)) {
+    while (lines.next(line)) {
         const std::string name = "JAVA_VERSION=";
         if (line.compare(0, name.size(), name) != 0) {
             continue;
@@ -133,9 +134,8 @@ WideString hexText(std::uint64_t value) {
 }
 
 std::string stampText(const WideString& key, const FileStamp& artifact) {
-    std::ostringstream text;
-    text << tstrings::wideToUtf8(key) << ' ' << artifact.size << ' ' << artifact.modified << '\n';
-    return text.str();
+    return tstrings::wideToUtf8(key) + ' ' + std::to_string(artifact.size) + ' ' +
+           std::to_string(artifact.modified) + '\n';
 }
 
 bool stampMatches(const std::string& stamp, const WideString& key, const FileStamp& artifact) {
