@@ -8,10 +8,13 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
@@ -250,8 +253,6 @@ bool startDetached(const WideString& executable, const WideString& variable, con
                    WideString& why) {
     const std::string path = bytesOf(executable);
     const std::string setting = bytesOf(variable) + "=" + bytesOf(value);
-    // Everything the children use is made before fork: after it, in a
-    // process that may have other threads, only async-signal-safe calls.
     std::vector<char*> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         environment.push_back(*entry);
@@ -260,33 +261,40 @@ bool startDetached(const WideString& executable, const WideString& variable, con
     environment.push_back(nullptr);
     char* const arguments[] = {const_cast<char*>(path.c_str()), nullptr};
 
-    // The middle child ends at once, so the grandchild belongs to init and
-    // never becomes a zombie of ours; its own session keeps it out of the
-    // terminal's job control.
-    const pid_t child = ::fork();
-    if (child < 0) {
-        why = failure("fork", executable);
+    // posix_spawn does not copy this process's memory (a JVM's, at its
+    // exit); its own session keeps the child out of the terminal's job
+    // control, and the standard streams go nowhere.
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    if (::posix_spawn_file_actions_init(&actions) != 0) {
+        why = L"posix_spawn_file_actions_init failed";
         return false;
     }
-    if (child == 0) {
-        if (::fork() != 0) {
-            ::_exit(0);
-        }
-        ::setsid();
-        const int null = ::open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            ::dup2(null, 0);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-        }
-        (void)::nice(10);
-        ::execve(path.c_str(), arguments, environment.data());
-        ::_exit(127);
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    for (const int stream : {0, 1, 2}) {
+        ::posix_spawn_file_actions_addopen(&actions, stream, "/dev/null", O_RDWR, 0);
     }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    pid_t child = 0;
+    const int error = ::posix_spawn(&child, path.c_str(), &actions, &attributes, arguments, environment.data());
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::posix_spawnattr_destroy(&attributes);
+    if (error != 0) {
+        errno = error;
+        why = failure("posix_spawn", executable);
+        return false;
     }
     return true;
+}
+
+void lowerPriority() {
+    (void)::setpriority(PRIO_PROCESS, 0, 19);
+    sched_param parameters {};
+    (void)::sched_setscheduler(0, SCHED_IDLE, &parameters);
+    // The idle I/O class: served only when no one else uses the disk.
+    constexpr int whoProcess = 1;
+    constexpr int idleClass = 3;
+    (void)::syscall(SYS_ioprio_set, whoProcess, 0, idleClass << 13);
 }
 
 } // namespace ClassDataFiles

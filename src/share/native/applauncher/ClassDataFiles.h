@@ -55,6 +55,10 @@ void removeFile(const WideString& path);
 std::uint64_t freeBytes(const WideString& directory);
 
 std::uint32_t processId();
+// Puts this process (and the threads it starts from now on) below
+// everything else the user runs: the lowest processor priority and idle
+// disk priority where the system has them.
+void lowerPriority();
 bool processAlive(std::uint32_t id);
 
 // Has the function run when the process ends through the C runtime's exit,
@@ -64,7 +68,8 @@ void atProcessExit(void (*function)());
 
 // Starts the executable without arguments, with one more environment
 // variable, at low priority, with no standard streams and in no relation
-// to this process's end.
+// to this process's end. Safe in an exit handler of a process with other
+// threads.
 bool startDetached(const WideString& executable, const WideString& variable, const WideString& value,
                    WideString& why);
 

@@ -236,6 +236,14 @@ std::uint32_t processId() {
     return GetCurrentProcessId();
 }
 
+void lowerPriority() {
+    // Background mode lowers the disk and memory priority too; only a
+    // process itself can enter it.
+    if (!SetPriorityClass(GetCurrentProcess(), PROCESS_MODE_BACKGROUND_BEGIN)) {
+        SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
+    }
+}
+
 bool processAlive(std::uint32_t id) {
     const ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
     if (!process) {
@@ -254,7 +262,7 @@ bool startDetached(const WideString& executable, const WideString& variable, con
     startupInfo.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION processInfo{};
     WideString commandLine = L"\"" + executable + L"\"";
-    const DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | BELOW_NORMAL_PRIORITY_CLASS;
+    const DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | IDLE_PRIORITY_CLASS;
     BOOL created = FALSE;
     {
         const SysInfo::ScopedEnvVariable setting(variable, value);
