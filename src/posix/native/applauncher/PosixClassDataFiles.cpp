@@ -229,6 +229,16 @@ void removeFile(const WideString& path) {
     ::unlink(bytesOf(path).c_str());
 }
 
+void touch(const WideString& path) {
+    ::utimensat(AT_FDCWD, bytesOf(path).c_str(), nullptr, AT_SYMLINK_NOFOLLOW);
+}
+
+void sleepMilliseconds(unsigned milliseconds) {
+    timespec time {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
+    while (::nanosleep(&time, &time) != 0 && errno == EINTR) {
+    }
+}
+
 std::uint64_t freeBytes(const WideString& directory) {
     struct statvfs info {};
     if (::statvfs(bytesOf(directory).c_str(), &info) != 0) {

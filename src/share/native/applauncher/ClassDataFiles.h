@@ -49,6 +49,9 @@ bool createNewFile(const WideString& path, WideString& why);
 // Moves a file over another in one step: a reader sees the old file or the new one.
 bool moveReplacing(const WideString& from, const WideString& to, WideString& why);
 void removeFile(const WideString& path);
+// Sets the file's modification time to now (not through a link).
+void touch(const WideString& path);
+void sleepMilliseconds(unsigned milliseconds);
 
 // The bytes a user may still write into the directory's file system; none
 // when that cannot be told.

@@ -27,6 +27,11 @@ constexpr std::uint64_t requiredFreeBytes = 256ULL * 1024 * 1024;
 // A creation marker older than this belongs to a creation that died.
 constexpr int creationMinutes = 30;
 
+// The creation waits until no launch has seen it under way for this long:
+// a start beside it (the application's second, third, ...) is then over,
+// and the creation never slows one.
+constexpr int quietSeconds = 5;
+
 // A slot of an image that is gone is removed after this many days unused.
 constexpr int unusedDays = 7;
 
@@ -197,6 +202,22 @@ struct Pending {
 };
 Pending* pending = nullptr;
 
+// Until the marker has not been touched for quietSeconds (each launch that
+// sees the creation under way touches it), at most creationMinutes / 2.
+void waitForQuiet(const WideString& marker) {
+    const std::int64_t second = ClassDataFiles::oneMinute() / 60;
+    const std::int64_t deadline = ClassDataFiles::now() + creationMinutes * ClassDataFiles::oneMinute() / 2;
+    for (;;) {
+        const std::int64_t now = ClassDataFiles::now();
+        const std::int64_t quietSince = ClassDataFiles::stamp(marker).modified;
+        if (now >= deadline || now - quietSince >= quietSeconds * second) {
+            return;
+        }
+        const std::int64_t left = quietSeconds * second - (now - quietSince);
+        ClassDataFiles::sleepMilliseconds(static_cast<unsigned>(left / (second / 1000) + 10));
+    }
+}
+
 bool creationUnderWay(const WideString& marker) {
     const FileStamp found = ClassDataFiles::stamp(marker);
     if (!found.exists) {
@@ -335,6 +356,10 @@ Plan planOrThrow(const Request& request) {
                    tstrings::utf8OrBytesToWide(failedKey) == key;
     state.creator = creator && creatorKey == key;
     state.creationRunning = creationUnderWay(creationMarker);
+    if (state.creationRunning && !creator) {
+        // Tells the creation that a launch is starting: it waits for it.
+        ClassDataFiles::touch(creationMarker);
+    }
 
     logTrace("Class-data cache: key " << key << ", archive \"" << paths.archive << "\"");
     for (const WideString& artifact : {paths.archive, paths.classList}) {
@@ -373,6 +398,7 @@ Plan planOrThrow(const Request& request) {
         // is alive.
         replaceFile(creationMarker, std::to_string(ClassDataFiles::processId()), why);
         removeUnusedSlots(directory, slot);
+        waitForQuiet(creationMarker);
     }
 
     auto work = std::make_shared<Pending>();

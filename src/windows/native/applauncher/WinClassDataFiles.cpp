@@ -208,6 +208,21 @@ void removeFile(const WideString& path) {
     DeleteFileW(path.c_str());
 }
 
+void touch(const WideString& path) {
+    const ScopedHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FILETIME time{};
+    GetSystemTimeAsFileTime(&time);
+    if (file) {
+        SetFileTime(file.get(), nullptr, nullptr, &time);
+    }
+}
+
+void sleepMilliseconds(unsigned milliseconds) {
+    Sleep(milliseconds);
+}
+
 std::uint64_t freeBytes(const WideString& directory) {
     ULARGE_INTEGER available{};
     if (!GetDiskFreeSpaceExW(directory.c_str(), &available, nullptr, nullptr)) {

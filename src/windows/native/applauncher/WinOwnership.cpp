@@ -26,19 +26,6 @@ struct SecurityDescriptorTraits {
 };
 using ScopedSecurityDescriptor = ScopedResource<SecurityDescriptorTraits>;
 
-// The token's user, in a heap block aligned as TOKEN_USER needs.
-bool currentUser(std::vector<unsigned char>& user) {
-    HANDLE rawToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) {
-        return false;
-    }
-    const ScopedHandle token(rawToken);
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    user.resize(size);
-    return size != 0 && GetTokenInformation(token.get(), TokenUser, user.data(), size, &size);
-}
-
 bool isWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
     return IsWellKnownSid(sid, type) != FALSE;
 }
@@ -58,6 +45,18 @@ WideString sidText(PSID sid) {
 }
 
 } // namespace
+
+bool currentUser(std::vector<unsigned char>& user) {
+    HANDLE rawToken = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) {
+        return false;
+    }
+    const ScopedHandle token(rawToken);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    user.resize(size);
+    return size != 0 && GetTokenInformation(token.get(), TokenUser, user.data(), size, &size);
+}
 
 WideString untrustedObject(HANDLE object) {
     PSID owner = nullptr;

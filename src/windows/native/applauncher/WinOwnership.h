@@ -6,10 +6,16 @@
 // permissions or take it over. The system account and the Administrators
 // group may: they can do anything anyway.
 
+#include <vector>
+
 #include "tstrings.h"
 #include "WinSys.h"
 
 namespace WinOwnership {
+
+// The process token's user (a TOKEN_USER), in a heap block aligned as it
+// needs; false, with the thread's last error, when the token cannot tell.
+bool currentUser(std::vector<unsigned char>& user);
 
 // Why the object behind the handle is not the user's alone, or empty. The
 // handle needs READ_CONTROL.

@@ -9,7 +9,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ClassDataSetup.h"
+#include "EnvGuard.h"
 #include "TempDir.h"
+#include "UserJvmOptions.h"
 
 namespace {
 
@@ -54,6 +57,50 @@ TEST(WinOwnership, OnlyWhatOthersCannotWriteIsTheUsers) {
     EXPECT_EQ(WinOwnership::untrustedPath(temp.path().wstring(), true), L"");
     EXPECT_EQ(WinOwnership::untrustedPath(mine, true), L"it is not a directory");
     EXPECT_EQ(WinOwnership::untrustedPath(temp.path().wstring(), false), L"it is not a file");
+}
+
+// The same decisions as on Linux, as far as Wine keeps what the system
+// calls say: another's write access, in an access list, turns the cache off
+// and skips the options file; so does a ';' in the cache path.
+TEST(WinOwnership, DecidesAboutTheCacheAndTheOptionsFile) {
+    TempDir temp;
+    const std::filesystem::path runtime = temp.path() / "runtime";
+    std::filesystem::create_directories(runtime / "bin");
+    std::ofstream(runtime / "release") << "JAVA_VERSION=\"17.0.2\"\n";
+    ClassDataCache::Request request;
+    request.enabled = true;
+    request.executablePath = (temp.path() / "image" / "Demo.exe").wstring();
+    request.runtimeLibraryPath = (runtime / "bin" / "jli.dll").wstring();
+    request.listSeparator = L';';
+    EnvGuard creator(ClassDataCache::creatorVariable, std::nullopt);
+
+    const struct {
+        const char* label;
+        const char* home;
+        bool othersMayWrite;
+        bool cacheOn;
+    } cases[] = {
+        {"the user's own", "own", false, true},
+        {"others may write it", "open", true, false},
+        {"a list separator in the path", "a;b", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::filesystem::path home = temp.path() / c.home;
+        std::filesystem::create_directories(home / "Demo");
+        if (c.othersMayWrite) {
+            grant((home / "Demo").wstring(), WinWorldSid, GENERIC_WRITE);
+        }
+        EnvGuard local(L"LOCALAPPDATA", home.wstring());
+        const ClassDataCache::Plan plan = ClassDataCache::plan(request);
+        EXPECT_EQ(!plan.options.empty(), c.cacheOn);
+    }
+
+    const WideString options = (temp.path() / "open.jvmopts").wstring();
+    std::ofstream(std::filesystem::path(options)) << "-Xmx1g\n";
+    EXPECT_EQ(UserJvmOptions::readFile(options, {L"-Xmx"}, {}), WideStringList{L"-Xmx1g"});
+    grant(options, WinWorldSid, GENERIC_WRITE);
+    EXPECT_EQ(UserJvmOptions::readFile(options, {L"-Xmx"}, {}), WideStringList());
 }
 
 } // namespace
