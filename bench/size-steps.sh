@@ -7,7 +7,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 steps=(gc-sections size terminate)
-budget=1000000
+budget=350000
 previous=
 printf '%-34s %12s %10s\n' "steps" "bytes" "saved"
 for n in $(seq 0 ${#steps[@]}); do

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "DecimalText.h"
 #include "ErrorHandling.h"
 #include "FileUtils.h"
 #include "ImageLaunch.h"
@@ -107,7 +108,7 @@ WideString takeRuntimeRestart() {
         return WideString();
     }
     const std::size_t colon = mark.find(L':');
-    if (colon == WideString::npos || mark.substr(0, colon) != std::to_wstring(getpid())) {
+    if (colon == WideString::npos || mark.substr(0, colon) != decimalText(getpid())) {
         return WideString();
     }
     return mark.substr(colon + 1);

@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "DecimalText.h"
 #include "FileUtils.h"
 #include "Platform.h"
 #include "ScopedDescriptor.h"
@@ -73,13 +74,13 @@ WideString untrustedEntry(const WideString& path, bool directory) {
         return L"\"" + path + (directory ? L"\" is not a directory" : L"\" is not a regular file");
     }
     if (info.st_uid != ::geteuid()) {
-        return L"\"" + path + L"\" belongs to user " + std::to_wstring(info.st_uid) + L", not to user " +
-               std::to_wstring(::geteuid()) + L" who runs the launcher";
+        return L"\"" + path + L"\" belongs to user " + decimalText(info.st_uid) + L", not to user " +
+               decimalText(::geteuid()) + L" who runs the launcher";
     }
     if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
         return L"\"" + path + L"\" may be written by others (mode " +
-               std::to_wstring((info.st_mode >> 6) & 7) + std::to_wstring((info.st_mode >> 3) & 7) +
-               std::to_wstring(info.st_mode & 7) + L")";
+               decimalText((info.st_mode >> 6) & 7) + decimalText((info.st_mode >> 3) & 7) +
+               decimalText(info.st_mode & 7) + L")";
     }
     return WideString();
 }

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -182,6 +183,10 @@ int boundedWidePrintf(wchar_t* buffer, std::size_t size, const wchar_t* format, 
     // vswprintf returns a negative value when the output does not fit.
     const int written = std::vswprintf(buffer, size, format, args);
     return written < 0 ? -1 : written;
+}
+
+void printToStandardError(const char* format, va_list args) {
+    std::vfprintf(stderr, format, args);
 }
 
 LocalTime localTime() {

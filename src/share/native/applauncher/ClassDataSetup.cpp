@@ -8,6 +8,7 @@
 
 #include "ClassDataCache.h"
 #include "ClassDataFiles.h"
+#include "DecimalText.h"
 #include "FileUtils.h"
 #include "Log.h"
 #include "Platform.h"
@@ -87,7 +88,7 @@ WideString keyText(const Request& request, const WideString& imageRoot, const st
 // A name beside the path that nobody can foresee, with this process's id
 // for the removal of what an ended process left: "<path>.<random>.<pid>.tmp".
 WideString temporaryName(const WideString& path) {
-    return path + L"." + ClassDataFiles::randomText() + L"." + std::to_wstring(ClassDataFiles::processId()) +
+    return path + L"." + ClassDataFiles::randomText() + L"." + decimalText(ClassDataFiles::processId()) +
            L".tmp";
 }
 

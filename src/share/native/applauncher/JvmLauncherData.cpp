@@ -10,6 +10,7 @@
 
 #include "ErrorHandling.h"
 #include "Log.h"
+#include "Platform.h"
 #include "StringBuilder.h"
 #include "app.h"
 
@@ -203,7 +204,7 @@ void printDebugLine(const char* format, ...) {
     }
     va_list arguments;
     va_start(arguments, format);
-    std::vfprintf(stderr, format, arguments);
+    platform::printToStandardError(format, arguments);
     va_end(arguments);
     std::fputc('\n', stderr);
 }

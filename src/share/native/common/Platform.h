@@ -38,6 +38,11 @@ unsigned ansiCodePage();
 // the result did not fit (or formatting failed).
 int boundedWidePrintf(wchar_t* buffer, std::size_t size, const wchar_t* format, va_list args);
 
+// printf-style output to standard error: the runtime library's vfprintf on
+// Windows, whose conversions printf-style callers use, rather than MinGW's
+// own C99 one, which would add some 30 KB to the launcher.
+void printToStandardError(const char* format, va_list args);
+
 LocalTime localTime();
 std::uint32_t processId();
 std::uint32_t threadId();

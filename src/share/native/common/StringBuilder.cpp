@@ -32,26 +32,6 @@ StringBuilder& StringBuilder::operator<<(const void* address) {
     return *this;
 }
 
-void StringBuilder::appendSigned(long long value) {
-    if (value < 0) {
-        buffer += L'-';
-        // Negate in unsigned arithmetic: the lowest value has no positive twin.
-        appendUnsigned(0ULL - static_cast<unsigned long long>(value));
-    } else {
-        appendUnsigned(static_cast<unsigned long long>(value));
-    }
-}
-
-void StringBuilder::appendUnsigned(unsigned long long value) {
-    wchar_t text[24];
-    std::size_t pos = sizeof(text) / sizeof(text[0]);
-    do {
-        text[--pos] = static_cast<wchar_t>(L'0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    buffer.append(text + pos, sizeof(text) / sizeof(text[0]) - pos);
-}
-
 std::string streamedPointer(const void* address) {
     // What libstdc++'s streams write: "0x" and lower-case hex without
     // padding, or a plain "0" for null.

@@ -9,6 +9,7 @@
 #include <string>
 #include <type_traits>
 
+#include "DecimalText.h"
 #include "tstrings.h"
 
 class StringBuilder {
@@ -30,11 +31,7 @@ public:
                                    !std::is_same_v<T, char> && !std::is_same_v<T, wchar_t>,
                                int> = 0>
     StringBuilder& operator<<(T value) {
-        if constexpr (std::is_signed_v<T>) {
-            appendSigned(static_cast<long long>(value));
-        } else {
-            appendUnsigned(static_cast<unsigned long long>(value));
-        }
+        buffer += decimalText(value);
         return *this;
     }
 
@@ -42,9 +39,6 @@ public:
     std::string utf8() const { return tstrings::wideToUtf8(buffer); }
 
 private:
-    void appendSigned(long long value);
-    void appendUnsigned(unsigned long long value);
-
     WideString buffer;
 };
 

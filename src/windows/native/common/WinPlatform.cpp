@@ -58,6 +58,10 @@ int boundedWidePrintf(wchar_t* buffer, std::size_t size, const wchar_t* format, 
     return _vsnwprintf_s(buffer, size, _TRUNCATE, format, args);
 }
 
+void printToStandardError(const char* format, va_list args) {
+    __ms_vfprintf(stderr, format, args);
+}
+
 LocalTime localTime() {
     SYSTEMTIME now;
     GetLocalTime(&now);

@@ -23,7 +23,9 @@ void __verbose_terminate_handler() {
             try {
                 std::rethrow_exception(escaped);
             } catch (const std::exception& error) {
-                std::fprintf(stderr, "terminate called after throwing an exception: %s\n", error.what());
+                std::fputs("terminate called after throwing an exception: ", stderr);
+                std::fputs(error.what(), stderr);
+                std::fputc('\n', stderr);
             } catch (...) {
                 std::fputs("terminate called after throwing an exception\n", stderr);
             }
