@@ -239,16 +239,20 @@ bool creationUnderWay(const WideString& marker) {
 }
 
 // Starts the background creation unless one is under way: at most one per
-// application and user, whatever the image. The marker is made exclusively;
-// one that outlived its creation goes first.
+// application and user, whatever the image. Whoever makes the marker
+// (exclusively) starts it; a marker that outlived its creation goes first.
 void startCreation(const Pending& work) {
     WideString why;
-    if (creationUnderWay(work.creationMarker)) {
-        return;
+    if (!ClassDataFiles::createNewFile(work.creationMarker, why)) {
+        if (creationUnderWay(work.creationMarker)) {
+            return;
+        }
+        ClassDataFiles::removeFile(work.creationMarker);
+        if (!ClassDataFiles::createNewFile(work.creationMarker, why)) {
+            return;
+        }
     }
-    ClassDataFiles::removeFile(work.creationMarker);
-    if (ClassDataFiles::createNewFile(work.creationMarker, why) &&
-        !ClassDataFiles::startDetached(work.executable, creatorVariable, work.key, why)) {
+    if (!ClassDataFiles::startDetached(work.executable, creatorVariable, work.key, why)) {
         ClassDataFiles::removeFile(work.creationMarker);
     }
 }
