@@ -1,21 +1,29 @@
 """Start-to-end time of an application image with the class-data cache
 (app.fast-start=true) against `java -cp` on the same runtime, for a sample
-that loads some 1,700 classes (it prints the count), with Java 17 and with
+that loads some 1,800 classes (it prints the count), with Java 17 and with
 a newer runtime (25 or later) under /usr/lib/jvm where there is one.
 
 Subjects, each run once per round in a fresh random order after two
 warm-up rounds:
-  java -cp      the runtime's own bin/java, no archive of the application;
-  warm cache    the launcher with the cache made beforehand;
-  hand-made     bin/java with an archive made by hand for the same program
-                (Java 17: -XX:ArchiveClassesAtExit; newer: -XX:AOTCacheOutput),
-                the ceiling the launcher can reach;
-  first launch  the launcher with an empty cache: the start that makes the
-                archive (Java 17) or records the configuration (newer).
+  java -cp        the runtime's own bin/java, no archive of the application;
+  warm cache      the launcher with the cache made beforehand;
+  hand-made static  bin/java with a static archive made by hand from a class
+                  list of the same program (-XX:DumpLoadedClassList, then
+                  -Xshare:dump): the ceiling of the launcher's design;
+  hand-made dynamic / AOT  bin/java with the archive of the further step
+                  (Java 17: -XX:ArchiveClassesAtExit; newer:
+                  -XX:AOTCacheOutput), which needs a recording run of the
+                  application itself;
+  first, second, third launch  one sequence with a fresh cache: the first
+                  launch lists the classes and starts the background
+                  creation at its exit, the second and third follow at once,
+                  while the creation runs. After the third the bench waits
+                  (untimed) for the creation to end, so that it never runs
+                  beside another subject.
 Reported are medians with quartiles; ratios are medians of the per-round
-ratios against java -cp. For the newer runtime the background creation of
-the cache (beside the second launch) is timed on its own, and the cache's
-size on disk is given for both.
+ratios against java -cp. Also given: how long the background creation
+took (from the first launch's end to the archive in place) and the cache's
+size on disk.
 
     fast_start_bench.py --launcher build/bench-linux/bin/VantorixLauncher --work DIR [--runs N]
 """
@@ -80,9 +88,13 @@ def timed(command, env, expect_classes=False, subject=None):
     return elapsed
 
 
+def creation_running(cache):
+    return bool(glob.glob(os.path.join(cache, "*.creating")))
+
+
 def wait_for_creation(cache, timeout=600):
     deadline = time.monotonic() + timeout
-    while glob.glob(os.path.join(cache, "*.creating")):
+    while creation_running(cache):
         if time.monotonic() > deadline:
             sys.exit("bench: the background creation did not end")
         time.sleep(0.02)
@@ -114,72 +126,97 @@ def bench_runtime(label, runtime, launcher, work, runs):
     java = os.path.join(runtime, "bin", "java")
     plain = [java, "-cp", jar, "FastStartSample"]
 
-    # The hand-made archive, the ceiling.
-    hand = os.path.join(work, "hand" + (".aot" if newer else ".jsa"))
+    def run_quietly(command):
+        subprocess.run(command, env=environment, check=True, capture_output=True)
+
+    # The hand-made archives: the design's ceiling, and the further step.
+    class_list = os.path.join(work, "hand.classlist")
+    static = os.path.join(work, "hand-static.jsa")
+    run_quietly([java, "-XX:DumpLoadedClassList=" + class_list, "-cp", jar, "FastStartSample"])
+    run_quietly([java, "-Xshare:dump", "-XX:SharedClassListFile=" + class_list, "-XX:SharedArchiveFile=" + static,
+                 "-cp", jar])
+    by_hand_static = [java, "-XX:SharedArchiveFile=" + static, "-cp", jar, "FastStartSample"]
+    further = os.path.join(work, "hand" + (".aot" if newer else "-dynamic.jsa"))
     if newer:
-        subprocess.run([java, "-XX:AOTCacheOutput=" + hand, "-cp", jar, "FastStartSample"], env=environment,
-                       check=True, capture_output=True)
-        by_hand = [java, "-XX:AOTCache=" + hand, "-cp", jar, "FastStartSample"]
+        run_quietly([java, "-XX:AOTCacheOutput=" + further, "-cp", jar, "FastStartSample"])
+        by_hand_further = [java, "-XX:AOTCache=" + further, "-cp", jar, "FastStartSample"]
+        further_label = "hand-made AOT"
     else:
-        subprocess.run([java, "-XX:ArchiveClassesAtExit=" + hand, "-cp", jar, "FastStartSample"],
-                       env=environment, check=True, capture_output=True)
-        by_hand = [java, "-XX:SharedArchiveFile=" + hand, "-cp", jar, "FastStartSample"]
+        run_quietly([java, "-XX:ArchiveClassesAtExit=" + further, "-cp", jar, "FastStartSample"])
+        by_hand_further = [java, "-XX:SharedArchiveFile=" + further, "-cp", jar, "FastStartSample"]
+        further_label = "hand-made dynamic"
 
     warm_home = os.path.join(work, "warm-cache")
     cold_home = os.path.join(work, "cold-cache")
     warm_env = dict(environment, LD_LIBRARY_PATH=image.app_dir, XDG_CACHE_HOME=warm_home)
     cold_env = dict(environment, LD_LIBRARY_PATH=image.app_dir, XDG_CACHE_HOME=cold_home)
     warm_cache = os.path.join(warm_home, "Sample")
+    cold_cache = os.path.join(cold_home, "Sample")
 
-    # Makes the warm cache: launches until one runs from it (the cache file
-    # is there and no creation is under way).
+    # Makes the warm cache: launches until the archive is there.
     creation_times = []
     for _ in range(4):
-        before = time.perf_counter()
         timed([image.exe], warm_env)
-        if newer and glob.glob(os.path.join(warm_cache, "*.creating")):
+        ended = time.perf_counter()
+        if creation_running(warm_cache):
             wait_for_creation(warm_cache)
-            creation_times.append(time.perf_counter() - before)
-        if glob.glob(os.path.join(warm_cache, "*.aot" if newer else "*.jsa")):
+            creation_times.append(time.perf_counter() - ended)
+        if glob.glob(os.path.join(warm_cache, "*.jsa")):
             break
     cache_bytes = size_on_disk(warm_cache)
 
-    def first_launch():
+    times = {name: [] for name in ("java -cp", "warm cache", "hand-made static", further_label,
+                                   "first launch", "second launch", "third launch")}
+    during_creation = []
+
+    def fresh_sequence():
         shutil.rmtree(cold_home, ignore_errors=True)
-        return timed([image.exe], cold_env, subject="first launch")
+        results = [("first launch", timed([image.exe], cold_env, subject="first launch"))]
+        first_ended = time.perf_counter()
+        for name in ("second launch", "third launch"):
+            running = creation_running(cold_cache)
+            results.append((name, timed([image.exe], cold_env)))
+            during_creation.append(running)
+        wait_for_creation(cold_cache)
+        creation_times.append(time.perf_counter() - first_ended)
+        return results
 
     subjects = {
-        "java -cp": lambda: timed(plain, environment, subject="java -cp"),
-        "warm cache": lambda: timed([image.exe], warm_env),
-        "hand-made": lambda: timed(by_hand, environment),
-        "first launch": first_launch,
+        "java -cp": lambda: [("java -cp", timed(plain, environment, subject="java -cp"))],
+        "warm cache": lambda: [("warm cache", timed([image.exe], warm_env))],
+        "hand-made static": lambda: [("hand-made static", timed(by_hand_static, environment))],
+        further_label: lambda: [(further_label, timed(by_hand_further, environment))],
+        "fresh": fresh_sequence,
     }
     _, loaded = timed(plain, environment, expect_classes=True)
     _, loaded_warm = timed([image.exe], warm_env, expect_classes=True)
-    times = {name: [] for name in subjects}
     for round_number in range(runs + 2):
         order = list(subjects)
         random.shuffle(order)
         for name in order:
-            elapsed = subjects[name]()
-            if round_number >= 2:
-                times[name].append(elapsed)
+            for subject, elapsed in subjects[name]():
+                if round_number >= 2:
+                    times[subject].append(elapsed)
 
     print("--- %s (%s), %d rounds; the sample loads %d classes (%d with the warm cache)" % (
         label, runtime, runs, loaded, loaded_warm))
     base = times["java -cp"]
-    for name in subjects:
+    for name in times:
         low, median, high = quartiles(times[name])
         ratio = statistics.median(t / b for t, b in zip(times[name], base))
-        print("%-13s median %7.1f ms  (quartiles %7.1f .. %7.1f)  ratio %.2fx" % (
+        print("%-18s median %7.1f ms  (quartiles %7.1f .. %7.1f)  ratio %.2fx" % (
             name, median * 1000, low * 1000, high * 1000, ratio))
     extra = statistics.median(t - b for t, b in zip(times["first launch"], base))
     print("first launch costs %+.1f ms against java -cp (median of the per-round differences)" % (extra * 1000))
+    print("second and third launches with the creation still running: %d of %d" % (
+        sum(during_creation), len(during_creation)))
+    for name in ("second launch", "third launch"):
+        worst = max(t / b for t, b in zip(times[name], base))
+        print("%s / java -cp: highest per-round ratio %.2fx" % (name, worst))
     print("time to main (process start to main, 10 ms steps): java -cp %d ms, first launch %d ms (medians)" % (
         statistics.median(to_main.pop("java -cp")), statistics.median(to_main.pop("first launch"))))
-    if creation_times:
-        print("background creation (beside the second launch, to the cache in place): %.1f ms" % (
-            creation_times[0] * 1000))
+    print("background creation, from the first launch's end to the archive in place: median %.0f ms" % (
+        statistics.median(creation_times) * 1000))
     print("cache on disk: %.1f MB (%s)" % (cache_bytes / 1e6, ", ".join(sorted(os.listdir(warm_cache)))))
 
 

@@ -173,15 +173,14 @@ class FastStartCase:
         self.fail("no launch ran from the archive")
 
     def archive(self, image):
-        return os.path.join(self.cache, fnv1a("image=" + image.root) +
-                            (".aot" if feature_version(self.RUNTIME) >= 25 else ".jsa"))
+        return os.path.join(self.cache, fnv1a("image=" + image.root) + ".jsa")
 
     def test_later_launches_run_from_the_archive(self):
         image = self.image()
         launches = self.warm(image)
-        # Java 17 writes the archive at the first launch's exit; a newer one
-        # records there and creates the cache beside the second launch.
-        self.assertEqual(launches, 2 if feature_version(self.RUNTIME) < 25 else 3)
+        # The first launch lists its classes; the archive is made from the
+        # list after its exit, in the background.
+        self.assertEqual(launches, 2)
         self.assertTrue(os.path.isfile(self.archive(image)))
         self.assertQuiet(self.run_image(image))
         self.assertTrue(self.ran_from_archive(image))
@@ -238,6 +237,144 @@ class FastStartCase:
                 self.assertRegex(trace, r"Class-data cache: off, ")
         self.assertEqual(os.listdir(os.path.join(read_only, "Demo")), [])
 
+    def cache_files(self):
+        return sorted(os.listdir(self.cache)) if os.path.isdir(self.cache) else []
+
+    def test_a_cache_directory_that_is_not_the_users_alone_is_not_used(self):
+        # Made beforehand by someone else, or open to others: whoever can
+        # write there could hand this user's runtime an archive of theirs.
+        def another_users(directory):
+            if os.geteuid() != 0:
+                return False
+            os.chown(directory, NOBODY, NOBODY)
+            os.chmod(directory, 0o755)
+            return True
+
+        def open_to_others(directory):
+            os.chmod(directory, 0o777)
+            return True
+
+        def a_link(directory):
+            target = directory + "-target"
+            os.makedirs(target, mode=0o700)
+            os.rmdir(directory)
+            os.symlink(target, directory)
+            return True
+
+        image = self.image()
+        for label, prepare in [("another user's", another_users), ("writable by others", open_to_others),
+                               ("a link", a_link)]:
+            with self.subTest(label):
+                home = os.path.join(self.work, label.replace(" ", "-").replace("'", ""))
+                directory = os.path.join(home, "Demo")
+                os.makedirs(directory, mode=0o700)
+                if not prepare(directory):
+                    continue
+                for _ in range(2):
+                    self.assertQuiet(self.run_image(image, cache_home=home))
+                    self.assertFalse(self.ran_from_archive(image))
+                code, _, trace = self.run_image(image, cache_home=home, debug=True)
+                self.assertEqual(code, 0)
+                self.assertRegex(trace, r"Class-data cache: off, \"%s\" " % re.escape(directory))
+                self.assertEqual(os.listdir(os.path.realpath(directory)), [])
+
+    def test_a_list_separator_in_the_cache_path_turns_the_cache_off(self):
+        image = self.image()
+        home = os.path.join(self.work, "a:b")
+        for _ in range(2):
+            self.assertQuiet(self.run_image(image, cache_home=home))
+        code, _, trace = self.run_image(image, cache_home=home, debug=True)
+        self.assertEqual(code, 0)
+        self.assertIn("contains ':', which separates the runtime's archive paths", trace)
+        self.assertEqual(os.listdir(os.path.join(home, "Demo")), [])
+
+    def test_planted_links_leave_their_targets_untouched(self):
+        # Links at every name a temporary file of the next few hundred
+        # processes could have had, all to one file of the user's.
+        image = self.image()
+        os.makedirs(self.cache, mode=0o700)
+        target = os.path.join(self.work, "precious")
+        with open(target, "w") as f:
+            f.write("precious\n")
+        slot = fnv1a("image=" + image.root)
+        with open("/proc/sys/kernel/ns_last_pid") as f:
+            last = int(f.read())
+        for pid in range(last + 1, last + 400):
+            # Not the runtime's own output: a link there would only turn
+            # the cache off.
+            for name in ("%s.jsa.stamp.%d.tmp", "%s.aot.stamp.%d.tmp", "%s.aotconf.stamp.%d.tmp",
+                         "%s.classlist.stamp.%d.tmp", "%s.failed.%d.tmp"):
+                os.symlink(target, os.path.join(self.cache, name % (slot, pid)))
+        for _ in range(3):
+            self.assertQuiet(self.run_image(image))
+            self.wait_for_background()
+        with open(target) as f:
+            self.assertEqual(f.read(), "precious\n")
+
+    def test_an_archive_that_is_not_the_users_alone_is_not_used(self):
+        def another_users(path):
+            if os.geteuid() != 0:
+                return False
+            os.chown(path, NOBODY, NOBODY)
+            return True
+
+        def writable_by_the_group(path):
+            os.chmod(path, 0o664)
+            return True
+
+        for label, change in [("another user's", another_users), ("writable by the group", writable_by_the_group)]:
+            with self.subTest(label):
+                image = self.image(label.replace(" ", "-").replace("'", ""))
+                self.warm(image)
+                self.wait_for_background()
+                # Size and time stay as they were: only owner and mode tell.
+                if not change(self.archive(image)):
+                    continue
+                code, _, trace = self.run_image(image, debug=True)
+                self.assertEqual(code, 0)
+                self.assertFalse(self.ran_from_archive(image))
+                self.assertIn("Class-data cache: not used, \"%s\"" % self.archive(image), trace)
+                self.wait_for_background()
+
+    def test_unused_entries_of_images_that_are_gone_are_removed(self):
+        # Planted beside the image's own slot: other images' entries, each
+        # with its files' times set back.
+        os.makedirs(self.cache, mode=0o700)
+        week = 7 * 24 * 3600
+        old, recent = time.time() - week - 3600, time.time() - week + 3600
+        present = os.path.join(self.work, "present-exe")
+        with open(present, "w"):
+            pass
+
+        def plant(slot, image, when, suffixes=(".jsa", ".jsa.stamp", ".classlist", ".classlist.stamp")):
+            names = []
+            if image is not None:
+                with open(os.path.join(self.cache, slot + ".image"), "w") as f:
+                    f.write(image)
+                names.append(slot + ".image")
+            for suffix in suffixes:
+                with open(os.path.join(self.cache, slot + suffix), "w") as f:
+                    f.write("x")
+                names.append(slot + suffix)
+            for name in names:
+                os.utime(os.path.join(self.cache, name), (when, when))
+            return names
+
+        gone_unused = plant("%016x" % 1, "/nowhere/Demo", old)
+        gone_recent = plant("%016x" % 2, "/nowhere/Demo", recent)
+        present_unused = plant("%016x" % 3, present, old)
+        older_launcher = plant("%016x" % 4, None, old, (".aot", ".aot.stamp", ".aotconf", ".failed"))
+        older_recent = plant("%016x" % 5, None, recent, (".jsa",))
+        image = self.image()
+        self.warm(image)
+        self.wait_for_background()
+        names = set(self.cache_files())
+        for kept in (gone_recent, present_unused, older_recent):
+            self.assertTrue(set(kept) <= names, kept)
+        for removed in (gone_unused, older_launcher):
+            self.assertFalse(set(removed) & names, removed)
+        self.assertIn(fnv1a("image=" + image.root) + ".jsa", names)
+
     def test_concurrent_first_launches(self):
         image = self.image()
         processes = [self.start(image) for _ in range(4)]
@@ -275,7 +412,7 @@ class FastStartCase:
             f.write(key)
         _, _, trace = self.run_image(image, debug=True)
         self.assertIn("failure marker \"%s\" names this key" % marker, trace)
-        self.assertNotRegex(trace, r"jli arg\[\d+\]: \[-XX:(ArchiveClassesAtExit|AOTMode|SharedArchiveFile)")
+        self.assertNotRegex(trace, r"jli arg\[\d+\]: \[-XX:(DumpLoadedClassList|SharedArchiveFile)")
         self.assertEqual(sorted(os.listdir(self.cache)), [os.path.basename(marker)])
         with open(os.path.join(image.app_dir, "probe.jar"), "ab") as jar:
             jar.write(b"\0")

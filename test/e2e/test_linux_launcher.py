@@ -279,21 +279,26 @@ class ExitTest(ImageTestCase):
 
     def test_exit_codes_of_the_application(self):
         # System.exit ends the process inside the runtime; after an uncaught
-        # exception the runtime's entry returns 1, and the launcher adds its
-        # own line to the runtime's report.
+        # exception the runtime's entry returns 1, and the launcher says that
+        # the application (not the start of the JVM) failed, after the
+        # runtime's own report.
+        ended = "The application ended with an error (exit code 1)\n"
         cases = [
-            ("System.exit(7)", "-Dprobe.exit=7", 7, "", ""),
-            ("uncaught exception", "-Dprobe.throw=1", 1,
-             'Exception in thread "main" java.lang.IllegalStateException: thrown on purpose',
-             "Failed to launch JVM\n"),
+            ("System.exit(7)", ["-Dprobe.exit=7"], 7, "", ""),
+            ("uncaught exception", ["-Dprobe.throw=1"], 1,
+             'Exception in thread "main" java.lang.IllegalStateException: thrown on purpose', ended),
+            ("out of memory", ["-Xmx16m", "-Dprobe.oom=1"], 1,
+             'Exception in thread "main" java.lang.OutOfMemoryError: Java heap space', ended),
         ]
-        for label, option, exit_code, stderr_start, stderr_end in cases:
+        for label, options, exit_code, stderr_start, stderr_end in cases:
             with self.subTest(label):
-                run = self.run_image(self.image(self.CLASS_PATH_CONFIG + "[JavaOptions]\njava-options=%s\n" % option,
+                run = self.run_image(self.image(self.CLASS_PATH_CONFIG + "[JavaOptions]\n" +
+                                                "".join("java-options=%s\n" % o for o in options),
                                                 directory=label.replace(" ", "_")))
                 self.assertEqual(run.exit_code, exit_code, run.stderr_text)
                 self.assertTrue(run.stderr_text.startswith(stderr_start), run.stderr_text)
                 self.assertTrue(run.stderr_text.endswith(stderr_end), run.stderr_text)
+                self.assertNotIn("Failed to launch JVM", run.stderr_text)
                 self.assertEqual(run.output.lines[0], "main=Probe")
 
     def test_runtime_refuses_the_launch(self):

@@ -4,6 +4,8 @@
 // Environment:
 //   VX_STUB_RECORD  file that each call appends its record to (none if unset)
 //   VX_STUB_EXIT    decimal result of the entry (default 0)
+//   VX_STUB_JVM_STARTED  when set, the entry loads bin\server\jvm.dll and
+//                   keeps it, as the runtime does when it creates the JVM
 //   VX_STUB_EXIT_PROCESS  when set, the entry ends the whole process with
 //                   this decimal code instead of returning, as a Java
 //                   application that calls System.exit does
@@ -272,6 +274,23 @@ void sleepIfAsked() {
     }
 }
 
+// Loads server\jvm.dll beside this library and keeps it, as the runtime's
+// launcher library does when it creates the JVM.
+void startJvmIfAsked() {
+    std::wstring unused;
+    if (!variable(L"VX_STUB_JVM_STARTED", unused)) {
+        return;
+    }
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&startJvmIfAsked), &self);
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
+    std::wstring vm(path, length);
+    vm = vm.substr(0, vm.find_last_of(L'\\') + 1) + L"server\\jvm.dll";
+    LoadLibraryW(vm.c_str());
+}
+
 // The process exit code the test chose, if it chose one.
 bool chosenProcessExitCode(UINT& code) {
     wchar_t value[32];
@@ -329,6 +348,7 @@ int __stdcall JLI_Launch(int argc, char** argv, int jargc, const char** jargv, i
 
     writeOutputIfAsked();
     sleepIfAsked();
+    startJvmIfAsked();
 
     UINT processExitCode = 0;
     if (chosenProcessExitCode(processExitCode)) {

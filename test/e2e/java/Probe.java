@@ -3,9 +3,10 @@ import java.nio.charset.StandardCharsets;
 // Reports what reached the Java side, one "key=value" line each, texts as
 // hex of their UTF-8 bytes so that no console encoding gets in the way.
 // System properties steer it: probe.exit ends with that code, probe.throw
-// throws, probe.jni loads that library and calls its native method,
-// probe.jvm-args lists the JVM's own arguments (through reflection, so that
-// images of this program need java.management only where that is asked).
+// throws, probe.oom runs out of heap memory, probe.jni loads that library
+// and calls its native method, probe.jvm-args lists the JVM's own arguments
+// (through reflection, so that images of this program need java.management
+// only where that is asked).
 public class Probe {
     static String hex(String text) {
         if (text == null) {
@@ -55,6 +56,12 @@ public class Probe {
             System.out.println("jni=" + Native.answer());
         }
         System.out.flush();
+        if (System.getProperty("probe.oom") != null) {
+            java.util.List<long[]> hoard = new java.util.ArrayList<>();
+            while (true) {
+                hoard.add(new long[1 << 20]);
+            }
+        }
         if (System.getProperty("probe.throw") != null) {
             throw new IllegalStateException("thrown on purpose");
         }

@@ -8,14 +8,18 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
 
+#include "DecimalText.h"
 #include "FileUtils.h"
 #include "Platform.h"
 #include "ScopedDescriptor.h"
@@ -57,7 +61,66 @@ bool makeDirectories(const WideString& path, WideString& why) {
     return true;
 }
 
+// Why the entry (not what a link there points to) is not the user's alone.
+WideString untrustedEntry(const WideString& path, bool directory) {
+    struct stat info {};
+    if (::lstat(bytesOf(path).c_str(), &info) != 0) {
+        return failure("lstat", path);
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return L"\"" + path + L"\" is a symbolic link";
+    }
+    if (directory ? !S_ISDIR(info.st_mode) : !S_ISREG(info.st_mode)) {
+        return L"\"" + path + (directory ? L"\" is not a directory" : L"\" is not a regular file");
+    }
+    if (info.st_uid != ::geteuid()) {
+        return L"\"" + path + L"\" belongs to user " + decimalText(info.st_uid) + L", not to user " +
+               decimalText(::geteuid()) + L" who runs the launcher";
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return L"\"" + path + L"\" may be written by others (mode " +
+               decimalText((info.st_mode >> 6) & 7) + decimalText((info.st_mode >> 3) & 7) +
+               decimalText(info.st_mode & 7) + L")";
+    }
+    return WideString();
+}
+
 } // namespace
+
+WideString untrustedDirectory(const WideString& path) {
+    return untrustedEntry(path, true);
+}
+
+WideString untrustedFile(const WideString& path) {
+    return untrustedEntry(path, false);
+}
+
+WideString randomText() {
+    unsigned char bytes[8] = {};
+    const ScopedDescriptor source(::open("/dev/urandom", O_RDONLY | O_CLOEXEC));
+    std::size_t have = 0;
+    while (source && have < sizeof bytes) {
+        const ssize_t count = ::read(source.get(), bytes + have, sizeof bytes - have);
+        if (count <= 0 && errno != EINTR) {
+            break;
+        }
+        have += count > 0 ? static_cast<std::size_t>(count) : 0;
+    }
+    if (have < sizeof bytes) {
+        // Never the only defence: the names are made exclusively, in a
+        // directory that is the user's alone.
+        timespec time {};
+        ::clock_gettime(CLOCK_MONOTONIC, &time);
+        const std::uint64_t mixed = static_cast<std::uint64_t>(time.tv_nsec) * 1099511628211ULL ^
+                                    static_cast<std::uint64_t>(::getpid()) << 32;
+        std::memcpy(bytes, &mixed, sizeof bytes);
+    }
+    std::uint64_t value = 0;
+    for (const unsigned char byte : bytes) {
+        value = value << 8 | byte;
+    }
+    return ClassDataCache::hexText(value);
+}
 
 WideString cacheDirectory(const WideString& applicationName, WideString& why) {
     WideString base;
@@ -131,8 +194,9 @@ bool readSmallFile(const WideString& path, std::size_t limit, std::string& bytes
     }
 }
 
-bool writeFile(const WideString& path, const std::string& bytes, WideString& why) {
-    const ScopedDescriptor fd(::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+bool writeNewFile(const WideString& path, const std::string& bytes, WideString& why) {
+    const ScopedDescriptor fd(
+        ::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) {
         why = failure("open", path);
         return false;
@@ -145,7 +209,8 @@ bool writeFile(const WideString& path, const std::string& bytes, WideString& why
 }
 
 bool createNewFile(const WideString& path, WideString& why) {
-    const ScopedDescriptor fd(::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    const ScopedDescriptor fd(
+        ::open(bytesOf(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) {
         why = failure("open", path);
         return false;
@@ -163,6 +228,16 @@ bool moveReplacing(const WideString& from, const WideString& to, WideString& why
 
 void removeFile(const WideString& path) {
     ::unlink(bytesOf(path).c_str());
+}
+
+void touch(const WideString& path) {
+    ::utimensat(AT_FDCWD, bytesOf(path).c_str(), nullptr, AT_SYMLINK_NOFOLLOW);
+}
+
+void sleepMilliseconds(unsigned milliseconds) {
+    timespec time {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
+    while (::nanosleep(&time, &time) != 0 && errno == EINTR) {
+    }
 }
 
 std::uint64_t freeBytes(const WideString& directory) {
@@ -189,8 +264,6 @@ bool startDetached(const WideString& executable, const WideString& variable, con
                    WideString& why) {
     const std::string path = bytesOf(executable);
     const std::string setting = bytesOf(variable) + "=" + bytesOf(value);
-    // Everything the children use is made before fork: after it, in a
-    // process that may have other threads, only async-signal-safe calls.
     std::vector<char*> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         environment.push_back(*entry);
@@ -199,33 +272,40 @@ bool startDetached(const WideString& executable, const WideString& variable, con
     environment.push_back(nullptr);
     char* const arguments[] = {const_cast<char*>(path.c_str()), nullptr};
 
-    // The middle child ends at once, so the grandchild belongs to init and
-    // never becomes a zombie of ours; its own session keeps it out of the
-    // terminal's job control.
-    const pid_t child = ::fork();
-    if (child < 0) {
-        why = failure("fork", executable);
+    // posix_spawn does not copy this process's memory (a JVM's, at its
+    // exit); its own session keeps the child out of the terminal's job
+    // control, and the standard streams go nowhere.
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    if (::posix_spawn_file_actions_init(&actions) != 0) {
+        why = L"posix_spawn_file_actions_init failed";
         return false;
     }
-    if (child == 0) {
-        if (::fork() != 0) {
-            ::_exit(0);
-        }
-        ::setsid();
-        const int null = ::open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            ::dup2(null, 0);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-        }
-        (void)::nice(10);
-        ::execve(path.c_str(), arguments, environment.data());
-        ::_exit(127);
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    for (const int stream : {0, 1, 2}) {
+        ::posix_spawn_file_actions_addopen(&actions, stream, "/dev/null", O_RDWR, 0);
     }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    pid_t child = 0;
+    const int error = ::posix_spawn(&child, path.c_str(), &actions, &attributes, arguments, environment.data());
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::posix_spawnattr_destroy(&attributes);
+    if (error != 0) {
+        errno = error;
+        why = failure("posix_spawn", executable);
+        return false;
     }
     return true;
+}
+
+void lowerPriority() {
+    (void)::setpriority(PRIO_PROCESS, 0, 19);
+    sched_param parameters {};
+    (void)::sched_setscheduler(0, SCHED_IDLE, &parameters);
+    // The idle I/O class: served only when no one else uses the disk.
+    constexpr int whoProcess = 1;
+    constexpr int idleClass = 3;
+    (void)::syscall(SYS_ioprio_set, whoProcess, 0, idleClass << 13);
 }
 
 } // namespace ClassDataFiles

@@ -13,7 +13,6 @@ namespace {
 // tags (and the class path check under class+path). Only this output is
 // turned off: a packager's own -Xlog to a file or to stderr stays.
 const wchar_t quietSharedArchive[] = L"-Xlog:cds*=off,class+path=off";
-const wchar_t quietAheadOfTime[] = L"-Xlog:aot*=off,cds*=off,class+path=off";
 
 // The options with which a packager decides about sharing, compared as
 // prefixes.
@@ -71,35 +70,19 @@ int featureVersion(const std::string& releaseText) {
 }
 
 Scheme schemeFor(int version) {
-    if (version >= 25) {
-        return Scheme::AheadOfTime;
-    }
-    if (version >= 19) {
-        return Scheme::AutoCreate;
-    }
-    if (version >= 13) {
-        return Scheme::DumpAtExit;
-    }
-    return Scheme::None;
+    return version >= 13 ? Scheme::StaticArchive : Scheme::None;
 }
 
 const char* schemeName(Scheme scheme) {
-    switch (scheme) {
-    case Scheme::DumpAtExit: return "dynamic archive written at exit";
-    case Scheme::AutoCreate: return "dynamic archive created automatically";
-    case Scheme::AheadOfTime: return "ahead-of-time cache";
-    case Scheme::None: break;
-    }
-    return "none";
+    return scheme == Scheme::StaticArchive ? "static archive from a class list" : "none";
 }
 
 const char* stepName(Step step) {
     switch (step) {
     case Step::Use: return "hit: run from the archive";
-    case Step::Dump: return "miss: write an archive at exit";
-    case Step::Record: return "miss: record a configuration at exit";
-    case Step::StartCreation: return "miss: create the cache in the background";
-    case Step::Create: return "create the cache";
+    case Step::ListClasses: return "miss: list the loaded classes, create the archive after the exit";
+    case Step::StartCreation: return "miss: create the archive after the exit";
+    case Step::Create: return "create the archive";
     case Step::Nothing: break;
     }
     return "nothing";
@@ -122,9 +105,13 @@ WideString hashText(const WideString& text) {
         hash ^= static_cast<unsigned char>(byte);
         hash *= 1099511628211ULL;
     }
+    return hexText(hash);
+}
+
+WideString hexText(std::uint64_t value) {
     WideString hex(16, L'0');
-    for (std::size_t i = hex.size(); i-- > 0; hash >>= 4) {
-        hex[i] = L"0123456789abcdef"[hash & 0xf];
+    for (std::size_t i = hex.size(); i-- > 0; value >>= 4) {
+        hex[i] = L"0123456789abcdef"[value & 0xf];
     }
     return hex;
 }
@@ -143,62 +130,36 @@ Choice choose(Scheme scheme, const State& state, const Paths& paths) {
     if (scheme == Scheme::None || state.failed) {
         return choice;
     }
-    WideStringList& options = choice.options;
-    switch (scheme) {
-    case Scheme::DumpAtExit:
-    case Scheme::AutoCreate:
-        if (state.archiveValid) {
-            choice.step = Step::Use;
-            options = {L"-XX:SharedArchiveFile=" + paths.archive};
-        } else {
-            // The runtime writes the archive at exit, in this process, into
-            // a file of this process's own; it is moved into place after.
-            choice.step = Step::Dump;
-            choice.output = paths.temporary;
-            choice.target = paths.archive;
-            if (scheme == Scheme::AutoCreate) {
-                options = {L"-XX:+AutoCreateSharedArchive", L"-XX:SharedArchiveFile=" + paths.temporary};
-            } else {
-                options = {L"-XX:ArchiveClassesAtExit=" + paths.temporary};
-            }
-        }
-        options.push_back(quietSharedArchive);
-        return choice;
-    case Scheme::AheadOfTime:
-        if (state.creator) {
-            if (!state.configurationValid) {
-                return choice;
-            }
+    if (state.creator) {
+        if (state.classListValid && !state.archiveValid) {
+            // The runtime writes the archive while it starts and ends there:
+            // the application's main never runs in this process.
             choice.step = Step::Create;
             choice.output = paths.temporary;
             choice.target = paths.archive;
-            options = {L"-XX:AOTMode=create", L"-XX:AOTConfiguration=" + paths.configuration,
-                       L"-XX:AOTCache=" + paths.temporary};
-        } else if (state.archiveValid) {
-            choice.step = Step::Use;
-            options = {L"-XX:AOTCache=" + paths.archive};
-        } else if (state.configurationValid) {
-            // Making the cache takes a second runtime for a second or more:
-            // never in the application's own process or at its exit.
-            if (!state.creationRunning) {
-                choice.step = Step::StartCreation;
-            }
-            return choice;
-        } else {
-            choice.step = Step::Record;
-            choice.output = paths.temporary;
-            choice.target = paths.configuration;
-            // The runtime announces the recorded configuration on standard
-            // output through its own console stream, which only this
-            // diagnostic switch silences; it is set for the recording run
-            // alone.
-            options = {L"-XX:AOTMode=record", L"-XX:AOTConfiguration=" + paths.temporary,
-                       L"-XX:+UnlockDiagnosticVMOptions", L"-XX:-DisplayVMOutput"};
+            choice.options = {L"-Xshare:dump", L"-XX:SharedClassListFile=" + paths.classList,
+                              L"-XX:SharedArchiveFile=" + paths.temporary, quietSharedArchive};
         }
-        options.push_back(quietAheadOfTime);
         return choice;
-    case Scheme::None:
-        break;
+    }
+    if (state.archiveValid) {
+        choice.step = Step::Use;
+        choice.options = {L"-XX:SharedArchiveFile=" + paths.archive, quietSharedArchive};
+    } else if (state.classListValid) {
+        // Created, or being created, in a process of its own: never in the
+        // application's process or beside its start.
+        if (!state.creationRunning) {
+            choice.step = Step::StartCreation;
+            choice.startsCreation = true;
+        }
+    } else {
+        // Listing the loaded classes costs the launch about nothing; the
+        // archive is made from the list after its exit.
+        choice.step = Step::ListClasses;
+        choice.output = paths.temporary;
+        choice.target = paths.classList;
+        choice.startsCreation = true;
+        choice.options = {L"-XX:DumpLoadedClassList=" + paths.temporary};
     }
     return choice;
 }

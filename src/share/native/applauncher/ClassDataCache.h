@@ -20,10 +20,8 @@ namespace ClassDataCache {
 int featureVersion(const std::string& releaseText);
 
 enum class Scheme {
-    None,        // before 13, or unknown
-    DumpAtExit,  // 13 to 18: -XX:ArchiveClassesAtExit, then -XX:SharedArchiveFile
-    AutoCreate,  // 19 to 24: -XX:+AutoCreateSharedArchive -XX:SharedArchiveFile
-    AheadOfTime, // 25 and later: record a configuration, create a cache from it
+    None,          // before 13, or unknown
+    StaticArchive, // 13 and later: a class list at a launch, a static archive made from it in the background
 };
 Scheme schemeFor(int featureVersion);
 const char* schemeName(Scheme scheme);
@@ -35,6 +33,8 @@ bool choosesSharing(const WideStringList& options);
 
 // 16 lower-case hex digits of the 64-bit FNV-1a hash of the text's UTF-8.
 WideString hashText(const WideString& text);
+// The value as 16 lower-case hex digits.
+WideString hexText(std::uint64_t value);
 
 // Size and modification time (in the OS's own units) of a file.
 struct FileStamp {
@@ -53,26 +53,25 @@ bool stampMatches(const std::string& stamp, const WideString& key, const FileSta
 
 // What the cache directory holds for the current key.
 struct State {
-    bool archiveValid = false;       // the archive (cache) and its stamp match
-    bool configurationValid = false; // ahead-of-time: a recorded configuration matches
-    bool failed = false;             // a failure marker names the key
-    bool creator = false;            // this process is the background creation
-    bool creationRunning = false;    // another process is creating the cache
+    bool archiveValid = false;    // the archive and its stamp match
+    bool classListValid = false;  // a class list of this key is in place
+    bool failed = false;          // a failure marker names the key
+    bool creator = false;         // this process is the background creation
+    bool creationRunning = false; // a background creation is under way
 };
 
 // The files of one image's cache, all in the per-user directory.
 struct Paths {
-    WideString archive;       // the archive or ahead-of-time cache
-    WideString configuration; // ahead-of-time: the recorded configuration
-    WideString temporary;     // this process's output before it is moved into place
+    WideString archive;   // the static archive
+    WideString classList; // the classes a launch loaded, for the archive
+    WideString temporary; // this process's output before it is moved into place
 };
 
 enum class Step {
     Nothing,       // run as without the feature
     Use,           // run from the archive
-    Dump,          // run and write an archive at exit
-    Record,        // run and record a configuration at exit
-    StartCreation, // run as without the feature; create the cache in the background
+    ListClasses,   // run and list the loaded classes; create the archive from them after the exit
+    StartCreation, // run as without the feature; create the archive after the exit
     Create,        // this process is the background creation
 };
 const char* stepName(Step step);
@@ -80,10 +79,12 @@ const char* stepName(Step step);
 struct Choice {
     Step step = Step::Nothing;
     WideStringList options; // JVM options to add, in order
-    // The file this launch leaves behind for moving into place (Dump,
-    // Record, Create), and where it goes.
+    // The file this launch leaves behind for moving into place (ListClasses,
+    // Create), and where it goes.
     WideString output;
     WideString target;
+    // Whether the background creation starts at this launch's exit.
+    bool startsCreation = false;
 };
 
 Choice choose(Scheme scheme, const State& state, const Paths& paths);

@@ -16,6 +16,7 @@ struct Request {
     WideString runtimeLibraryPath;   // the runtime's launcher library
     WideStringList jvmOptions;       // the options before the class-data ones
     WideStringList applicationFiles; // class path, module path, main jar
+    wchar_t listSeparator = L':';    // of the runtime's path lists (';' on Windows)
 };
 
 struct Plan {

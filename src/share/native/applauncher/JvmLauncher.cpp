@@ -5,6 +5,8 @@
 #include "ClassDataSetup.h"
 #include "Dll.h"
 #include "ErrorHandling.h"
+#include "JvmStartWatch.h"
+#include "app.h"
 #include "FileUtils.h"
 #include "Log.h"
 #include "Platform.h"
@@ -70,7 +72,7 @@ Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile, const WideString& executabl
         }
     }
 
-    appendClassDataOptions(cfgFile, executablePath);
+    appendClassDataOptions(cfgFile, executablePath, classPathSeparator);
 
     appendArgument(L"-Dvantorix.app-path=" + executablePath);
     for (const WideString& option : launcherProperties) {
@@ -102,13 +104,15 @@ Jvm& Jvm::initFromConfigFile(const CfgFile& cfgFile, const WideString& executabl
     return *this;
 }
 
-void Jvm::appendClassDataOptions(const CfgFile& cfgFile, const WideString& executablePath) {
+void Jvm::appendClassDataOptions(const CfgFile& cfgFile, const WideString& executablePath,
+                                 wchar_t listSeparator) {
     const PropertyTable& application = cfgFile.sectionProperties(SectionId::Application);
     ClassDataCache::Request request;
     const auto fastStart = application.find(PropertyId::FastStart);
     request.enabled = fastStart != application.end() && lastValueOf(*fastStart) == L"true";
     request.executablePath = executablePath;
     request.runtimeLibraryPath = jvmLibraryPath;
+    request.listSeparator = listSeparator;
     request.jvmOptions.assign(argumentList.begin() + (argumentList.empty() ? 0 : 1), argumentList.end());
     for (const PropertyId property : {PropertyId::ClassPath, PropertyId::ModulePath, PropertyId::MainJar}) {
         const auto found = application.find(property);
@@ -170,7 +174,18 @@ void Jvm::launch() {
     if (beforeLaunch) {
         beforeLaunch();
     }
-    if (startJvmWithBlock(block.get(), entry) != 0) {
+    const JvmStartWatch watch;
+    const int result = startJvmWithBlock(block.get(), entry);
+    if (result == 0) {
+        return;
+    }
+    if (!watch.jvmStarted()) {
         throwWithPosition(std::runtime_error("Failed to launch JVM"));
     }
+    // The JVM ran and has already printed the application's error; the
+    // process ends with the code the runtime gave.
+    logTrace("The JVM ran; its launch entry returned " << result);
+    app::setExitCodeOnFailure(result);
+    throwWithPosition(std::runtime_error(
+        (StringBuilder() << "The application ended with an error (exit code " << result << ")").utf8()));
 }

@@ -49,7 +49,7 @@ public:
 private:
     // The class-data options (when the config file asks for the cache),
     // after the JVM options and before the app-path property.
-    void appendClassDataOptions(const CfgFile& cfgFile, const WideString& executablePath);
+    void appendClassDataOptions(const CfgFile& cfgFile, const WideString& executablePath, wchar_t listSeparator);
 
     WideString jvmLibraryPath;
     WideStringList argumentList;

@@ -6,6 +6,7 @@
 // byte-order mark at the very start of the file is dropped.
 
 #include <cstddef>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,9 @@ public:
 
     // Whether reading stopped at a read error; errno tells why.
     bool failed() const { return file && file->failed(); }
+
+    // The open file's stream; null when it could not be opened.
+    std::FILE* stream() const { return file ? file->handle() : nullptr; }
 
 private:
     std::unique_ptr<FileUtils::InputFile> file;

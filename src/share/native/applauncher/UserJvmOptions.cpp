@@ -19,6 +19,36 @@ namespace {
 // its file the same way.
 const wchar_t* const optionsFromFile[] = {L"@", L"-XX:Flags=", L"-XX:VMOptionsFile="};
 
+// Options that run a command or load code into the JVM: a user's file must
+// not turn a prefix such as "-XX:" or "-D" into a way of running something
+// as the user who starts the application (another user may have written the
+// file in a shared place).
+const wchar_t* const optionsThatRunCode[] = {
+    L"-XX:OnError=",
+    L"-XX:OnOutOfMemoryError=",
+    L"-agentlib:",
+    L"-agentpath:",
+    L"-javaagent:",
+    L"-Xrun",
+    L"-Djava.system.class.loader=",
+    L"-Djava.library.path=",
+    L"-Xbootclasspath",
+    L"--patch-module",
+    L"--upgrade-module-path",
+};
+
+// Whether the option is one of the guarded ones that the prefix does not
+// name: a prefix names a guarded option when it starts with it.
+template <std::size_t count>
+bool guardedAgainst(const WideString& option, const WideString& prefix, const wchar_t* const (&guarded)[count]) {
+    for (const wchar_t* name : guarded) {
+        if (tstrings::hasPrefix(option, name) && !tstrings::hasPrefix(prefix, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Options that take the next argument as their value. One line is one
 // argument, so such a line would take whatever the launcher puts after it
 // (the main class, a property it must set).
@@ -135,27 +165,25 @@ WideString refusal(const WideString& option, const WideStringList& allowedPrefix
                 .text();
         }
     }
-    bool matched = false;
+    // The reason of the first prefix that matches without admitting it.
+    WideString reason;
     for (const WideString& prefix : allowedPrefixes) {
         if (prefix.empty() || !tstrings::hasPrefix(option, prefix)) {
             continue;
         }
-        matched = true;
-        bool prefixNamesIt = true;
-        for (const wchar_t* guarded : optionsFromFile) {
-            if (tstrings::hasPrefix(option, guarded) && !tstrings::hasPrefix(prefix, guarded)) {
-                prefixNamesIt = false;
-            }
-        }
-        if (prefixNamesIt) {
+        if (guardedAgainst(option, prefix, optionsFromFile)) {
+            reason = reason.empty() ? L"it reads JVM options from a file, which only an allowed prefix that "
+                                      L"names the option itself allows"
+                                    : reason;
+        } else if (guardedAgainst(option, prefix, optionsThatRunCode)) {
+            reason = reason.empty() ? L"it runs a command or loads code, which only an allowed prefix that "
+                                      L"names the option itself allows"
+                                    : reason;
+        } else {
             return WideString();
         }
     }
-    if (matched) {
-        return L"it reads JVM options from a file, which only an allowed prefix that names the "
-               L"option itself allows";
-    }
-    return L"no allowed prefix matches it";
+    return reason.empty() ? L"no allowed prefix matches it" : reason;
 }
 
 WideStringList readFile(const WideString& path, const WideStringList& allowedPrefixes,
@@ -171,6 +199,11 @@ WideStringList readFile(const WideString& path, const WideStringList& allowedPre
             logTrace("User JVM options file \"" << path
                                                 << "\": skipped, it cannot be opened: " << why);
         }
+        return options;
+    }
+    const WideString untrusted = untrustedFile(reader.stream());
+    if (!untrusted.empty()) {
+        logTrace("User JVM options file \"" << path << "\": skipped, " << untrusted);
         return options;
     }
     logTrace("Reading user JVM options file \"" << path << "\"");

@@ -7,6 +7,7 @@
 // read or is not allowed is left out, and the trace says why.
 
 #include <cstddef>
+#include <cstdio>
 
 #include "CfgFile.h"
 #include "tstrings.h"
@@ -50,8 +51,14 @@ WideStringList readFile(const WideString& path, const WideStringList& allowedPre
 void addTo(CfgFile& cfgFile, const WideString& applicationName, const MacroTable& macros);
 
 // OS half. The directory of the user's application settings: "%APPDATA%"
-// on Windows, "$XDG_CONFIG_HOME" (an absolute path) or "$HOME/.config" on
-// Linux. Empty when the environment gives none.
+// on Windows, "$XDG_CONFIG_HOME" or "$HOME/.config" on Linux, each only
+// when it is an absolute path (a relative one would be looked up from
+// wherever the launcher was started). Empty when the environment gives none.
 WideString userConfigDirectory();
+
+// OS half. Why the opened options file must not be read, or empty when it
+// may: it must belong to the user who runs the launcher, and nobody else
+// may write it.
+WideString untrustedFile(std::FILE* stream);
 
 } // namespace UserJvmOptions

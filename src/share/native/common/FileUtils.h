@@ -53,6 +53,8 @@ public:
     // cut tells whether the line was longer (the rest is skipped unread).
     bool readLine(std::string& line, std::size_t maxLength, bool& cut);
     bool failed() const { return readFailed; }
+    // The stream being read, for questions about the open file itself.
+    std::FILE* handle() const { return stream.get(); }
 
 protected:
     // The next bytes of the stream: their count, 0 at the end, -1 on a read

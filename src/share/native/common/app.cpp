@@ -17,6 +17,7 @@ namespace {
 const std::string* launchErrorSlot = nullptr;
 
 int exitCodeOnReturn = 0;
+int exitCodeOnFailure = 1;
 
 // Prints every record as one line on standard error.
 class StandardLogAppender : public LogAppender {
@@ -81,6 +82,10 @@ void setExitCodeOnReturn(int code) {
     exitCodeOnReturn = code;
 }
 
+void setExitCodeOnFailure(int code) {
+    exitCodeOnFailure = code;
+}
+
 std::string launchErrorText() {
     return launchErrorSlot ? *launchErrorSlot : std::string();
 }
@@ -107,6 +112,7 @@ int launch(const std::nothrow_t&, LaunchFunction launchFunction, LogAppender* ex
         try {
             const SetLoggerAtEndOfScope setLogger(&withExtraAppender, extra);
             exitCodeOnReturn = 0;
+            exitCodeOnFailure = 1;
             launchFunction();
             return exitCodeOnReturn;
         } catch (const VxErrorBase& e) {
@@ -129,7 +135,7 @@ int launch(const std::nothrow_t&, LaunchFunction launchFunction, LogAppender* ex
             launchErrorSlot = &errorText;
             logUnknownError(handlers);
         }
-        return 1;
+        return exitCodeOnFailure;
     } catch (...) {
         return 1;
     }

@@ -14,7 +14,8 @@ using LaunchFunction = void (*)();
 namespace app {
 
 // Exit code 0 when the launch function returned (or the code it set with
-// setExitCodeOnReturn), 1 when it threw. Nothing leaves this function. A
+// setExitCodeOnReturn), 1 when it threw (or the code it set with
+// setExitCodeOnFailure). Nothing leaves this function. A
 // null extra appender means the shared LastErrorLogAppender.
 int launch(const std::nothrow_t&, LaunchFunction launchFunction, LogAppender* extraAppender = nullptr);
 
@@ -22,6 +23,11 @@ int launch(const std::nothrow_t&, LaunchFunction launchFunction, LogAppender* ex
 // the parent of a restart ends with its child's code, which the child has
 // already reported on if it failed. Each launch starts with 0.
 void setExitCodeOnReturn(int code);
+
+// The exit code of the current launch when its launch function throws
+// next: the application's own code when the application ended with an
+// error after the JVM ran. Each launch starts with 1.
+void setExitCodeOnFailure(int code);
 
 // True exactly when VANTORIX_DEBUG equals "true"; read afresh on every call.
 bool debugSwitchOn();

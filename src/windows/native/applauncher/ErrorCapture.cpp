@@ -5,6 +5,7 @@
 #include "ErrorHandling.h"
 #include "StringBuilder.h"
 #include "WinErrorHandling.h"
+#include "WinOwnership.h"
 
 namespace {
 
@@ -14,15 +15,7 @@ namespace {
 class CurrentUserOnly {
 public:
     CurrentUserOnly() {
-        HANDLE rawToken = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) {
-            throwLastErrorOf(OpenProcessToken);
-        }
-        const ScopedHandle token(rawToken);
-        DWORD size = 0;
-        GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-        user.resize(size);
-        if (size == 0 || !GetTokenInformation(token.get(), TokenUser, user.data(), size, &size)) {
+        if (!WinOwnership::currentUser(user)) {
             throwLastErrorOf(GetTokenInformation);
         }
         PSID sid = reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid;

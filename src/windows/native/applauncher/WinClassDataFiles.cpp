@@ -9,7 +9,10 @@
 #include "ScopedHandle.h"
 #include "SysInfo.h"
 #include "WinErrorHandling.h"
+#include "WinOwnership.h"
 #include "WinSys.h"
+// After windows.h, whose types it uses.
+#include <ntsecapi.h>
 
 namespace ClassDataFiles {
 
@@ -62,6 +65,36 @@ void makeWritable(const WideString& path) {
 }
 
 } // namespace
+
+WideString untrustedDirectory(const WideString& path) {
+    const WideString why = WinOwnership::untrustedPath(path, true);
+    return why.empty() ? why : L"\"" + path + L"\": " + why;
+}
+
+WideString untrustedFile(const WideString& path) {
+    const WideString why = WinOwnership::untrustedPath(path, false);
+    return why.empty() ? why : L"\"" + path + L"\": " + why;
+}
+
+WideString randomText() {
+    unsigned char bytes[8] = {};
+    if (!RtlGenRandom(bytes, sizeof bytes)) {
+        // Never the only defence: the names are made exclusively, in a
+        // directory that is the user's alone.
+        LARGE_INTEGER counter{};
+        QueryPerformanceCounter(&counter);
+        const std::uint64_t mixed = static_cast<std::uint64_t>(counter.QuadPart) * 1099511628211ULL ^
+                                    static_cast<std::uint64_t>(GetCurrentProcessId()) << 32;
+        for (std::size_t i = 0; i < sizeof bytes; ++i) {
+            bytes[i] = static_cast<unsigned char>(mixed >> (8 * i));
+        }
+    }
+    std::uint64_t value = 0;
+    for (const unsigned char byte : bytes) {
+        value = value << 8 | byte;
+    }
+    return ClassDataCache::hexText(value);
+}
 
 WideString cacheDirectory(const WideString& applicationName, WideString& why) {
     WideString base;
@@ -135,9 +168,9 @@ bool readSmallFile(const WideString& path, std::size_t limit, std::string& bytes
     }
 }
 
-bool writeFile(const WideString& path, const std::string& bytes, WideString& why) {
+bool writeNewFile(const WideString& path, const std::string& bytes, WideString& why) {
     const ScopedHandle file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         why = failure(L"CreateFileW", path);
         return false;
@@ -175,6 +208,21 @@ void removeFile(const WideString& path) {
     DeleteFileW(path.c_str());
 }
 
+void touch(const WideString& path) {
+    const ScopedHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FILETIME time{};
+    GetSystemTimeAsFileTime(&time);
+    if (file) {
+        SetFileTime(file.get(), nullptr, nullptr, &time);
+    }
+}
+
+void sleepMilliseconds(unsigned milliseconds) {
+    Sleep(milliseconds);
+}
+
 std::uint64_t freeBytes(const WideString& directory) {
     ULARGE_INTEGER available{};
     if (!GetDiskFreeSpaceExW(directory.c_str(), &available, nullptr, nullptr)) {
@@ -203,6 +251,14 @@ std::uint32_t processId() {
     return GetCurrentProcessId();
 }
 
+void lowerPriority() {
+    // Background mode lowers the disk and memory priority too; only a
+    // process itself can enter it.
+    if (!SetPriorityClass(GetCurrentProcess(), PROCESS_MODE_BACKGROUND_BEGIN)) {
+        SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
+    }
+}
+
 bool processAlive(std::uint32_t id) {
     const ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
     if (!process) {
@@ -221,7 +277,7 @@ bool startDetached(const WideString& executable, const WideString& variable, con
     startupInfo.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION processInfo{};
     WideString commandLine = L"\"" + executable + L"\"";
-    const DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | BELOW_NORMAL_PRIORITY_CLASS;
+    const DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | IDLE_PRIORITY_CLASS;
     BOOL created = FALSE;
     {
         const SysInfo::ScopedEnvVariable setting(variable, value);

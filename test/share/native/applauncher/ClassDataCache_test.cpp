@@ -37,9 +37,8 @@ TEST(ClassDataCacheVersion, SchemeOfEachVersionRange) {
         int version;
         Scheme expected;
     } cases[] = {
-        {0, Scheme::None},         {12, Scheme::None},       {13, Scheme::DumpAtExit},
-        {18, Scheme::DumpAtExit},  {19, Scheme::AutoCreate}, {24, Scheme::AutoCreate},
-        {25, Scheme::AheadOfTime}, {31, Scheme::AheadOfTime},
+        {0, Scheme::None},           {12, Scheme::None},          {13, Scheme::StaticArchive},
+        {17, Scheme::StaticArchive}, {25, Scheme::StaticArchive}, {31, Scheme::StaticArchive},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
@@ -106,23 +105,26 @@ TEST(ClassDataCacheKey, StampMatchesOnlyTheSameKeySizeAndTime) {
     }
 }
 
-TEST(ClassDataCacheChoice, StepAndOptionsForEachSchemeAndState) {
-    const Paths paths{L"/c/s.arc", L"/c/s.aotconf", L"/c/s.42.tmp"};
+TEST(ClassDataCacheChoice, StepAndOptionsForEachState) {
+    const Paths paths{L"/c/s.jsa", L"/c/s.classlist", L"/c/s.42.tmp"};
     const WideString quiet = L"-Xlog:cds*=off,class+path=off";
-    const WideString quietAot = L"-Xlog:aot*=off,cds*=off,class+path=off";
     State none;
     State archive;
     archive.archiveValid = true;
     State failed = archive;
     failed.failed = true;
-    State configuration;
-    configuration.configurationValid = true;
-    State creating = configuration;
+    State listed;
+    listed.classListValid = true;
+    State creating = listed;
     creating.creationRunning = true;
-    State creator = configuration;
+    State creator = listed;
     creator.creator = true;
+    State creatorDone = creator;
+    creatorDone.archiveValid = true;
     State creatorWithout;
     creatorWithout.creator = true;
+    State creatorFailed = creator;
+    creatorFailed.failed = true;
 
     const struct {
         const char* label;
@@ -132,28 +134,23 @@ TEST(ClassDataCacheChoice, StepAndOptionsForEachSchemeAndState) {
         WideStringList options;
         WideString output;
         WideString target;
+        bool startsCreation;
     } cases[] = {
-        {"no scheme", Scheme::None, archive, Step::Nothing, {}, L"", L""},
-        {"failure marker", Scheme::DumpAtExit, failed, Step::Nothing, {}, L"", L""},
-        {"13-18 miss", Scheme::DumpAtExit, none, Step::Dump,
-         {L"-XX:ArchiveClassesAtExit=/c/s.42.tmp", quiet}, L"/c/s.42.tmp", L"/c/s.arc"},
-        {"13-18 hit", Scheme::DumpAtExit, archive, Step::Use, {L"-XX:SharedArchiveFile=/c/s.arc", quiet}, L"", L""},
-        {"19-24 miss", Scheme::AutoCreate, none, Step::Dump,
-         {L"-XX:+AutoCreateSharedArchive", L"-XX:SharedArchiveFile=/c/s.42.tmp", quiet}, L"/c/s.42.tmp",
-         L"/c/s.arc"},
-        {"19-24 hit", Scheme::AutoCreate, archive, Step::Use, {L"-XX:SharedArchiveFile=/c/s.arc", quiet}, L"", L""},
-        {"25 first", Scheme::AheadOfTime, none, Step::Record,
-         {L"-XX:AOTMode=record", L"-XX:AOTConfiguration=/c/s.42.tmp", L"-XX:+UnlockDiagnosticVMOptions",
-          L"-XX:-DisplayVMOutput", quietAot},
-         L"/c/s.42.tmp", L"/c/s.aotconf"},
-        {"25 configuration recorded", Scheme::AheadOfTime, configuration, Step::StartCreation, {}, L"", L""},
-        {"25 creation under way", Scheme::AheadOfTime, creating, Step::Nothing, {}, L"", L""},
-        {"25 hit", Scheme::AheadOfTime, archive, Step::Use, {L"-XX:AOTCache=/c/s.arc", quietAot}, L"", L""},
-        {"25 background creation", Scheme::AheadOfTime, creator, Step::Create,
-         {L"-XX:AOTMode=create", L"-XX:AOTConfiguration=/c/s.aotconf", L"-XX:AOTCache=/c/s.42.tmp", quietAot},
-         L"/c/s.42.tmp", L"/c/s.arc"},
-        {"25 creation without a configuration", Scheme::AheadOfTime, creatorWithout, Step::Nothing, {}, L"",
-         L""},
+        {"no scheme", Scheme::None, archive, Step::Nothing, {}, L"", L"", false},
+        {"failure marker", Scheme::StaticArchive, failed, Step::Nothing, {}, L"", L"", false},
+        {"first launch", Scheme::StaticArchive, none, Step::ListClasses, {L"-XX:DumpLoadedClassList=/c/s.42.tmp"},
+         L"/c/s.42.tmp", L"/c/s.classlist", true},
+        {"class list, no creation", Scheme::StaticArchive, listed, Step::StartCreation, {}, L"", L"", true},
+        {"creation under way", Scheme::StaticArchive, creating, Step::Nothing, {}, L"", L"", false},
+        {"hit", Scheme::StaticArchive, archive, Step::Use, {L"-XX:SharedArchiveFile=/c/s.jsa", quiet}, L"", L"",
+         false},
+        {"background creation", Scheme::StaticArchive, creator, Step::Create,
+         {L"-Xshare:dump", L"-XX:SharedClassListFile=/c/s.classlist", L"-XX:SharedArchiveFile=/c/s.42.tmp", quiet},
+         L"/c/s.42.tmp", L"/c/s.jsa", false},
+        {"creation of an archive already there", Scheme::StaticArchive, creatorDone, Step::Nothing, {}, L"", L"",
+         false},
+        {"creation without a class list", Scheme::StaticArchive, creatorWithout, Step::Nothing, {}, L"", L"", false},
+        {"creation of a failed key", Scheme::StaticArchive, creatorFailed, Step::Nothing, {}, L"", L"", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -162,6 +159,7 @@ TEST(ClassDataCacheChoice, StepAndOptionsForEachSchemeAndState) {
         EXPECT_EQ(choice.options, c.options);
         EXPECT_EQ(choice.output, c.output);
         EXPECT_EQ(choice.target, c.target);
+        EXPECT_EQ(choice.startsCreation, c.startsCreation);
     }
 }
 

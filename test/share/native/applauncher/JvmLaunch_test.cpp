@@ -90,14 +90,22 @@ TEST_F(JvmLaunch, FailuresNameWhatFailed) {
         WideString library;
         const wchar_t* exitCode;
         std::string messageStart;
+        bool jvmStarted = false;
     } cases[] = {
         {"entry returns 1", library, L"1", "Failed to launch JVM"},
         {"no such library", missing, L"0", stubplatform::loadFailure(missing)},
         {"a library without the entry", noEntry, L"0", stubplatform::lookupFailure(noEntry)},
+        // Last: the stand-in's sign of a started JVM stays, as the real one's does.
+        {"entry returns 3 after the JVM ran", library, L"3", "The application ended with an error (exit code 3)",
+         true},
     };
+    EnvGuard started(L"VX_STUB_JVM_STARTED", std::nullopt);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         exitGuard.set(c.exitCode);
+        if (c.jvmStarted) {
+            started.set(L"1");
+        }
         Jvm jvm;
         jvm.setLibraryPath(c.library);
         jvm.appendArgument(L"X");

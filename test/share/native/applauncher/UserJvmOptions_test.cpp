@@ -9,6 +9,10 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "AppLauncher.h"
 #include "EnvGuard.h"
@@ -66,6 +70,8 @@ TEST(UserJvmOptionsRefusal, AllowedOnlyByAPrefixAndNeverASecondArgument) {
     const WideString noPrefix = L"no allowed prefix matches it";
     const WideString fromFile = L"it reads JVM options from a file, which only an allowed prefix "
                                 L"that names the option itself allows";
+    const WideString runsCode = L"it runs a command or loads code, which only an allowed prefix "
+                                L"that names the option itself allows";
     struct Case {
         const wchar_t* option;
         WideStringList prefixes;
@@ -91,6 +97,22 @@ TEST(UserJvmOptionsRefusal, AllowedOnlyByAPrefixAndNeverASecondArgument) {
         {L"-XX:VMOptionsFile=/etc/app/x", {L"-XX:", L"-XX:VMOptionsFile=/etc/app/"}, L""},
         {L"-XX:Flags=x", {L"-XX:Flags="}, L""},
         {L"@args.txt", {L"-"}, noPrefix},
+        // Options that run a command or load code: the same.
+        {L"-XX:OnOutOfMemoryError=touch /tmp/x", {L"-XX:"}, runsCode},
+        {L"-XX:OnError=sh -c id", {L"-XX:", L"-XX:On"}, runsCode},
+        {L"-XX:OnError=report", {L"-XX:OnError="}, L""},
+        {L"-agentlib:jdwp=transport=dt_socket", {L"-"}, runsCode},
+        {L"-agentpath:/tmp/a.so", {L"-agent"}, runsCode},
+        {L"-javaagent:a.jar", {L"-javaagent:"}, L""},
+        {L"-Xrunhprof", {L"-X"}, runsCode},
+        {L"-Xbootclasspath/a:/tmp/x.jar", {L"-X"}, runsCode},
+        {L"-Xbootclasspath/a:/opt/x.jar", {L"-Xbootclasspath/a:"}, L""},
+        {L"-Djava.system.class.loader=Evil", {L"-D"}, runsCode},
+        {L"-Djava.library.path=/tmp", {L"-D", L"-Djava.library.path"}, runsCode},
+        {L"-Djava.library.path=/opt/lib", {L"-Djava.library.path="}, L""},
+        {L"--patch-module=java.base=/tmp/x", {L"--"}, runsCode},
+        {L"--upgrade-module-path=/tmp", {L"--"}, runsCode},
+        {L"-Duser.language=de", {L"-D"}, L""},
         {L"@args.txt", {L"@"}, L""},
         // One line is one argument: never the name of an option whose value
         // is the next one.
@@ -167,10 +189,31 @@ TEST(UserJvmOptionsLocation, XdgConfigHomeOnlyWhenAbsolute) {
         {std::nullopt, WideString(L"/home/u"), L"/home/u/.config"},
         {std::nullopt, std::nullopt, L""},
         {std::nullopt, WideString(), L""},
+        // Relative: it would be looked up from the current directory.
+        {std::nullopt, WideString(L"home/u"), L""},
+        {WideString(L"relative/xdg"), WideString(L"."), L""},
     };
     for (const auto& c : cases) {
         EnvGuard xdg(L"XDG_CONFIG_HOME", c.xdg);
         EnvGuard home(L"HOME", c.home);
+        EXPECT_EQ(UserJvmOptions::userConfigDirectory(), c.expected);
+    }
+}
+#endif
+
+#ifdef _WIN32
+TEST(UserJvmOptionsLocation, AppDataOnlyWhenAbsolute) {
+    const struct {
+        std::optional<WideString> appData;
+        WideString expected;
+    } cases[] = {
+        {WideString(L"C:\\Users\\u\\AppData\\Roaming"), L"C:\\Users\\u\\AppData\\Roaming"},
+        {WideString(L"AppData\\Roaming"), L""},
+        {WideString(L"C:AppData"), L""},
+        {std::nullopt, L""},
+    };
+    for (const auto& c : cases) {
+        EnvGuard appData(L"APPDATA", c.appData);
         EXPECT_EQ(UserJvmOptions::userConfigDirectory(), c.expected);
     }
 }
@@ -269,6 +312,42 @@ TEST_F(UserJvmOptionsFile, AMissingOrUnreadableFileIsSkipped) {
     EXPECT_EQ(skipped.compare(0, reason.size(), reason), 0) << utf8(skipped);
     EXPECT_GT(skipped.size(), reason.size()) << "the reason's text is missing";
 }
+
+#ifndef _WIN32
+// A file that another user wrote, or could have, is never read.
+TEST_F(UserJvmOptionsFile, AFileThatIsNotTheUsersAloneIsSkipped) {
+    const struct {
+        const char* name;
+        mode_t mode;
+        bool otherOwner; // root only: given to user nobody
+        const char* reason;
+    } cases[] = {
+        {"group.jvmopts", 0664, false, "skipped, others may write it (mode 664)"},
+        {"others.jvmopts", 0646, false, "skipped, others may write it (mode 646)"},
+        {"nobody.jvmopts", 0644, true, "skipped, it belongs to user 65534, not to user 0 who runs the launcher"},
+        {"own.jvmopts", 0600, false, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.otherOwner && ::geteuid() != 0) {
+            continue;
+        }
+        const WideString path = pathOf(tstrings::utf8ToWide(c.name));
+        writeBytes(path, "-Xmx1g\n");
+        ASSERT_EQ(::chmod(utf8(path).c_str(), c.mode), 0);
+        if (c.otherOwner) {
+            ASSERT_EQ(::chown(utf8(path).c_str(), 65534, 65534), 0);
+        }
+        const WideStringList options = UserJvmOptions::readFile(path, {L"-Xmx"}, {});
+        if (c.reason == nullptr) {
+            EXPECT_EQ(options, WideStringList{L"-Xmx1g"});
+            continue;
+        }
+        EXPECT_EQ(options, WideStringList());
+        EXPECT_EQ(traceOf(capture, path), WideStringList{tstrings::utf8ToWide(c.reason)});
+    }
+}
+#endif
 
 // The whole way through the application launcher: where the allowed user
 // options go in the JVM argument list, and that without an allowlist the
