@@ -42,8 +42,8 @@ final class DebianPackage {
     InstallerRequest request = plan.request();
     String name = plan.name();
     String id = plan.appId();
-    Path staging = Files.createTempDirectory("vantorix-deb");
-    Path part = Scratch.part(plan.output());
+    Path work = Files.createTempDirectory("vantorix-deb");
+    Path staging = Files.createDirectory(work.resolve("root"));
     try {
       Files.setPosixFilePermissions(staging, DIRECTORY);
       Path opt = directory(staging, "opt/" + name);
@@ -85,12 +85,12 @@ final class DebianPackage {
       Path control = directory(staging, "DEBIAN").resolve("control");
       file(control, control(plan, files.bytes()).getBytes(StandardCharsets.UTF_8));
 
+      Path built = work.resolve(plan.output().getFileName());
       Commands.run(List.of(plan.tool().toString(), "--root-owner-group", "--build",
-          staging.toString(), part.toString()), staging, "dpkg-deb");
-      Scratch.moveIntoPlace(part, plan.output());
+          staging.toString(), built.toString()), staging, "dpkg-deb");
+      Scratch.moveIntoPlace(built, plan.output());
     } finally {
-      Files.deleteIfExists(part);
-      Scratch.deleteTree(staging);
+      Scratch.deleteTree(work);
     }
   }
 

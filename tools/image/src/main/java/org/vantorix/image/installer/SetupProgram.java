@@ -30,21 +30,24 @@ final class SetupProgram {
       }
     }
     Path work = Files.createTempDirectory("vantorix-setup");
-    Path part = Scratch.part(plan.output());
     try {
       Path manifest = work.resolve(NsisScript.MANIFEST);
       Files.writeString(manifest,
-          String.join("\r\n", NsisScript.manifestLines(files)) + "\r\n",
+          String.join("\r\n", NsisScript.manifestLines(plan.appId(), files)) + "\r\n",
           StandardCharsets.UTF_16LE);
+      // makensis writes, and the sign command signs, the setup program under its final name, in
+      // the tool's own directory; only the finished file goes beside the others.
+      Path built = Files.createDirectory(work.resolve("out")).resolve(plan.output().getFileName());
+      SignScripts sign = plan.request().signCommand() == null ? null
+          : SignScripts.write(plan.request().signCommand(), work, built);
       Path script = work.resolve("setup.nsi");
       // With a byte order mark makensis reads the script as UTF-8 wherever it runs.
-      Files.writeString(script, "\uFEFF" + NsisScript.render(plan, files, manifest, part),
+      Files.writeString(script, "\uFEFF" + NsisScript.render(plan, files, manifest, built, sign),
           StandardCharsets.UTF_8);
       Commands.run(List.of(plan.tool().toString(), "-V2", "-INPUTCHARSET", "UTF8",
           script.toString()), work, "makensis");
-      Scratch.moveIntoPlace(part, plan.output());
+      Scratch.moveIntoPlace(built, plan.output());
     } finally {
-      Files.deleteIfExists(part);
       Scratch.deleteTree(work);
     }
   }
