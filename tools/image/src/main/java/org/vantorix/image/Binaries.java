@@ -9,6 +9,7 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Optional;
+import org.vantorix.image.base.Refusal;
 
 /** The machine types of executables and libraries, and the launchers of each target. */
 final class Binaries {

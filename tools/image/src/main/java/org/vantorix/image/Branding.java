@@ -1,15 +1,16 @@
 package org.vantorix.image;
 
-import java.io.File;
-import java.io.IOException;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
 import java.util.Map;
-import java.util.concurrent.TimeUnit;
+import java.time.Duration;
+import org.vantorix.image.base.Refusal;
+import org.vantorix.image.base.Guard;
+import org.vantorix.image.base.Programs;
+import org.vantorix.image.base.Host;
 
 /**
  * Branding a Windows executable with vantorix-brand (natively, or vantorix-brand.exe directly on
@@ -22,9 +23,7 @@ import java.util.concurrent.TimeUnit;
  * @param signCommand the packager's sign command, or null
  */
 record Branding(List<String> command, List<String> options, String note, String signCommand) {
-  static final long TIMEOUT_SECONDS = 300;
-  static final boolean ON_WINDOWS =
-      System.getProperty("os.name", "").toLowerCase(Locale.ROOT).startsWith("windows");
+  static final Duration TIMEOUT = Duration.ofMinutes(5);
   // Debian's loaders, which its wine command chooses from: each with the directory that shows its
   // architecture's Wine is installed.
   private static final Map<Target.Machine, List<String>> DEBIAN_LOADERS =
@@ -54,7 +53,7 @@ record Branding(List<String> command, List<String> options, String note, String 
       }
     } else {
       List<Path> candidates = new ArrayList<>();
-      if (!ON_WINDOWS) {
+      if (!Host.WINDOWS) {
         candidates.add(launchers.resolve("vantorix-brand"));
         if (toolDirectory != null) {
           candidates.add(toolDirectory.resolve("vantorix-brand"));
@@ -71,7 +70,7 @@ record Branding(List<String> command, List<String> options, String note, String 
       }
     }
     List<String> command = new ArrayList<>();
-    if (!ON_WINDOWS && Binaries.peMachine(tool).isPresent()) {
+    if (!Host.WINDOWS && Binaries.peMachine(tool).isPresent()) {
       List<String> wineCommand = wineCommand(wine, target.machine);
       if (wineCommand == null) {
         return new Branding(
@@ -94,9 +93,9 @@ record Branding(List<String> command, List<String> options, String note, String 
     if (option != null) {
       return Words.split(option);
     }
-    Path found = Words.onPath("wine");
+    Path found = Host.onPath("wine");
     if (found == null && machine == Target.Machine.X64) {
-      found = Words.onPath("wine64");
+      found = Host.onPath("wine64");
     }
     if (found != null) {
       return List.of(found.toString());
@@ -119,7 +118,7 @@ record Branding(List<String> command, List<String> options, String note, String 
     words.add(executable.toString());
     words.addAll(options);
     Path tool = Path.of(command.get(command.size() - 1));
-    Run run = Run.of(words, guard, "branding failed: " + tool.getFileName());
+    Programs.Result run = run(words, guard, "branding failed: " + tool.getFileName());
     if (run.code() != 0) {
       throw Refusal.of("branding failed: %s", run.lastLine());
     }
@@ -130,76 +129,32 @@ record Branding(List<String> command, List<String> options, String note, String 
     if (signCommand == null) {
       return;
     }
-    String quoted = ON_WINDOWS ? "\"" + executable + "\"" : Words.quote(executable.toString());
+    String quoted = Host.WINDOWS ? "\"" + executable + "\"" : Words.quote(executable.toString());
     String line =
         signCommand.contains("{}")
             ? signCommand.replace("{}", quoted)
             : signCommand + " " + quoted;
-    List<String> words = ON_WINDOWS ? List.of("cmd", "/c", line) : List.of("sh", "-c", line);
-    Run run = Run.of(words, guard, "the sign command");
+    List<String> words = Host.WINDOWS ? List.of("cmd", "/c", line) : List.of("sh", "-c", line);
+    Programs.Result run = run(words, guard, "the sign command");
     if (run.code() != 0) {
       throw Refusal.of(
           "the sign command failed on %s with exit code %d%s",
-          shownName, run.code(), run.output().isBlank() ? "" : ": " + run.lastLine());
+          shownName, run.code(), run.silent() ? "" : ": " + run.lastLine());
     }
   }
 
-  /** One run of an outside program, its output read from a file. */
-  record Run(int code, String output) {
-    String lastLine() {
-      String text = output.strip();
-      return text.isEmpty()
-          ? "exit code " + code
-          : Jars.oneLine(text.lines().reduce((a, b) -> b).orElse(""));
+  private static Programs.Result run(List<String> words, Guard guard, String what) {
+    ProcessBuilder builder = new ProcessBuilder(words);
+    Map<String, String> environment = builder.environment();
+    environment.putIfAbsent("WINEDEBUG", "-all");
+    // Wine decodes the command line and file names with the locale's character set; the names
+    // and paths here are UTF-8.
+    String locale = environment.getOrDefault("LANG", "");
+    locale = environment.getOrDefault("LC_CTYPE", locale);
+    locale = environment.getOrDefault("LC_ALL", locale).toUpperCase(Locale.ROOT);
+    if (!Host.WINDOWS && !locale.replace("UTF8", "UTF-8").contains("UTF-8")) {
+      environment.put("LC_ALL", "C.UTF-8");
     }
-
-    static Run of(List<String> words, Guard guard, String what) {
-      File log = null;
-      try {
-        log = File.createTempFile("vantorix-image-", ".txt");
-        ProcessBuilder builder =
-            new ProcessBuilder(words)
-                .redirectInput(ProcessBuilder.Redirect.from(Jdk.devNull()))
-                // Files, not pipes: Wine's long-lived helper processes inherit the standard
-                // handles and would keep a pipe open after the program ended.
-                .redirectOutput(log)
-                .redirectError(log);
-        Map<String, String> environment = builder.environment();
-        environment.putIfAbsent("WINEDEBUG", "-all");
-        // Wine decodes the command line and file names with the locale's character set; the
-        // names and paths here are UTF-8.
-        String locale = environment.getOrDefault("LANG", "");
-        locale = environment.getOrDefault("LC_CTYPE", locale);
-        locale = environment.getOrDefault("LC_ALL", locale).toUpperCase(Locale.ROOT);
-        if (!ON_WINDOWS && !locale.replace("UTF8", "UTF-8").contains("UTF-8")) {
-          environment.put("LC_ALL", "C.UTF-8");
-        }
-        Process process = guard.start(builder);
-        try {
-          if (!process.waitFor(TIMEOUT_SECONDS, TimeUnit.SECONDS)) {
-            process.destroyForcibly();
-            throw Refusal.of(
-                "%s: %s did not end within %d seconds", what, words.get(0), TIMEOUT_SECONDS);
-          }
-        } finally {
-          guard.finished(process);
-        }
-        guard.check();
-        // Decoded leniently: a tool may write in another character set, and its output is only
-        // shown (readString would refuse the bytes and turn a run into "cannot be started").
-        return new Run(
-            process.exitValue(),
-            new String(Files.readAllBytes(log.toPath()), StandardCharsets.UTF_8));
-      } catch (IOException e) {
-        throw Refusal.of("%s: %s cannot be started: %s", what, words.get(0), Trees.reason(e));
-      } catch (InterruptedException e) {
-        Thread.currentThread().interrupt();
-        throw new Refusal("interrupted");
-      } finally {
-        if (log != null) {
-          log.delete();
-        }
-      }
-    }
+    return Programs.run(builder, guard, TIMEOUT, what);
   }
 }

@@ -5,6 +5,7 @@ import java.util.ArrayList;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
+import org.vantorix.image.base.Refusal;
 
 /**
  * The launcher config file's text.

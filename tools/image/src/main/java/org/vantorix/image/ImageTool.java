@@ -9,6 +9,8 @@ import java.util.List;
 import java.util.spi.ToolProvider;
 import org.vantorix.image.installer.InstallerPlan;
 import org.vantorix.image.installer.Installers;
+import org.vantorix.image.base.Guard;
+import org.vantorix.image.base.Refusal;
 
 /**
  * vantorix-image: lays out a double-clickable application image from a jar, a main class or a
@@ -38,7 +40,7 @@ public final class ImageTool implements ToolProvider {
       summary.forEach(out::println);
       out.println("vantorix-image: wrote " + plan.output());
       if (installer != null) {
-        Installers.make(installer, out);
+        Installers.make(installer, new Guard(), out);
       }
       return 0;
     } catch (Refusal refusal) {
@@ -47,7 +49,7 @@ public final class ImageTool implements ToolProvider {
     } catch (OutOfMemoryError | RuntimeException e) {
       // Whatever slipped past the checks is still one line, never a stack trace.
       String message = e.getMessage() == null ? e.getClass().getName() : e.getMessage();
-      err.println("vantorix-image: " + Jars.oneLine(message));
+      err.println("vantorix-image: " + Refusal.oneLine(message));
       return 1;
     } finally {
       out.flush();

@@ -15,6 +15,10 @@ import java.util.List;
 import java.util.UUID;
 import java.util.concurrent.CountDownLatch;
 import java.util.concurrent.TimeUnit;
+import org.vantorix.image.base.Programs;
+import org.vantorix.image.base.Refusal;
+import org.vantorix.image.base.Guard;
+import org.vantorix.image.base.Host;
 
 /**
  * Writes a checked plan. The image is built in a directory beside the output and moved into
@@ -76,7 +80,7 @@ final class ImageWriter {
           view.setPermissions(PosixFilePermissions.fromString("rwxr-xr-x"));
         }
       } catch (IOException e) {
-        throw Refusal.of("cannot create a directory beside %s: %s", output, Trees.reason(e));
+        throw Refusal.of("cannot create a directory beside %s: %s", output, Refusal.reason(e));
       }
       List<String> summary;
       try {
@@ -169,7 +173,7 @@ final class ImageWriter {
       out.println("vantorix-image: jlink " + String.join(" ", args));
     }
     out.flush();
-    Jdk.Result result = linked.jdk().run("jlink", args);
+    Programs.Result result = linked.jdk().run("jlink", args);
     guard.check();
     if (result.code() != 0) {
       throw Refusal.of("jlink failed: %s", result.lastLine());
@@ -209,10 +213,10 @@ final class ImageWriter {
       staging = null;
     }
     if (leftOver != null) {
-      Trees.delete(leftOver);
+      Host.deleteTree(leftOver);
     }
     if (oldImage != null) {
-      Trees.delete(oldImage);
+      Host.deleteTree(oldImage);
     }
   }
 
@@ -226,8 +230,8 @@ final class ImageWriter {
 
   private static String describe(IOException e) {
     if (e instanceof FileSystemException f && f.getFile() != null) {
-      return f.getFile() + ": " + Trees.reason(e);
+      return f.getFile() + ": " + Refusal.reason(e);
     }
-    return Trees.reason(e);
+    return Refusal.reason(e);
   }
 }

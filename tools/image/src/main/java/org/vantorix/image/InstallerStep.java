@@ -21,6 +21,7 @@ import org.vantorix.image.installer.InstallerKind;
 import org.vantorix.image.installer.InstallerPlan;
 import org.vantorix.image.installer.InstallerRequest;
 import org.vantorix.image.installer.Installers;
+import org.vantorix.image.base.Refusal;
 
 /** The installer options of the command line, turned into a checked installer plan. */
 final class InstallerStep {

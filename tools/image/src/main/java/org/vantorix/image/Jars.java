@@ -21,6 +21,7 @@ import java.util.zip.CRC32;
 import java.util.zip.ZipEntry;
 import java.util.zip.ZipException;
 import java.util.zip.ZipFile;
+import org.vantorix.image.base.Refusal;
 
 /**
  * What the tool reads inside jars and class directories, through the JDK's own readers: {@link
@@ -137,11 +138,7 @@ final class Jars {
     if (e instanceof ZipException && why.isEmpty()) {
       why = "not a zip file";
     }
-    return Refusal.of("%s is not a readable jar: %s", path, oneLine(why));
-  }
-
-  static String oneLine(String text) {
-    return text.strip().replaceAll("\\s*[\\r\\n]+\\s*", "; ");
+    return Refusal.of("%s is not a readable jar: %s", path, Refusal.oneLine(why));
   }
 
   /** A module found on the module path. */
@@ -174,7 +171,7 @@ final class Jars {
       if (cause != null && cause.getMessage() != null) {
         why += ": " + cause.getMessage();
       }
-      throw Refusal.of("the module path cannot be read: %s", oneLine(why));
+      throw Refusal.of("the module path cannot be read: %s", Refusal.oneLine(why));
     }
     return found;
   }

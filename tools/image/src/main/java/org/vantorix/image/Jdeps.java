@@ -8,6 +8,8 @@ import java.util.List;
 import java.util.Set;
 import java.util.TreeSet;
 import java.util.stream.Collectors;
+import org.vantorix.image.base.Programs;
+import org.vantorix.image.base.Refusal;
 
 /** The JDK modules that the application's classes need, as jdeps finds them. */
 final class Jdeps {
@@ -77,7 +79,7 @@ final class Jdeps {
       out.println("vantorix-image: jdeps " + String.join(" ", args));
       out.flush();
     }
-    Jdk.Result result = jdk.run("jdeps", args);
+    Programs.Result result = jdk.run("jdeps", args);
     if (result.code() != 0) {
       throw Refusal.of("jdeps cannot analyse the application: %s", result.lastLine());
     }

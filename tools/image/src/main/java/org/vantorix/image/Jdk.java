@@ -1,6 +1,5 @@
 package org.vantorix.image;
 
-import java.io.ByteArrayOutputStream;
 import java.io.IOException;
 import java.io.PrintWriter;
 import java.io.StringWriter;
@@ -12,8 +11,11 @@ import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.Optional;
-import java.util.concurrent.TimeUnit;
+import java.time.Duration;
 import java.util.spi.ToolProvider;
+import org.vantorix.image.base.Guard;
+import org.vantorix.image.base.Programs;
+import org.vantorix.image.base.Refusal;
 
 /**
  * The JDK that a runtime is linked from: where its modules are, which platform and version they
@@ -28,18 +30,7 @@ import java.util.spi.ToolProvider;
  * @param version java.base's version
  */
 record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Version version) {
-  private static final long TOOL_TIMEOUT_MINUTES = 10;
-
-  /** The output of one run of a JDK tool. */
-  record Result(int code, String out, String err) {
-    String lastLine() {
-      String text = (err.isBlank() ? out : err).strip();
-      if (text.isEmpty()) {
-        return "exit code " + code;
-      }
-      return Jars.oneLine(text.lines().reduce((a, b) -> b).orElse(""));
-    }
-  }
+  private static final Duration TOOL_TIMEOUT = Duration.ofMinutes(10);
 
   /** The JDK of --jdk (or the one running the tool) with the jmods of --jmods (or its own). */
   static Jdk find(String jdkOption, String jmodsOption) {
@@ -74,7 +65,7 @@ record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Ver
     Runtime.Version version;
     if (jmods != null) {
       Path base = jmods.resolve("java.base.jmod");
-      Result described = run(home, external, "jmod", List.of("describe", base.toString()));
+      Programs.Result described = run(home, external, "jmod", List.of("describe", base.toString()));
       if (described.code() != 0) {
         throw Refusal.of("%s cannot be read: %s", base, described.lastLine());
       }
@@ -133,11 +124,11 @@ record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Ver
     return true;
   }
 
-  Result run(String tool, List<String> args) {
+  Programs.Result run(String tool, List<String> args) {
     return run(home, external, tool, args);
   }
 
-  private static Result run(Path home, boolean external, String name, List<String> args) {
+  private static Programs.Result run(Path home, boolean external, String name, List<String> args) {
     if (!external) {
       ToolProvider tool =
           ToolProvider.findFirst(name)
@@ -149,45 +140,14 @@ record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Ver
           PrintWriter e = new PrintWriter(err)) {
         code = tool.run(o, e, args.toArray(String[]::new));
       } catch (RuntimeException e) {
-        return new Result(1, "", e.toString());
+        return new Programs.Result(1, "", e.toString());
       }
-      return new Result(code, out.toString(), err.toString());
+      return new Programs.Result(code, out.toString(), err.toString());
     }
     List<String> command = new ArrayList<>();
     command.add(tool(home, name).toString());
     command.addAll(args);
-    try {
-      Path errors = Files.createTempFile("vantorix-image-", ".txt");
-      try {
-        Process process =
-            new ProcessBuilder(command)
-                .redirectInput(ProcessBuilder.Redirect.from(devNull()))
-                .redirectError(errors.toFile())
-                .start();
-        ByteArrayOutputStream out = new ByteArrayOutputStream();
-        process.getInputStream().transferTo(out);
-        if (!process.waitFor(TOOL_TIMEOUT_MINUTES, TimeUnit.MINUTES)) {
-          process.destroyForcibly();
-          return new Result(1, "", name + " did not end within " + TOOL_TIMEOUT_MINUTES + " min");
-        }
-        return new Result(
-            process.exitValue(),
-            out.toString(StandardCharsets.UTF_8),
-            Files.readString(errors, StandardCharsets.UTF_8));
-      } finally {
-        Files.deleteIfExists(errors);
-      }
-    } catch (IOException e) {
-      throw Refusal.of("%s cannot be started: %s", command.get(0), Trees.reason(e));
-    } catch (InterruptedException e) {
-      Thread.currentThread().interrupt();
-      throw new Refusal("interrupted");
-    }
-  }
-
-  static java.io.File devNull() {
-    return new java.io.File(
-        System.getProperty("os.name", "").startsWith("Windows") ? "NUL" : "/dev/null");
+    return Programs.run(new ProcessBuilder(command), new Guard(), TOOL_TIMEOUT, name);
   }
 
   private static Path tool(Path home, String name) {
@@ -227,7 +187,7 @@ record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Ver
       }
     } catch (IOException e) {
       throw Refusal.of(
-          "the JDK %s has neither jmods nor a readable release file: %s", home, Trees.reason(e));
+          "the JDK %s has neither jmods nor a readable release file: %s", home, Refusal.reason(e));
     }
     return properties;
   }

@@ -8,6 +8,7 @@ import java.util.List;
 import java.util.Map;
 import java.util.Set;
 import java.util.stream.Collectors;
+import org.vantorix.image.base.Refusal;
 
 /**
  * The command line, as given, read by the options of {@link OptionTable}. Every option with a

@@ -56,15 +56,15 @@ import java.util.jar.Attributes;
 import java.util.regex.Pattern;
 import java.util.stream.Collectors;
 import java.util.stream.Stream;
+import org.vantorix.image.base.Refusal;
+import org.vantorix.image.base.Versions;
+import org.vantorix.image.base.WindowsNames;
 
 /** Everything that is checked before a file is written, and what the writer is then told to do. */
 final class Planner {
   static final String MARK = ".vantorix-image";
   static final List<String> EXECUTION_LEVELS =
       List.of("asInvoker", "highestAvailable", "requireAdministrator");
-  private static final Pattern VERSION_RULE = Pattern.compile("\\d{1,9}(\\.\\d{1,9}){0,3}");
-  private static final Set<String> WINDOWS_DEVICES = windowsDevices();
-  private static final String WINDOWS_FORBIDDEN = "<>:\"/\\|?*";
 
   private final Options options;
   private final Path toolDirectory;
@@ -188,26 +188,10 @@ final class Planner {
           shown(name), target.listSeparator(), target.label);
     }
     if (target.windows) {
-      String bad =
-          WINDOWS_FORBIDDEN
-              .chars()
-              .filter(c -> name.indexOf(c) >= 0)
-              .sorted()
-              .mapToObj(c -> String.valueOf((char) c))
-              .collect(Collectors.joining(" "));
-      if (!bad.isEmpty()) {
-        throw Refusal.of(
-            "the name %s holds %s, which Windows file names cannot hold", shown(name), bad);
-      }
-      char last = name.charAt(name.length() - 1);
-      if (last == '.' || last == ' ') {
-        throw Refusal.of(
-            "the name %s ends with %s, which Windows drops from file names",
-            shown(name), last == '.' ? "a dot" : "a blank");
-      }
-      if (WINDOWS_DEVICES.contains(name.split("\\.")[0].toUpperCase(Locale.ROOT))) {
-        throw Refusal.of("the name %s is a Windows device name", shown(name));
-      }
+      WindowsNames.problem(name)
+          .ifPresent(problem -> {
+            throw Refusal.of("the name %s %s", shown(name), problem);
+          });
     }
   }
 
@@ -445,7 +429,7 @@ final class Planner {
     try (InputStream in = Files.newInputStream(input.resolve(relative))) {
       head = in.readNBytes(16);
     } catch (IOException e) {
-      throw Refusal.of("the splash image %s cannot be read: %s", relative, Trees.reason(e));
+      throw Refusal.of("the splash image %s cannot be read: %s", relative, Refusal.reason(e));
     }
     if (Icons.splashFormat(head).isEmpty()) {
       throw Refusal.of("the splash image %s is not a PNG, GIF, JPEG or BMP file", relative);
@@ -458,7 +442,7 @@ final class Planner {
     try (InputStream in = Files.newInputStream(Path.of(path))) {
       data = in.readNBytes(64 << 20);
     } catch (IOException e) {
-      throw Refusal.of("the icon %s cannot be read: %s", path, Trees.reason(e));
+      throw Refusal.of("the icon %s cannot be read: %s", path, Refusal.reason(e));
     }
     Icons.iconProblem(data)
         .ifPresent(
@@ -500,11 +484,8 @@ final class Planner {
     }
     String version = options.value(VERSION);
     if (version != null
-        && !(VERSION_RULE.matcher(version).matches()
-            && Stream.of(version.split("\\.")).allMatch(p -> Long.parseLong(p) <= 65535))) {
-      throw Refusal.of(
-          "the version %s is not 1 to 4 numbers of 0 to 65535 joined by dots (like 2.5.1)",
-          shown(version));
+        && !Versions.valid(version)) {
+      throw Refusal.of("the version %s is not %s", shown(version), Versions.RULE);
     }
     String level = options.value(EXECUTION_LEVEL);
     if (level != null && !EXECUTION_LEVELS.contains(level)) {
@@ -603,7 +584,7 @@ final class Planner {
     try (Stream<Path> children = Files.list(output)) {
       empty = children.findAny().isEmpty();
     } catch (IOException e) {
-      throw Refusal.of("the output directory %s cannot be read: %s", output, Trees.reason(e));
+      throw Refusal.of("the output directory %s cannot be read: %s", output, Refusal.reason(e));
     }
     if (!empty) {
       if (!options.flag(FORCE)) {
@@ -713,14 +694,5 @@ final class Planner {
 
   private static Path absolute(String path) {
     return Path.of(path).toAbsolutePath().normalize();
-  }
-
-  private static Set<String> windowsDevices() {
-    Set<String> devices = new TreeSet<>(List.of("CON", "PRN", "AUX", "NUL"));
-    for (int n = 1; n <= 9; n++) {
-      devices.add("COM" + n);
-      devices.add("LPT" + n);
-    }
-    return Set.copyOf(devices);
   }
 }

@@ -6,6 +6,7 @@ import java.util.Locale;
 import java.util.Map;
 import java.util.Optional;
 import java.util.stream.Collectors;
+import org.vantorix.image.base.Host;
 
 /** What an image is for: the launchers' system and machine, and what follows from them. */
 enum Target {
@@ -87,7 +88,7 @@ enum Target {
   /** The platform of the machine the tool runs on, in the form of {@link #modulePlatform}. */
   static String hostPlatform() {
     String os = System.getProperty("os.name", "").toLowerCase(Locale.ROOT);
-    String system = os.startsWith("windows") ? "windows" : os.split(" ")[0];
+    String system = Host.WINDOWS ? "windows" : os.split(" ")[0];
     return system + "-" + System.getProperty("os.arch", "");
   }
 

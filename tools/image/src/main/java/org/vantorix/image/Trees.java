@@ -1,7 +1,6 @@
 package org.vantorix.image;
 
 import java.io.IOException;
-import java.nio.file.FileSystemException;
 import java.nio.file.FileSystemLoopException;
 import java.nio.file.FileVisitOption;
 import java.nio.file.FileVisitResult;
@@ -16,6 +15,7 @@ import java.util.Deque;
 import java.util.EnumSet;
 import java.util.List;
 import java.util.Set;
+import org.vantorix.image.base.Refusal;
 
 /**
  * The files of a directory tree that the writer copies, decided before anything is written: each
@@ -67,11 +67,11 @@ final class Trees {
 
             @Override
             public FileVisitResult visitFileFailed(Path file, IOException e) {
-              throw Refusal.of("%s cannot be read: %s", file, reason(e));
+              throw Refusal.of("%s cannot be read: %s", file, Refusal.reason(e));
             }
           });
     } catch (IOException e) {
-      throw Refusal.of("%s cannot be read: %s", directory, reason(e));
+      throw Refusal.of("%s cannot be read: %s", directory, Refusal.reason(e));
     }
   }
 
@@ -138,11 +138,11 @@ final class Trees {
               if (e instanceof FileSystemLoopException) {
                 throw Refusal.of("the runtime %s holds a loop of links at %s", runtime, file);
               }
-              throw Refusal.of("%s cannot be read: %s", file, reason(e));
+              throw Refusal.of("%s cannot be read: %s", file, Refusal.reason(e));
             }
           });
     } catch (IOException e) {
-      throw Refusal.of("%s cannot be read: %s", runtime, reason(e));
+      throw Refusal.of("%s cannot be read: %s", runtime, Refusal.reason(e));
     }
     return List.copyOf(copies);
   }
@@ -168,51 +168,11 @@ final class Trees {
     return total[0];
   }
 
-  /** Removes a tree, links not followed; what cannot be removed is left. */
-  static void delete(Path directory) {
-    if (!Files.exists(directory, java.nio.file.LinkOption.NOFOLLOW_LINKS)) {
-      return;
-    }
-    try {
-      Files.walkFileTree(
-          directory,
-          new SimpleFileVisitor<>() {
-            @Override
-            public FileVisitResult visitFile(Path file, BasicFileAttributes attributes) {
-              deleteQuietly(file);
-              return FileVisitResult.CONTINUE;
-            }
-
-            @Override
-            public FileVisitResult visitFileFailed(Path file, IOException e) {
-              deleteQuietly(file);
-              return FileVisitResult.CONTINUE;
-            }
-
-            @Override
-            public FileVisitResult postVisitDirectory(Path dir, IOException e) {
-              deleteQuietly(dir);
-              return FileVisitResult.CONTINUE;
-            }
-          });
-    } catch (IOException e) {
-      // Left behind; nothing else depends on it.
-    }
-  }
-
-  private static void deleteQuietly(Path path) {
-    try {
-      Files.deleteIfExists(path);
-    } catch (IOException e) {
-      // See delete.
-    }
-  }
-
   static Path realPath(Path path) {
     try {
       return path.toRealPath();
     } catch (IOException e) {
-      throw Refusal.of("%s cannot be read: %s", path, reason(e));
+      throw Refusal.of("%s cannot be read: %s", path, Refusal.reason(e));
     }
   }
 
@@ -222,17 +182,6 @@ final class Trees {
     } catch (IOException e) {
       return 0;
     }
-  }
-
-  /** The reason of a file error, without the path that the message names already. */
-  static String reason(IOException e) {
-    if (e instanceof NoSuchFileException) {
-      return "no such file or directory";
-    }
-    if (e instanceof FileSystemException f && f.getReason() != null) {
-      return f.getReason();
-    }
-    return e.getMessage() == null ? e.getClass().getSimpleName() : e.getMessage();
   }
 
   private Trees() {}

@@ -1,12 +1,10 @@
 package org.vantorix.image;
 
-import java.io.File;
-import java.nio.file.Files;
-import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
+import org.vantorix.image.base.Refusal;
 
-/** Command words: a shell line split as a POSIX shell would, quoting, and PATH lookup. */
+/** Command words: a shell line split as a POSIX shell would, and quoting for sh. */
 final class Words {
   /** Splits at blanks outside quotes; single quotes, double quotes and backslashes as in sh. */
   static List<String> split(String line) {
@@ -61,24 +59,6 @@ final class Words {
   /** A word quoted for sh. */
   static String quote(String word) {
     return "'" + word.replace("'", "'\\''") + "'";
-  }
-
-  /** An executable of the name on PATH, or null. */
-  static Path onPath(String name) {
-    String path = System.getenv("PATH");
-    if (path == null) {
-      return null;
-    }
-    for (String directory : path.split(File.pathSeparator)) {
-      if (directory.isEmpty()) {
-        continue;
-      }
-      Path candidate = Path.of(directory, name);
-      if (Files.isRegularFile(candidate) && Files.isExecutable(candidate)) {
-        return candidate;
-      }
-    }
-    return null;
   }
 
   private Words() {}

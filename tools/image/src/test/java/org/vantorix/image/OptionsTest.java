@@ -7,6 +7,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import java.util.ArrayList;
 import java.util.List;
 import org.junit.jupiter.api.Test;
+import org.vantorix.image.base.Refusal;
 
 /** The parser and the checks that come from the option table. */
 class OptionsTest {

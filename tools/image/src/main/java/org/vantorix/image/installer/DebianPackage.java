@@ -13,6 +13,8 @@ import java.util.List;
 import java.util.Map;
 import java.util.Set;
 import java.util.TreeSet;
+import org.vantorix.image.base.Guard;
+import org.vantorix.image.base.Host;
 
 /**
  * Writes the Debian package of a plan with dpkg-deb: the image in {@code /opt/<name>}, the
@@ -38,7 +40,7 @@ final class DebianPackage {
     };
   }
 
-  static void write(InstallerPlan plan) throws IOException {
+  static void write(InstallerPlan plan, Guard guard) throws IOException {
     InstallerRequest request = plan.request();
     String name = plan.name();
     String id = plan.appId();
@@ -86,11 +88,11 @@ final class DebianPackage {
       file(control, control(plan, files.bytes()).getBytes(StandardCharsets.UTF_8));
 
       Path built = work.resolve(plan.output().getFileName());
-      Commands.run(List.of(plan.tool().toString(), "--root-owner-group", "--build",
-          staging.toString(), built.toString()), staging, "dpkg-deb");
+      Installers.build(List.of(plan.tool().toString(), "--root-owner-group", "--build",
+          staging.toString(), built.toString()), staging, guard, "dpkg-deb");
       Scratch.moveIntoPlace(built, plan.output());
     } finally {
-      Scratch.deleteTree(work);
+      Host.deleteTree(work);
     }
   }
 

@@ -8,10 +8,12 @@ import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.List;
 import java.util.Map;
 import java.util.TreeMap;
 import javax.imageio.ImageIO;
-import org.vantorix.image.Refusal;
+import org.vantorix.image.base.IcoFile;
+import org.vantorix.image.base.Refusal;
 
 /**
  * The square images of an {@code .ico} file as PNG files: a PNG frame as it is, a bitmap frame
@@ -20,7 +22,6 @@ import org.vantorix.image.Refusal;
  */
 final class IconFrames {
 
-  private static final byte[] PNG_SIGNATURE = {(byte) 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
   private static final int MAX_SIDE = 1024;
 
   private IconFrames() {}
@@ -47,40 +48,35 @@ final class IconFrames {
   }
 
   private static Map<Integer, byte[]> frames(byte[] data) throws IOException {
-    ByteBuffer bytes = ByteBuffer.wrap(data).order(ByteOrder.LITTLE_ENDIAN);
-    if (data.length < 6 || bytes.getShort(0) != 0 || bytes.getShort(2) != 1) {
-      throw new Refusal("no icon header");
-    }
-    int count = Short.toUnsignedInt(bytes.getShort(4));
     Map<Integer, byte[]> best = new TreeMap<>();
     Map<Integer, Integer> bestDepth = new TreeMap<>();
-    for (int index = 0; index < count; index++) {
-      int entry = 6 + 16 * index;
-      int size = bytes.getInt(entry + 8);
-      int offset = bytes.getInt(entry + 12);
-      if (size <= 0 || offset < 0 || (long) offset + size > data.length) {
-        throw new Refusal("image " + (index + 1) + " lies outside the file");
-      }
-      byte[] frame = java.util.Arrays.copyOfRange(data, offset, offset + size);
+    List<IcoFile.Frame> frames;
+    try {
+      frames = IcoFile.frames(data);
+    } catch (IcoFile.Problem problem) {
+      throw new Refusal(problem.getMessage());
+    }
+    for (IcoFile.Frame entry : frames) {
+      byte[] frame = entry.data();
       BufferedImage image;
       int depth;
-      if (startsWith(frame, PNG_SIGNATURE)) {
+      if (entry.png()) {
         image = ImageIO.read(new ByteArrayInputStream(frame));
         if (image == null) {
-          throw new Refusal("image " + (index + 1) + " is not a readable PNG image");
+          throw new Refusal("image " + entry.number() + " is not a readable PNG image");
         }
         depth = 32;
       } else {
         depth = Short.toUnsignedInt(ByteBuffer.wrap(frame).order(ByteOrder.LITTLE_ENDIAN)
             .getShort(14));
-        image = bitmap(frame, index + 1);
+        image = bitmap(frame, entry.number());
       }
       int side = image.getWidth();
       if (side != image.getHeight() || depth < bestDepth.getOrDefault(side, 0)) {
         continue;
       }
       bestDepth.put(side, depth);
-      best.put(side, startsWith(frame, PNG_SIGNATURE) ? frame : png(image));
+      best.put(side, entry.png() ? frame : png(image));
     }
     if (best.isEmpty()) {
       throw new Refusal("it holds no square image");
@@ -161,17 +157,5 @@ final class IconFrames {
     ByteArrayOutputStream out = new ByteArrayOutputStream();
     ImageIO.write(image, "png", out);
     return out.toByteArray();
-  }
-
-  private static boolean startsWith(byte[] data, byte[] prefix) {
-    if (data.length < prefix.length) {
-      return false;
-    }
-    for (int i = 0; i < prefix.length; i++) {
-      if (data[i] != prefix[i]) {
-        return false;
-      }
-    }
-    return true;
   }
 }

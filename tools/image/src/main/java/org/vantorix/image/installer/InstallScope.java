@@ -1,7 +1,7 @@
 package org.vantorix.image.installer;
 
 import java.util.Locale;
-import org.vantorix.image.Refusal;
+import org.vantorix.image.base.Refusal;
 
 /**
  * For whom a setup program installs: the user who runs it (no elevation, under the user's local

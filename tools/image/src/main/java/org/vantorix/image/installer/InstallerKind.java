@@ -1,7 +1,7 @@
 package org.vantorix.image.installer;
 
 import java.util.Locale;
-import org.vantorix.image.Refusal;
+import org.vantorix.image.base.Refusal;
 
 /** What the image becomes for its users: a Windows setup program or a Debian package. */
 public enum InstallerKind {

@@ -1,6 +1,7 @@
 package org.vantorix.image.installer;
 
 import java.nio.file.Path;
+import org.vantorix.image.base.Versions;
 
 /**
  * A checked request with its defaults worked out: what {@link Installers#make} writes, with no
@@ -27,10 +28,6 @@ public record InstallerPlan(
 
   /** The version with as many zeros added as a Windows version resource needs (four numbers). */
   public String fourPartVersion() {
-    StringBuilder text = new StringBuilder(version);
-    for (int parts = version.split("\\.").length; parts < 4; parts++) {
-      text.append(".0");
-    }
-    return text.toString();
+    return Versions.fourParts(version);
   }
 }

@@ -5,9 +5,15 @@ import java.io.PrintWriter;
 import java.io.UncheckedIOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.time.Duration;
+import java.util.List;
 import java.util.Locale;
 import java.util.regex.Pattern;
-import org.vantorix.image.Refusal;
+import org.vantorix.image.base.Guard;
+import org.vantorix.image.base.Host;
+import org.vantorix.image.base.Programs;
+import org.vantorix.image.base.Refusal;
+import org.vantorix.image.base.Versions;
 
 /**
  * Setup programs and Debian packages made from an application image. {@link #plan} runs every
@@ -15,13 +21,15 @@ import org.vantorix.image.Refusal;
  */
 public final class Installers {
 
-  private static final Pattern VERSION = Pattern.compile("[0-9]{1,5}(\\.[0-9]{1,5}){0,3}");
   // A registry key name may hold anything but a backslash; the id is kept to what every tool
   // that handles it (a setup program's script, a shell, a file name) takes as it is.
   private static final Pattern WINDOWS_ID = Pattern.compile("[A-Za-z0-9][A-Za-z0-9._+-]{0,99}");
   // Debian's rule for package names.
   private static final Pattern DEBIAN_ID = Pattern.compile("[a-z0-9][a-z0-9.+-]+");
   private static final Pattern EMAIL = Pattern.compile("[^\\s<>@]+@[^\\s<>@]+");
+
+  // A setup program of a large image compresses for minutes.
+  private static final Duration BUILD_TIMEOUT = Duration.ofMinutes(30);
 
   private Installers() {}
 
@@ -54,7 +62,7 @@ public final class Installers {
     if (!EMAIL.matcher(request.vendorEmail()).matches()) {
       throw new Refusal("--vendor-email " + request.vendorEmail() + " is not an e-mail address");
     }
-    Path dpkgDeb = Commands.onPath("dpkg-deb");
+    Path dpkgDeb = Host.onPath("dpkg-deb");
     if (dpkgDeb == null) {
       throw new Refusal("dpkg-deb is not on the PATH: a Debian package is made where dpkg is"
           + " installed");
@@ -67,14 +75,17 @@ public final class Installers {
     return checkedOutput(new InstallerPlan(request, version, appId, description, dpkgDeb, output));
   }
 
-  /** Builds the installer of a checked plan from its image, then says where it is. */
-  public static Path make(InstallerPlan plan, PrintWriter out) {
+  /**
+   * Builds the installer of a checked plan from its image, then says where it is. The program
+   * that builds it runs under the guard: stopping the tool ends it.
+   */
+  public static Path make(InstallerPlan plan, Guard guard, PrintWriter out) {
     try {
       Files.createDirectories(plan.output().getParent());
       if (plan.request().kind() == InstallerKind.EXE) {
-        SetupProgram.write(plan);
+        SetupProgram.write(plan, guard);
       } else {
-        DebianPackage.write(plan);
+        DebianPackage.write(plan, guard);
       }
     } catch (IOException e) {
       throw new Refusal("the installer could not be written: " + e.getMessage());
@@ -85,19 +96,24 @@ public final class Installers {
     return plan.output();
   }
 
+  /** Runs the program that builds an installer; a failure is a refusal with its last line. */
+  static void build(List<String> command, Path directory, Guard guard, String what) {
+    Programs.Result result =
+        Programs.run(new ProcessBuilder(command).directory(directory.toFile()), guard,
+            BUILD_TIMEOUT, what);
+    if (result.code() != 0) {
+      throw new Refusal(what + " failed (exit code " + result.code() + ")"
+          + (result.silent() ? "" : ": " + result.lastLine()));
+    }
+  }
+
   private static String checkVersion(String version) {
     if (version == null) {
       throw new Refusal("--installer needs --version, 1 to 4 numbers joined by dots (like 2.5.1)");
     }
-    boolean numeric = VERSION.matcher(version).matches();
-    if (numeric) {
-      for (String part : version.split("\\.")) {
-        numeric &= Integer.parseInt(part) <= 65535;
-      }
-    }
-    if (!numeric) {
-      throw new Refusal("the installer needs a numeric version: " + version
-          + " is not 1 to 4 numbers of 0 to 65535 joined by dots (like 2.5.1)");
+    if (!Versions.valid(version)) {
+      throw new Refusal("the installer needs a numeric version: " + version + " is not "
+          + Versions.RULE);
     }
     return version;
   }
@@ -154,8 +170,8 @@ public final class Installers {
       }
       return given.toAbsolutePath();
     }
-    Path found = Commands.onPath("makensis");
-    if (found == null && Commands.WINDOWS_HOST) {
+    Path found = Host.onPath("makensis");
+    if (found == null && Host.WINDOWS) {
       for (String variable : new String[] {"ProgramFiles(x86)", "ProgramFiles"}) {
         String directory = System.getenv(variable);
         Path candidate = directory == null ? null : Path.of(directory, "NSIS", "makensis.exe");

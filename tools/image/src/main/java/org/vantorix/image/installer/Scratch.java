@@ -4,16 +4,14 @@ import java.io.IOException;
 import java.io.OutputStream;
 import java.nio.file.AtomicMoveNotSupportedException;
 import java.nio.file.Files;
-import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
+import java.nio.file.LinkOption;
 import java.nio.file.StandardOpenOption;
 import java.nio.file.attribute.PosixFileAttributeView;
 import java.nio.file.attribute.PosixFilePermission;
 import java.nio.file.attribute.PosixFilePermissions;
-import java.util.Comparator;
 import java.util.Set;
-import java.util.stream.Stream;
 
 /**
  * The files an installer is built in: the tool's own temporary directory, from which the
@@ -47,18 +45,6 @@ final class Scratch {
       }
     } finally {
       Files.deleteIfExists(part);
-    }
-  }
-
-  /** Deletes a directory with everything in it; links are deleted, never followed. */
-  static void deleteTree(Path root) throws IOException {
-    if (!Files.exists(root, LinkOption.NOFOLLOW_LINKS)) {
-      return;
-    }
-    try (Stream<Path> paths = Files.walk(root)) {
-      for (Path path : paths.sorted(Comparator.reverseOrder()).toList()) {
-        Files.deleteIfExists(path);
-      }
     }
   }
 }

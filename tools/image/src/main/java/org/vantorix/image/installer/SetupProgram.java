@@ -5,16 +5,17 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
-import org.vantorix.image.Refusal;
+import org.vantorix.image.base.Guard;
+import org.vantorix.image.base.Host;
+import org.vantorix.image.base.Refusal;
+import org.vantorix.image.base.WindowsNames;
 
 /** Writes the setup program of a plan with makensis. */
 final class SetupProgram {
 
-  private static final String NOT_IN_WINDOWS_NAMES = "<>:\"/\\|?*";
-
   private SetupProgram() {}
 
-  static void write(InstallerPlan plan) throws IOException {
+  static void write(InstallerPlan plan, Guard guard) throws IOException {
     ImageFiles files = ImageFiles.walk(plan.request().image());
     for (ImageFiles.Entry file : files.files()) {
       if (file.link()) {
@@ -24,7 +25,7 @@ final class SetupProgram {
     }
     for (List<ImageFiles.Entry> entries : List.of(files.directories(), files.files())) {
       for (ImageFiles.Entry entry : entries) {
-        if (!windowsName(entry.fileName())) {
+        if (WindowsNames.problem(entry.fileName()).isPresent()) {
           throw new Refusal("the image holds a name that Windows cannot hold: " + entry.source());
         }
       }
@@ -44,18 +45,11 @@ final class SetupProgram {
       // With a byte order mark makensis reads the script as UTF-8 wherever it runs.
       Files.writeString(script, "\uFEFF" + NsisScript.render(plan, files, manifest, built, sign),
           StandardCharsets.UTF_8);
-      Commands.run(List.of(plan.tool().toString(), "-V2", "-INPUTCHARSET", "UTF8",
-          script.toString()), work, "makensis");
+      Installers.build(List.of(plan.tool().toString(), "-V2", "-INPUTCHARSET", "UTF8",
+          script.toString()), work, guard, "makensis");
       Scratch.moveIntoPlace(built, plan.output());
     } finally {
-      Scratch.deleteTree(work);
+      Host.deleteTree(work);
     }
-  }
-
-  private static boolean windowsName(String name) {
-    if (name.endsWith(".") || name.endsWith(" ")) {
-      return false;
-    }
-    return name.chars().noneMatch(c -> c < 32 || NOT_IN_WINDOWS_NAMES.indexOf(c) >= 0);
   }
 }

@@ -5,7 +5,8 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.regex.Pattern;
-import org.vantorix.image.Refusal;
+import org.vantorix.image.base.Host;
+import org.vantorix.image.base.Refusal;
 
 /**
  * The packager's sign command as makensis runs it: on the uninstaller before setup takes it in,
@@ -28,13 +29,13 @@ record SignScripts(Path uninstaller, Path setup) {
       throw new Refusal("the temporary directory " + work + " holds characters that a sign"
           + " command's line cannot carry: set java.io.tmpdir to a plain path");
     }
-    String argument = Commands.WINDOWS_HOST ? "\"%~1\"" : "\"$1\"";
+    String argument = Host.WINDOWS ? "\"%~1\"" : "\"$1\"";
     String line = signCommand.contains("{}") ? signCommand.replace("{}", argument)
         : signCommand + " " + argument;
-    String suffix = Commands.WINDOWS_HOST ? ".cmd" : ".sh";
+    String suffix = Host.WINDOWS ? ".cmd" : ".sh";
     Path uninstaller = work.resolve("sign-uninstaller" + suffix);
     Path setupScript = work.resolve("sign-setup" + suffix);
-    if (Commands.WINDOWS_HOST) {
+    if (Host.WINDOWS) {
       Files.writeString(uninstaller, "@" + line + "\r\n", StandardCharsets.UTF_8);
       Files.writeString(setupScript, "@call \"" + uninstaller + "\" \"" + setup + "\"\r\n",
           StandardCharsets.UTF_8);
@@ -48,8 +49,8 @@ record SignScripts(Path uninstaller, Path setup) {
 
   /** The script's lines that run the scripts; a command that fails stops the build. */
   String lines() {
-    String shell = Commands.WINDOWS_HOST ? "cmd /c " : "sh ";
-    String q = Commands.WINDOWS_HOST ? "\"" : "'";
+    String shell = Host.WINDOWS ? "cmd /c " : "sh ";
+    String q = Host.WINDOWS ? "\"" : "'";
     return "!uninstfinalize `" + shell + q + uninstaller + q + " " + q + "%1" + q + "` = 0\n"
         + "!finalize `" + shell + q + setup + q + "` = 0";
   }
