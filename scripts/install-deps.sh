@@ -39,6 +39,8 @@ pkg_installed junit5 || need+=(junit5)
 # programs, lintian checks the Debian packages (dpkg-deb is part of dpkg).
 have makensis || need+=(nsis)
 have lintian || need+=(lintian)
+# desktop-file-validate checks the Debian packages' desktop entries.
+have desktop-file-validate || need+=(desktop-file-utils)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"

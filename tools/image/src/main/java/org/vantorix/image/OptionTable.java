@@ -85,7 +85,10 @@ final class OptionTable {
       value("target", "TARGET", IMAGE,
           "windows-x64, windows-x86 or linux-x64 (default: that of\nthe launchers found)");
   static final Option.Flag CONSOLE =
-      flag("console", IMAGE, "the console launcher (Windows; default: the GUI launcher)");
+      flag("console", IMAGE,
+          "a command-line application: the console launcher\n"
+              + "(Windows; default: the GUI launcher), no desktop entry\n"
+              + "(Debian package)");
   static final Option.Value OUTPUT =
       value("output", "DIR", IMAGE,
           "the image directory (default: NAME in the current directory)");
@@ -96,7 +99,10 @@ final class OptionTable {
           "the directory of the launcher executables (default: the\n"
               + "tool's own directory, as in the release archive)");
 
-  static final Option.Value ICON = value("icon", "FILE.ico", BRANDING, "the executable's icon");
+  static final Option.Value ICON =
+      value("icon", "FILE", BRANDING,
+          "the application's icon: an .ico file (Windows), a square\n"
+              + "PNG image or an .ico file (Debian package)");
   static final Option.Value VERSION =
       value("version", "A.B.C.D", BRANDING, "the file and product version (1 to 4 numbers)");
   static final Option.Value VENDOR = value("vendor", "TEXT", BRANDING, "the company name");
@@ -150,6 +156,12 @@ final class OptionTable {
   static final Option.Value MAKENSIS =
       value("makensis", "PATH", INSTALLER, "the NSIS compiler (default: makensis on the PATH)",
           SETUP_PROGRAM);
+  static final Option.Value PACKAGE_VERSION =
+      value("package-version", "VERSION", INSTALLER,
+          "the package's version, when it is not --version: the\n"
+              + "version with a Debian revision or a suffix, such as\n"
+              + "3.3.2-1 or 3.3.2+repack-1 (Debian package)",
+          DEBIAN_PACKAGE);
   static final Option.Value VENDOR_EMAIL =
       value("vendor-email", "EMAIL", INSTALLER,
           "the maintainer's address; with --vendor it makes the\n"

@@ -56,6 +56,7 @@ import java.util.jar.Attributes;
 import java.util.regex.Pattern;
 import java.util.stream.Collectors;
 import java.util.stream.Stream;
+import org.vantorix.image.base.IcoFile;
 import org.vantorix.image.base.Refusal;
 import org.vantorix.image.base.Versions;
 import org.vantorix.image.base.WindowsNames;
@@ -443,6 +444,11 @@ final class Planner {
       data = in.readNBytes(64 << 20);
     } catch (IOException e) {
       throw Refusal.of("the icon %s cannot be read: %s", path, Refusal.reason(e));
+    }
+    if (IcoFile.startsWith(data, 0, IcoFile.pngSignature())) {
+      throw Refusal.of(
+          "the icon %s is a PNG image: %s takes an .ico file (a PNG image is taken for linux-x64)",
+          path, target.label);
     }
     Icons.iconProblem(data)
         .ifPresent(

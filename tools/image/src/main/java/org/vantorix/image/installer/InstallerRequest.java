@@ -14,7 +14,7 @@ import java.util.Set;
  * @param version the application's version: 1 to 4 numbers joined by dots
  * @param vendor the publisher (Windows) and maintainer (Debian); optional for a setup program
  * @param description one line about the application; the name when null
- * @param icon the application's {@code .ico} file, or null
+ * @param icon the application's {@code .ico} file (Debian: or a PNG image), or null
  * @param appId the id that stays the same across versions, or null for one derived from the
  *     vendor and the name
  * @param scope for whom a setup program installs
@@ -25,6 +25,11 @@ import java.util.Set;
  * @param target {@code windows-x64}, {@code windows-x86} or {@code linux-x64}
  * @param modules the Java modules linked into the image's runtime (empty when not known)
  * @param outputDirectory the directory that receives the installer
+ * @param copyright the copyright text (Debian: the copyright file), or null for the vendor
+ * @param packageVersion the Debian package's version, or null for the version
+ * @param console whether the application is a command-line one (Debian: no desktop entry)
+ * @param windowClass the class name of the application's windows, as the desktop sees it, or
+ *     null when not known
  */
 public record InstallerRequest(
     InstallerKind kind,
@@ -42,7 +47,11 @@ public record InstallerRequest(
     String signCommand,
     String target,
     Set<String> modules,
-    Path outputDirectory) {
+    Path outputDirectory,
+    String copyright,
+    String packageVersion,
+    boolean console,
+    String windowClass) {
 
   public InstallerRequest {
     Objects.requireNonNull(kind, "kind");

@@ -20,7 +20,8 @@ class InstallerTextTest {
     InstallerRequest request =
         new InstallerRequest(kind, work.resolve("Orbit"), "Orbit", "2.5", vendor, null, null, null,
             scope, true, "dev@orbit.example", null, sign,
-            kind == InstallerKind.EXE ? "windows-x64" : "linux-x64", Set.of("java.desktop"), work);
+            kind == InstallerKind.EXE ? "windows-x64" : "linux-x64", Set.of("java.desktop"), work,
+            null, null, false, null);
     return new InstallerPlan(request, "2.5", "orbit", "Orbit", Path.of("/usr/bin/tool"),
         work.resolve("out"));
   }
