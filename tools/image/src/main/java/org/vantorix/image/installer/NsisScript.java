@@ -78,6 +78,19 @@ final class NsisScript {
       !insertmacro VX_IS_LINK ""
       !insertmacro VX_IS_LINK "un."
 
+      ; Takes the line break off the line in $1 ($2 is overwritten).
+      !macro VX_TRIM_LINE
+        ${Do}
+          StrCpy $2 $1 1 -1
+          ${If} $2 == "$\\r"
+          ${OrIf} $2 == "$\\n"
+            StrCpy $1 $1 -1
+          ${Else}
+            ${Break}
+          ${EndIf}
+        ${Loop}
+      !macroend
+
       ; The id that the manifest in $VxDir names on its first line (":app-id=<id>"), into VxOther:
       ; empty when there is no manifest or it names none.
       !macro VX_OWNER_OF UN
@@ -90,15 +103,7 @@ final class NsisScript {
         ${EndIf}
         FileReadUTF16LE $0 $1
         FileClose $0
-        ${Do}
-          StrCpy $2 $1 1 -1
-          ${If} $2 == "$\\r"
-          ${OrIf} $2 == "$\\n"
-            StrCpy $1 $1 -1
-          ${Else}
-            ${Break}
-          ${EndIf}
-        ${Loop}
+        !insertmacro VX_TRIM_LINE
         StrCpy $2 $1 8
         ${If} $2 == ":app-id="
           StrCpy $VxOther $1 "" 8
@@ -124,15 +129,7 @@ final class NsisScript {
           ${If} ${Errors}
             ${Break}
           ${EndIf}
-          ${Do}
-            StrCpy $2 $1 1 -1
-            ${If} $2 == "$\\r"
-            ${OrIf} $2 == "$\\n"
-              StrCpy $1 $1 -1
-            ${Else}
-              ${Break}
-            ${EndIf}
-          ${Loop}
+          !insertmacro VX_TRIM_LINE
           ; A directory's entry ends with a backslash.
           StrCpy $2 $1 1 -1
           ${If} $2 == "\\"
