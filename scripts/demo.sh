@@ -90,7 +90,8 @@ heading "4. The Debian package that users download (--installer deb)"
 # The runtime linked above, copied: linking it again would only take time.
 shown_run "$kit/vantorix-image" --name Orbit --input "$out/input" --main-jar orbit.jar \
   --runtime "$out/Orbit/runtime" --output "$out/deb/Orbit" --version 1.0.0 --vendor "Orbit Works" \
-  --vendor-email orbit@example.com --description "Shows the planets of the solar system" \
+  --vendor-email orbit@example.com --copyright "2026 Orbit Works" \
+  --description "Shows the planets of the solar system" \
   --installer deb || fail "the image tool failed"
 deb=$out/deb/orbit_1.0.0_amd64.deb
 if command -v lintian >/dev/null; then
