@@ -28,8 +28,9 @@ final class Help {
             --vendor "Orbit Works" \\
             --output dist/Orbit
 
-      Ends with 0 when the image was written; otherwise prints one line
-      "vantorix-image: <what is wrong>", ends with 1 and leaves the output as it was.
+      Ends with 0 when the image (and its installer) was written; otherwise prints
+      one line "vantorix-image: <what is wrong>", ends with 1 and leaves the output
+      (and the installer's place) as it was.
       """;
 
   static String text() {

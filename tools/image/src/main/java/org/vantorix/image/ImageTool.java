@@ -8,8 +8,6 @@ import java.nio.file.Path;
 import java.util.List;
 import java.util.spi.ToolProvider;
 import org.vantorix.image.installer.InstallerPlan;
-import org.vantorix.image.installer.Installers;
-import org.vantorix.image.base.Guard;
 import org.vantorix.image.base.Refusal;
 
 /**
@@ -33,14 +31,14 @@ public final class ImageTool implements ToolProvider {
       }
       Plan plan = Planner.plan(options, toolDirectory(), out);
       InstallerPlan installer = InstallerStep.plan(options, plan);
-      List<String> summary = ImageWriter.write(plan, out);
+      List<String> summary = ImageWriter.write(plan, installer, out);
       for (String note : plan.notes()) {
         err.println("vantorix-image: note: " + note);
       }
       summary.forEach(out::println);
       out.println("vantorix-image: wrote " + plan.output());
       if (installer != null) {
-        Installers.make(installer, new Guard(), out);
+        out.println("vantorix-image: wrote " + installer.output());
       }
       return 0;
     } catch (Refusal refusal) {

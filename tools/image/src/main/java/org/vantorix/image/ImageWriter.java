@@ -21,35 +21,46 @@ import java.util.UUID;
 import java.util.concurrent.CountDownLatch;
 import java.util.concurrent.TimeUnit;
 import org.vantorix.image.base.Programs;
+import org.vantorix.image.installer.InstallerPlan;
+import org.vantorix.image.installer.Installers;
 import org.vantorix.image.base.Refusal;
 import org.vantorix.image.base.Guard;
 import org.vantorix.image.base.Host;
 
 /**
- * Writes a checked plan. The image is built in a directory beside the output and moved into
- * place at the end; an image it replaces is moved aside first and removed only once the new one
- * is in place. On any failure or interruption (Ctrl+C, SIGTERM) the old image is back where it
- * was and the staging directory is gone.
+ * Writes a checked plan. The image is built in a directory beside the output, and its installer
+ * (when one is planned) from there, its scratch files in a second directory beside the output and
+ * the installer under a hidden name beside its place; then the image is moved into place, and the
+ * installer after it. An image it replaces is moved aside first and removed only once the new one
+ * is in place. On any failure or interruption (Ctrl+C, SIGTERM) the program that runs is ended,
+ * the old image is back where it was, and nothing of the new one or of its installer is left.
  */
 final class ImageWriter {
   private static final long CLEANUP_WAIT_SECONDS = 120;
 
   private final Plan plan;
+  private final InstallerPlan installer;
   private final PrintWriter out;
   private final Guard guard = new Guard();
   private final Object lock = new Object();
   private Path staging;
   private Path aside;
   private boolean placed;
+  private Path installerWork;
+  private Path installerPart;
 
-  private ImageWriter(Plan plan, PrintWriter out) {
+  private ImageWriter(Plan plan, InstallerPlan installer, PrintWriter out) {
     this.plan = plan;
+    this.installer = installer;
     this.out = out;
   }
 
-  /** Writes the image and returns the lines of the closing summary. */
-  static List<String> write(Plan plan, PrintWriter out) {
-    return new ImageWriter(plan, out).write();
+  /**
+   * Writes the image, and the installer when one is planned (null: none), and returns the lines
+   * of the closing summary.
+   */
+  static List<String> write(Plan plan, InstallerPlan installer, PrintWriter out) {
+    return new ImageWriter(plan, installer, out).write();
   }
 
   private List<String> write() {
@@ -90,9 +101,18 @@ final class ImageWriter {
       List<String> summary;
       try {
         summary = build(staging);
+        if (installer != null) {
+          buildInstaller(parent);
+        }
         place(output, parent);
       } catch (IOException e) {
         throw Refusal.of("writing the image failed: %s", describe(e));
+      }
+      if (installer != null) {
+        synchronized (lock) {
+          Installers.place(installer, installerPart);
+          installerPart = null;
+        }
       }
       return summary;
     } finally {
@@ -106,6 +126,21 @@ final class ImageWriter {
         }
       }
     }
+  }
+
+  /** The installer from the staged image, into its hidden file; scratch files beside the image. */
+  private void buildInstaller(Path parent) throws IOException {
+    guard.check();
+    synchronized (lock) {
+      installerWork =
+          Files.createTempDirectory(
+              parent, "." + plan.output().getFileName() + ".vantorix-installer-");
+      // The hidden file is known before it is written, so that a cleanup removes it however far
+      // the build came.
+      installerPart = Installers.partOf(installer, installerWork);
+    }
+    Installers.build(installer, staging, installerWork, guard);
+    guard.check();
   }
 
   private static boolean addHook(Thread hook) {
@@ -143,7 +178,7 @@ final class ImageWriter {
                   ? " with a class-data archive"
                   : " without a class-data archive (it is made only for this machine's platform)"));
     }
-    Files.writeString(root.resolve(Planner.MARK), Planner.markText(plan.configName()),
+    Files.writeString(root.resolve(OutputCheck.MARK), OutputCheck.markText(plan.configName()),
         StandardCharsets.UTF_8);
     if (plan.branding() != null) {
       guard.check();
@@ -218,7 +253,7 @@ final class ImageWriter {
       out.println("vantorix-image: jlink " + String.join(" ", args));
     }
     out.flush();
-    Programs.Result result = linked.jdk().run("jlink", args);
+    Programs.Result result = linked.jdk().run("jlink", args, guard);
     guard.check();
     if (result.code() != 0) {
       throw Refusal.of("jlink failed: %s", result.lastLine());
@@ -256,6 +291,14 @@ final class ImageWriter {
       leftOver = staging;
       aside = placed ? null : aside;
       staging = null;
+      if (installerPart != null) {
+        Host.deleteQuietly(installerPart);
+        installerPart = null;
+      }
+      if (installerWork != null) {
+        Host.deleteTree(installerWork);
+        installerWork = null;
+      }
     }
     if (leftOver != null) {
       Host.deleteTree(leftOver);

@@ -20,7 +20,9 @@ import static org.vantorix.image.OptionTable.SIGN_COMMAND;
 import static org.vantorix.image.OptionTable.VENDOR;
 import static org.vantorix.image.OptionTable.VENDOR_EMAIL;
 import static org.vantorix.image.OptionTable.VERSION;
+
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.List;
 import java.util.Set;
 import org.vantorix.image.installer.InstallScope;
@@ -83,10 +85,38 @@ final class InstallerStep {
             directory == null
                 ? image.output().toAbsolutePath().getParent()
                 : Path.of(directory).toAbsolutePath(),
+            imageFiles(image),
             options.value(COPYRIGHT),
             options.value(PACKAGE_VERSION),
             options.flag(CONSOLE),
             windowClass(options)));
+  }
+
+  /** The image's files and directories as the plan lays them out, '/' between names. */
+  static List<String> imageFiles(Plan image) {
+    List<String> files = new ArrayList<>();
+    files.add(image.executable());
+    files.add(OutputCheck.MARK);
+    files.add("app");
+    files.add("app/" + image.configName());
+    for (Trees.Copy copy : image.inputFiles()) {
+      if (!copy.relative().toString().isEmpty()) {
+        files.add("app/" + slashes(copy.relative()));
+      }
+    }
+    files.add("runtime");
+    if (image.runtime() instanceof Plan.Copied copied) {
+      for (Trees.Copy copy : copied.files()) {
+        if (!copy.relative().toString().isEmpty()) {
+          files.add("runtime/" + slashes(copy.relative()));
+        }
+      }
+    }
+    return files;
+  }
+
+  private static String slashes(Path relative) {
+    return relative.toString().replace(relative.getFileSystem().getSeparator(), "/");
   }
 
   /**

@@ -65,7 +65,8 @@ record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Ver
     Runtime.Version version;
     if (jmods != null) {
       Path base = jmods.resolve("java.base.jmod");
-      Programs.Result described = run(home, external, "jmod", List.of("describe", base.toString()));
+      Programs.Result described =
+          run(home, external, "jmod", List.of("describe", base.toString()), new Guard());
       if (described.code() != 0) {
         throw Refusal.of("%s cannot be read: %s", base, described.lastLine());
       }
@@ -125,10 +126,16 @@ record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Ver
   }
 
   Programs.Result run(String tool, List<String> args) {
-    return run(home, external, tool, args);
+    return run(tool, args, new Guard());
   }
 
-  private static Programs.Result run(Path home, boolean external, String name, List<String> args) {
+  /** Runs one of the JDK's tools; when it runs as a program, under the guard. */
+  Programs.Result run(String tool, List<String> args, Guard guard) {
+    return run(home, external, tool, args, guard);
+  }
+
+  private static Programs.Result run(
+      Path home, boolean external, String name, List<String> args, Guard guard) {
     if (!external) {
       ToolProvider tool =
           ToolProvider.findFirst(name)
@@ -147,7 +154,7 @@ record Jdk(Path home, Path jmods, boolean external, String platform, Runtime.Ver
     List<String> command = new ArrayList<>();
     command.add(tool(home, name).toString());
     command.addAll(args);
-    return Programs.run(new ProcessBuilder(command), new Guard(), TOOL_TIMEOUT, name);
+    return Programs.run(new ProcessBuilder(command), guard, TOOL_TIMEOUT, name);
   }
 
   private static Path tool(Path home, String name) {

@@ -39,14 +39,16 @@ sealed interface Option permits Option.Value, Option.Repeated, Option.Flag {
 
   /** The groups of the help, in its order. */
   enum Group {
-    WHAT_TO_RUN("What to run (exactly one; paths are relative to --input):"),
-    WHAT_TO_PASS(
-        "What to pass (each repeatable, in order; $APPDIR and $ROOTDIR in them are\n"
-            + "replaced by the launcher; no line breaks):"),
+    GENERAL("General:"),
+    LAUNCH(
+        "Launch (exactly one of --main-jar, --main-class and --main-module; paths are\n"
+            + "relative to --input; the repeatable ones keep their order; $APPDIR and\n"
+            + "$ROOTDIR in them are replaced by the launcher; no line breaks):"),
     RUNTIME("The runtime (by default linked with jlink from the JDK that runs this tool):"),
-    IMAGE("The image:"),
     BRANDING("Branding and signing (Windows targets):"),
-    INSTALLER("The installer (made from the image once it is written; --version is needed):");
+    INSTALLERS(
+        "Installers (from the image, before both are put in place; with --version,\n"
+            + "--vendor, --description and --icon of the general options):");
 
     final String title;
 

@@ -1,11 +1,10 @@
 package org.vantorix.image;
 
 import static org.vantorix.image.Option.Group.BRANDING;
-import static org.vantorix.image.Option.Group.IMAGE;
-import static org.vantorix.image.Option.Group.INSTALLER;
+import static org.vantorix.image.Option.Group.GENERAL;
+import static org.vantorix.image.Option.Group.INSTALLERS;
+import static org.vantorix.image.Option.Group.LAUNCH;
 import static org.vantorix.image.Option.Group.RUNTIME;
-import static org.vantorix.image.Option.Group.WHAT_TO_PASS;
-import static org.vantorix.image.Option.Group.WHAT_TO_RUN;
 import static org.vantorix.image.Option.Trait.DEBIAN_PACKAGE;
 import static org.vantorix.image.Option.Trait.ENTRY_POINT;
 import static org.vantorix.image.Option.Trait.REQUIRED;
@@ -24,43 +23,78 @@ final class OptionTable {
   private static final List<Option> ALL = new ArrayList<>();
 
   static final Option.Value NAME =
-      value("name", "NAME", WHAT_TO_RUN,
+      value("name", "NAME", GENERAL,
           "the application's name: NAME.exe (Windows), NAME (Linux)", REQUIRED);
   static final Option.Value INPUT =
-      value("input", "DIR", WHAT_TO_RUN, "the directory whose files go to app/", REQUIRED);
+      value("input", "DIR", GENERAL, "the directory whose files go to app/", REQUIRED);
+  static final Option.Value OUTPUT =
+      value("output", "DIR", GENERAL,
+          "the image directory (default: NAME in the current directory)");
+  static final Option.Value TARGET =
+      value("target", "TARGET", GENERAL,
+          "windows-x64, windows-x86 or linux-x64 (default: that of\nthe launchers found)");
+  static final Option.Value LAUNCHERS =
+      value("launchers", "DIR", GENERAL,
+          "the directory of the launcher executables (default: the\n"
+              + "tool's own directory, as in the release archive)");
+  static final Option.Flag FORCE =
+      flag("force", GENERAL, "replace an image that this tool wrote before");
+  static final Option.Value ICON = value("icon", "FILE", GENERAL,
+          "the application's icon (.ico): of the Windows executable and\n"
+              + "the setup program, and of the Debian package's menu entry\n"
+              + "(there also a square PNG image)");
+  static final Option.Value VERSION =
+      value("version", "A.B.C.D", GENERAL,
+          "the version (1 to 4 numbers): of the Windows executable's\n"
+              + "version resource and of both installers, which need it");
+  static final Option.Value VENDOR = value("vendor", "TEXT", GENERAL,
+          "the vendor: the Windows executable's company, the setup\n"
+              + "program's publisher, the Debian package's maintainer");
+  static final Option.Value DESCRIPTION =
+      value("description", "TEXT", GENERAL,
+          "one line about the application (default: NAME): the\n"
+              + "Windows executable's file description, and both installers'");
+  static final Option.Flag VERBOSE =
+      flag("verbose", GENERAL, "also print the jdeps and jlink arguments");
+  static final Option.Flag HELP = flag("help", GENERAL, "this text");
+
   static final Option.Value MAIN_JAR =
-      value("main-jar", "JAR", WHAT_TO_RUN, "a jar with Main-Class in its manifest", ENTRY_POINT);
+      value("main-jar", "JAR", LAUNCH, "a jar with Main-Class in its manifest", ENTRY_POINT);
   static final Option.Value MAIN_CLASS =
-      value("main-class", "CLASS", WHAT_TO_RUN,
+      value("main-class", "CLASS", LAUNCH,
           "a main class, found in the --class-path entries", ENTRY_POINT);
   static final Option.Value MAIN_MODULE =
-      value("main-module", "MOD[/CLS]", WHAT_TO_RUN,
+      value("main-module", "MOD[/CLS]", LAUNCH,
           "a main module (and its main class), found on the --module-path", ENTRY_POINT);
   static final Option.Repeated CLASS_PATH =
-      repeated("class-path", "ENTRY", WHAT_TO_RUN,
+      repeated("class-path", "ENTRY", LAUNCH,
           "a jar or directory of the class path (repeatable, in order)");
   static final Option.Repeated MODULE_PATH =
-      repeated("module-path", "ENTRY", WHAT_TO_RUN,
+      repeated("module-path", "ENTRY", LAUNCH,
           "a jar or directory of the module path (repeatable, in order)");
-
   static final Option.Repeated JAVA_OPTION =
-      repeated("java-option", "OPTION", WHAT_TO_PASS,
+      repeated("java-option", "OPTION", LAUNCH,
           "a JVM option, such as -Xmx1g or -Dorbit.home=$APPDIR");
   static final Option.Repeated ARGUMENT =
-      repeated("argument", "ARG", WHAT_TO_PASS,
+      repeated("argument", "ARG", LAUNCH,
           "a default argument of the application (replaced by\n"
               + "the arguments the executable is started with)");
   static final Option.Value SPLASH =
-      value("splash", "IMAGE", WHAT_TO_PASS,
+      value("splash", "IMAGE", LAUNCH,
           "a splash image (PNG, GIF, JPEG or BMP) in the input directory");
   static final Option.Repeated USER_OPTION =
-      repeated("user-option", "PREFIX", WHAT_TO_PASS,
+      repeated("user-option", "PREFIX", LAUNCH,
           "a JVM option prefix that users may set in their own\n"
               + "options file, such as -Xmx (repeatable)");
   static final Option.Flag NO_FAST_START =
-      flag("no-fast-start", WHAT_TO_PASS,
+      flag("no-fast-start", LAUNCH,
           "no per-user class-data cache (by default the launcher\n"
               + "keeps one, so that later starts are faster)");
+  static final Option.Flag CONSOLE =
+      flag("console", LAUNCH,
+          "a command-line application: the console launcher\n"
+              + "(Windows; default: the GUI launcher), no desktop entry\n"
+              + "(Debian package)");
 
   static final Option.Repeated ADD_MODULES =
       repeated("add-modules", "MODULE", RUNTIME,
@@ -78,36 +112,7 @@ final class OptionTable {
       value("runtime", "DIR", RUNTIME,
           "copy this Java runtime instead (its bin\\jli.dll or\n"
               + "lib/libjli.so must match the launcher's machine type)");
-  static final Option.Flag VERBOSE =
-      flag("verbose", RUNTIME, "also print the jdeps and jlink arguments");
 
-  static final Option.Value TARGET =
-      value("target", "TARGET", IMAGE,
-          "windows-x64, windows-x86 or linux-x64 (default: that of\nthe launchers found)");
-  static final Option.Flag CONSOLE =
-      flag("console", IMAGE,
-          "a command-line application: the console launcher\n"
-              + "(Windows; default: the GUI launcher), no desktop entry\n"
-              + "(Debian package)");
-  static final Option.Value OUTPUT =
-      value("output", "DIR", IMAGE,
-          "the image directory (default: NAME in the current directory)");
-  static final Option.Flag FORCE =
-      flag("force", IMAGE, "replace an image that this tool wrote before");
-  static final Option.Value LAUNCHERS =
-      value("launchers", "DIR", IMAGE,
-          "the directory of the launcher executables (default: the\n"
-              + "tool's own directory, as in the release archive)");
-
-  static final Option.Value ICON =
-      value("icon", "FILE", BRANDING,
-          "the application's icon: an .ico file (Windows), a square\n"
-              + "PNG image or an .ico file (Debian package)");
-  static final Option.Value VERSION =
-      value("version", "A.B.C.D", BRANDING, "the file and product version (1 to 4 numbers)");
-  static final Option.Value VENDOR = value("vendor", "TEXT", BRANDING, "the company name");
-  static final Option.Value DESCRIPTION =
-      value("description", "TEXT", BRANDING, "the file description (default: NAME)");
   static final Option.Value COPYRIGHT =
       value("copyright", "TEXT", BRANDING, "the copyright text");
   static final Option.Value EXECUTION_LEVEL =
@@ -130,44 +135,43 @@ final class OptionTable {
               + "replaced by the file's quoted path (appended when absent)");
 
   static final Option.Value INSTALLER_KIND =
-      value("installer", "exe|deb", INSTALLER,
+      value("installer", "exe|deb", INSTALLERS,
           "a setup program NAME-VERSION-setup.exe (Windows targets,\n"
               + "with NSIS) or a Debian package ID_VERSION_ARCH.deb\n"
               + "(linux-x64, with dpkg-deb)");
   static final Option.Value INSTALLER_DIR =
-      value("installer-dir", "DIR", INSTALLER,
+      value("installer-dir", "DIR", INSTALLERS,
           "where the installer goes (default: the output's parent)",
           SETUP_PROGRAM, DEBIAN_PACKAGE);
   static final Option.Value APP_ID =
-      value("app-id", "ID", INSTALLER,
+      value("app-id", "ID", INSTALLERS,
           "the id that stays the same across versions: the uninstall\n"
               + "registry key (default: VENDOR.NAME) or the package name\n"
               + "(default: NAME in lower case)",
           SETUP_PROGRAM, DEBIAN_PACKAGE);
   static final Option.Value INSTALL_SCOPE =
-      value("install-scope", "SCOPE", INSTALLER,
+      value("install-scope", "SCOPE", INSTALLERS,
           "user (default: no elevation, into\n"
               + "%LOCALAPPDATA%\\Programs\\NAME) or machine (elevated, into\n"
               + "Program Files)",
           SETUP_PROGRAM);
   static final Option.Flag DESKTOP_SHORTCUT =
-      flag("desktop-shortcut", INSTALLER, "also a shortcut on the desktop (setup program)",
+      flag("desktop-shortcut", INSTALLERS, "also a shortcut on the desktop (setup program)",
           SETUP_PROGRAM);
   static final Option.Value MAKENSIS =
-      value("makensis", "PATH", INSTALLER, "the NSIS compiler (default: makensis on the PATH)",
+      value("makensis", "PATH", INSTALLERS, "the NSIS compiler (default: makensis on the PATH)",
           SETUP_PROGRAM);
   static final Option.Value PACKAGE_VERSION =
-      value("package-version", "VERSION", INSTALLER,
+      value("package-version", "VERSION", INSTALLERS,
           "the package's version, when it is not --version: the\n"
               + "version with a Debian revision or a suffix, such as\n"
               + "3.3.2-1 or 3.3.2+repack-1 (Debian package)",
           DEBIAN_PACKAGE);
   static final Option.Value VENDOR_EMAIL =
-      value("vendor-email", "EMAIL", INSTALLER,
+      value("vendor-email", "EMAIL", INSTALLERS,
           "the maintainer's address; with --vendor it makes the\n"
               + "package's Maintainer field (Debian package)",
           DEBIAN_PACKAGE);
-  static final Option.Flag HELP = flag("help", INSTALLER, "this text");
 
   private OptionTable() {}
 

@@ -49,6 +49,16 @@ public final class Fixtures {
     return run(List.of(args));
   }
 
+  /** The class path that holds the tool, for a run of its own process. */
+  public static String toolClassPath() {
+    try {
+      return Path.of(ImageTool.class.getProtectionDomain().getCodeSource().getLocation().toURI())
+          .toString();
+    } catch (java.net.URISyntaxException e) {
+      throw new IllegalStateException(e);
+    }
+  }
+
   /** A PE file of the machine type (0x8664 x64, 0x14c x86): only its headers. */
   public static Path pe(Path path, int machine) {
     ByteBuffer data = ByteBuffer.allocate(128).order(ByteOrder.LITTLE_ENDIAN);

@@ -14,7 +14,6 @@ import java.util.Map;
 import java.util.Set;
 import java.util.TreeSet;
 import org.vantorix.image.base.Guard;
-import org.vantorix.image.base.Host;
 
 /**
  * Writes the Debian package of a plan with dpkg-deb: the image in {@code /opt/<name>}, the
@@ -47,76 +46,70 @@ final class DebianPackage {
     };
   }
 
-  static void write(InstallerPlan plan, Guard guard) throws IOException {
+  static void write(InstallerPlan plan, Path image, Path work, Path part, Guard guard)
+      throws IOException {
     InstallerRequest request = plan.request();
     String name = plan.name();
     String id = plan.appId();
-    Path work = Files.createTempDirectory("vantorix-deb");
     Path staging = Files.createDirectory(work.resolve("root"));
-    try {
-      Files.setPosixFilePermissions(staging, DIRECTORY);
-      Path opt = directory(staging, "opt/" + name);
-      ImageFiles files = ImageFiles.walk(request.image());
-      for (ImageFiles.Entry entry : files.directories()) {
-        directory(opt, entry.relative("/"));
+    Files.setPosixFilePermissions(staging, DIRECTORY);
+    Path opt = directory(staging, "opt/" + name);
+    ImageFiles files = ImageFiles.walk(image);
+    for (ImageFiles.Entry entry : files.directories()) {
+      directory(opt, entry.relative("/"));
+    }
+    for (ImageFiles.Entry entry : files.files()) {
+      Path target = opt.resolve(entry.relative("/"));
+      if (entry.link()) {
+        Files.createSymbolicLink(target, Files.readSymbolicLink(entry.source()));
+      } else {
+        Files.copy(entry.source(), target, LinkOption.NOFOLLOW_LINKS);
+        Files.setPosixFilePermissions(target,
+            Files.isExecutable(entry.source()) ? PROGRAM : DATA);
       }
-      for (ImageFiles.Entry entry : files.files()) {
-        Path target = opt.resolve(entry.relative("/"));
-        if (entry.link()) {
-          Files.createSymbolicLink(target, Files.readSymbolicLink(entry.source()));
-        } else {
-          Files.copy(entry.source(), target, LinkOption.NOFOLLOW_LINKS);
-          Files.setPosixFilePermissions(target,
-              Files.isExecutable(entry.source()) ? PROGRAM : DATA);
-        }
-      }
-      Files.createSymbolicLink(directory(staging, "usr/bin").resolve(name),
-          Path.of("/opt", name, name));
+    }
+    Files.createSymbolicLink(directory(staging, "usr/bin").resolve(name),
+        Path.of("/opt", name, name));
 
-      // A command-line application gets no desktop entry: started from the menu, it would
-      // print into a terminal window that closes as soon as it ends.
-      if (!request.console()) {
-        boolean icon = request.icon() != null;
-        if (icon) {
-          for (Map.Entry<Integer, byte[]> frame : IconFrames.forLinux(request.icon()).entrySet()) {
-            if (IconFrames.THEME_SIDES.contains(frame.getKey())) {
-              int side = frame.getKey();
-              file(directory(staging, "usr/share/icons/hicolor/" + side + "x" + side + "/apps")
-                  .resolve(id + ".png"), frame.getValue());
-            }
+    // A command-line application gets no desktop entry: started from the menu, it would
+    // print into a terminal window that closes as soon as it ends.
+    if (!request.console()) {
+      boolean icon = request.icon() != null;
+      if (icon) {
+        for (Map.Entry<Integer, byte[]> frame : IconFrames.forLinux(request.icon()).entrySet()) {
+          if (IconFrames.THEME_SIDES.contains(frame.getKey())) {
+            int side = frame.getKey();
+            file(directory(staging, "usr/share/icons/hicolor/" + side + "x" + side + "/apps")
+                .resolve(id + ".png"), frame.getValue());
           }
         }
-        file(directory(staging, "usr/share/applications").resolve(id + ".desktop"),
-            DesktopEntry.of(plan, icon).getBytes(StandardCharsets.UTF_8));
       }
-      Path doc = directory(staging, "usr/share/doc/" + id);
-      file(doc.resolve("copyright"), copyright(plan).getBytes(StandardCharsets.UTF_8));
-      // A package version with a Debian revision has a Debian changelog.
-      file(doc.resolve(plan.packageVersion().contains("-") ? "changelog.Debian.gz" : "changelog.gz"),
-          gzip(changelog(plan)));
-      file(directory(staging, "usr/share/lintian/overrides").resolve(id),
-          lintianOverrides(plan).getBytes(StandardCharsets.UTF_8));
-
-      Path control = directory(staging, "DEBIAN").resolve("control");
-      file(control, control(plan, files.bytes()).getBytes(StandardCharsets.UTF_8));
-      Path preinst = control.resolveSibling("preinst");
-      file(preinst, PREINST.getBytes(StandardCharsets.UTF_8));
-      Files.setPosixFilePermissions(preinst, PROGRAM);
-
-      Path built = work.resolve(plan.output().getFileName());
-      Installers.build(List.of(plan.tool().toString(), "--root-owner-group", "-Zgzip", "--build",
-          staging.toString(), built.toString()), staging, guard, "dpkg-deb");
-      DebArchive.dropSystemDirectory(built);
-      Scratch.moveIntoPlace(built, plan.output());
-    } finally {
-      Host.deleteTree(work);
+      file(directory(staging, "usr/share/applications").resolve(id + ".desktop"),
+          DesktopEntry.of(plan, icon).getBytes(StandardCharsets.UTF_8));
     }
+    Path doc = directory(staging, "usr/share/doc/" + id);
+    file(doc.resolve("copyright"), copyright(plan).getBytes(StandardCharsets.UTF_8));
+    // A package version with a Debian revision has a Debian changelog.
+    file(doc.resolve(plan.packageVersion().contains("-") ? "changelog.Debian.gz" : "changelog.gz"),
+        gzip(changelog(plan)));
+    file(directory(staging, "usr/share/lintian/overrides").resolve(id),
+        lintianOverrides(plan).getBytes(StandardCharsets.UTF_8));
+
+    Path control = directory(staging, "DEBIAN").resolve("control");
+    file(control, control(plan, image, files.bytes()).getBytes(StandardCharsets.UTF_8));
+    Path preinst = control.resolveSibling("preinst");
+    file(preinst, PREINST.getBytes(StandardCharsets.UTF_8));
+    Files.setPosixFilePermissions(preinst, PROGRAM);
+
+    Installers.build(List.of(plan.tool().toString(), "--root-owner-group", "-Zgzip", "--build",
+        staging.toString(), part.toString()), work, guard, "dpkg-deb");
+    DebArchive.dropSystemDirectory(part);
   }
 
-  static String control(InstallerPlan plan, long bytes) {
+  static String control(InstallerPlan plan, Path image, long bytes) {
     InstallerRequest request = plan.request();
     Set<String> modules = new TreeSet<>(request.modules());
-    modules.addAll(RuntimeModules.of(request.image()));
+    modules.addAll(RuntimeModules.of(image));
     return "Package: " + plan.appId() + "\n"
         + "Version: " + plan.packageVersion() + "\n"
         + "Architecture: " + architecture(request.target()) + "\n"

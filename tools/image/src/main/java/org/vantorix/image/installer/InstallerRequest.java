@@ -1,6 +1,7 @@
 package org.vantorix.image.installer;
 
 import java.nio.file.Path;
+import java.util.List;
 import java.util.Objects;
 import java.util.Set;
 
@@ -25,6 +26,8 @@ import java.util.Set;
  * @param target {@code windows-x64}, {@code windows-x86} or {@code linux-x64}
  * @param modules the Java modules linked into the image's runtime (empty when not known)
  * @param outputDirectory the directory that receives the installer
+ * @param imageFiles the image's files and directories as planned, relative to it, with '/'
+ *     between names (those of a runtime that jlink links are not known and not listed)
  * @param copyright the copyright text (Debian: the copyright file), or null for the vendor
  * @param packageVersion the Debian package's version, or null for the version
  * @param console whether the application is a command-line one (Debian: no desktop entry)
@@ -48,6 +51,7 @@ public record InstallerRequest(
     String target,
     Set<String> modules,
     Path outputDirectory,
+    List<String> imageFiles,
     String copyright,
     String packageVersion,
     boolean console,
@@ -61,5 +65,6 @@ public record InstallerRequest(
     Objects.requireNonNull(outputDirectory, "outputDirectory");
     scope = scope == null ? InstallScope.USER : scope;
     modules = modules == null ? Set.of() : Set.copyOf(modules);
+    imageFiles = imageFiles == null ? List.of() : List.copyOf(imageFiles);
   }
 }

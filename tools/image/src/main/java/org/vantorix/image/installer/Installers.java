@@ -1,7 +1,6 @@
 package org.vantorix.image.installer;
 
 import java.io.IOException;
-import java.io.PrintWriter;
 import java.io.UncheckedIOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -53,9 +52,10 @@ public final class Installers {
         ? request.name() : request.description().strip();
     String appId = exe ? windowsId(request) : debianId(request);
     if (exe) {
-      Path makensis = findMakensis(request.makensis());
       Path output = request.outputDirectory().resolve(
           request.name() + "-" + version + "-setup.exe");
+      SetupChecks.check(request, output);
+      Path makensis = findMakensis(request.makensis());
       return checkedOutput(
           new InstallerPlan(request, version, appId, description, makensis, output));
     }
@@ -84,24 +84,51 @@ public final class Installers {
   }
 
   /**
-   * Builds the installer of a checked plan from its image, then says where it is. The program
-   * that builds it runs under the guard: stopping the tool ends it.
+   * Builds the installer of a checked plan from the image at {@code image} (which may still be
+   * where it is staged) and returns the file it wrote, in {@code work} under the installer's name,
+   * which {@link #place} puts in its place. Scratch files go to {@code work}, which the caller removes;
+   * the program that builds the installer runs under the guard, so that stopping the tool ends
+   * it. On a failure the hidden file is gone.
    */
-  public static Path make(InstallerPlan plan, Guard guard, PrintWriter out) {
+  public static Path build(InstallerPlan plan, Path image, Path work, Guard guard) {
+    Path part = partOf(plan, work);
+    boolean built = false;
     try {
       Files.createDirectories(plan.output().getParent());
       if (plan.request().kind() == InstallerKind.EXE) {
-        SetupProgram.write(plan, guard);
+        SetupProgram.write(plan, image, work, part, guard);
       } else {
-        DebianPackage.write(plan, guard);
+        DebianPackage.write(plan, image, work, part, guard);
       }
+      built = true;
+      return part;
     } catch (IOException e) {
-      throw new Refusal("the installer could not be written: " + e.getMessage());
+      throw new Refusal("the installer could not be written: " + Refusal.reason(e));
     } catch (UncheckedIOException e) {
-      throw new Refusal("the installer could not be written: " + e.getCause().getMessage());
+      throw new Refusal("the installer could not be written: " + Refusal.reason(e.getCause()));
+    } finally {
+      if (!built) {
+        Host.deleteQuietly(part);
+      }
     }
-    out.println("vantorix-image: wrote " + plan.output());
-    return plan.output();
+  }
+
+  /**
+   * The file that {@link #build} writes: in the work directory (the tool's own) under the
+   * installer's final name, so that the sign command signs the file as it is named.
+   */
+  public static Path partOf(InstallerPlan plan, Path work) {
+    return work.resolve(plan.output().getFileName());
+  }
+
+  /** Moves a built installer into its place. */
+  public static void place(InstallerPlan plan, Path part) {
+    try {
+      Scratch.moveIntoPlace(part, plan.output());
+    } catch (IOException e) {
+      throw new Refusal("the installer could not be moved to " + plan.output() + ": "
+          + Refusal.reason(e));
+    }
   }
 
   /** Runs the program that builds an installer; a failure is a refusal with its last line. */

@@ -9,8 +9,6 @@ import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
 import java.awt.image.BufferedImage;
 import java.io.ByteArrayOutputStream;
-import java.io.PrintWriter;
-import java.io.StringWriter;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -32,7 +30,8 @@ class DebianPackageTest {
       Path icon) {
     return new InstallerRequest(InstallerKind.DEB, work.resolve("image"), name, "3.3.2",
         "Orbit Works", null, icon, null, InstallScope.USER, false, "dev@orbit.example", null, null,
-        "linux-x64", Set.of(), work.resolve("out"), copyright, packageVersion, false, "org-Main");
+        "linux-x64", Set.of(), work.resolve("out"), List.of(), copyright, packageVersion, false,
+        "org-Main");
   }
 
   private InstallerPlan plan(String name) {
@@ -58,7 +57,7 @@ class DebianPackageTest {
   @Test
   void longDescriptionWithinLintiansWidth() {
     InstallerPlan plan = plan("Orbit Viewer Plus");
-    String control = DebianPackage.control(plan, 0);
+    String control = DebianPackage.control(plan, work, 0);
     String description = control.substring(control.indexOf("Description:"));
     for (String line : description.split("\n")) {
       assertTrue(line.length() <= 80, line.length() + ": " + line);
@@ -80,7 +79,7 @@ class DebianPackageTest {
     for (String[] c : accepted) {
       InstallerPlan plan = Installers.plan(request("Orbit Viewer", c[0], null, null));
       assertEquals(c[1], plan.output().getFileName().toString());
-      assertTrue(DebianPackage.control(plan, 0).contains(
+      assertTrue(DebianPackage.control(plan, work, 0).contains(
           "\nVersion: " + (c[0] == null ? "3.3.2" : c[0]) + "\n"));
     }
     for (String refused : List.of("3.3.20", "3.4-1", "3.3.2-", "3.3.2 1", "v3.3.2")) {
@@ -118,17 +117,17 @@ class DebianPackageTest {
     InstallerRequest console = new InstallerRequest(given.kind(), given.image(), given.name(),
         given.version(), given.vendor(), given.description(), given.icon(), given.appId(),
         given.scope(), false, given.vendorEmail(), null, null, given.target(), given.modules(),
-        given.outputDirectory(), given.copyright(), given.packageVersion(), true, null);
+        given.outputDirectory(), given.imageFiles(), given.copyright(), given.packageVersion(), true,
+        null);
     InstallerPlan plan = Installers.plan(console);
     // Another user's link where the build once wrote its file.
     Path victim = Fixtures.write(work.resolve("victim"), "mine");
     Files.createDirectories(plan.output().getParent());
     Files.createSymbolicLink(
         plan.output().resolveSibling("." + plan.output().getFileName() + ".part"), victim);
-    StringWriter out = new StringWriter();
-    Installers.make(plan, new Guard(), new PrintWriter(out, true));
+    Path scratch = Files.createDirectory(work.resolve("scratch"));
+    Installers.place(plan, Installers.build(plan, given.image(), scratch, new Guard()));
     assertEquals("mine", Files.readString(victim));
-    assertEquals("vantorix-image: wrote " + plan.output() + "\n", out.toString());
 
     List<String> listing = Fixtures.listing(work.resolve("out"));
     assertEquals(2, listing.size(), listing.toString());

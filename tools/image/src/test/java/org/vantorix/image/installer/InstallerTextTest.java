@@ -21,7 +21,7 @@ class InstallerTextTest {
         new InstallerRequest(kind, work.resolve("Orbit"), "Orbit", "2.5", vendor, null, null, null,
             scope, true, "dev@orbit.example", null, sign,
             kind == InstallerKind.EXE ? "windows-x64" : "linux-x64", Set.of("java.desktop"), work,
-            null, null, false, null);
+            List.of(), null, null, false, null);
     return new InstallerPlan(request, "2.5", "orbit", "Orbit", Path.of("/usr/bin/tool"),
         work.resolve("out"));
   }
@@ -79,6 +79,6 @@ class InstallerTextTest {
             + "Description: Java application Orbit\n"
             + " Orbit 2.5, with the Java runtime it runs on, in /opt/Orbit.\n",
         DebianPackage.control(plan(InstallerKind.DEB, InstallScope.USER, " Orbit Works ", null),
-            2049));
+            work.resolve("Orbit"), 2049));
   }
 }
