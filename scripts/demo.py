@@ -10,15 +10,18 @@ script prints it.
 """
 
 import argparse
+import ntpath
 import os
 import shlex
 import shutil
 import subprocess
 import sys
+import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "test", "e2e"))
 import image as images  # noqa: E402
+from test_installer import UNINSTALL_KEY, Wine, link_target  # noqa: E402
 
 
 def shown(path):
@@ -70,6 +73,42 @@ def make_image(kit, stub_runtime, input_dir, output, name, *options):
     return images.AppImage(output, name)
 
 
+def show_setup(tools, kit, stub_runtime, input_dir, out):
+    """The setup program that users download: made, installed silently,
+    started from its Start-menu shortcut's target, and uninstalled."""
+    heading("The setup program: the same image and Orbit-1.0.0-setup.exe (--installer exe)")
+    if not shutil.which("makensis"):
+        print("   skipped: makensis is not installed (scripts/install-deps.sh installs nsis)")
+        return
+    make_image(kit, stub_runtime, input_dir, os.path.join(out, "setup", "Orbit"), "Orbit",
+               "--version", "1.0.0", "--vendor", "Orbit Works", "--installer", "exe")
+    setup = os.path.join(out, "setup", "Orbit-1.0.0-setup.exe")
+    wine = Wine(tools)
+    key = "HKCU\\" + UNINSTALL_KEY + "Orbit-Works.Orbit"
+    print("   $ wine %s /S" % shown(setup))
+    code = wine.run(setup, ["/S"])
+    values = wine.registry_values(key) or {}
+    print("   exit code: %d; uninstall key %s:" % (code, key))
+    for field in ("DisplayName", "DisplayVersion", "Publisher", "InstallLocation", "StartMenuShortcut"):
+        print("     %s = %s" % (field, values.get(field)))
+    if code != 0 or "StartMenuShortcut" not in values:
+        raise SystemExit("demo: the setup program failed")
+    target = link_target(wine.host_path(values["StartMenuShortcut"]))
+    print("   the Start-menu shortcut starts " + target)
+    installed = images.AppImage(wine.host_path(ntpath.dirname(target)), "Orbit")
+    show_run(images.run(tools, installed, path=""), installed)
+    uninstaller = os.path.join(installed.root, "uninstall.exe")
+    print('   $ wine "%s\\uninstall.exe" /S' % values["InstallLocation"])
+    code = wine.run(uninstaller, ["/S"])
+    # The uninstaller copies itself away and runs the copy, which ends later.
+    deadline = time.time() + 60
+    while (wine.registry_values(key) is not None or os.path.exists(installed.root)) and time.time() < deadline:
+        time.sleep(0.5)
+    print("   exit code: %d; key %s, folder %s" % (
+        code, "still there" if wine.registry_values(key) is not None else "gone",
+        "still there" if os.path.exists(installed.root) else "gone"))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kit", required=True, help="the Windows launchers and the image tool")
@@ -111,6 +150,8 @@ def main():
         "VX_STUB_STDOUT": "Hi from the application's standard output\n", "VX_STUB_EXIT_PROCESS": "3"})
     print("   standard output: " + run.stdout.decode("utf-8").rstrip())
     show_run(run, tool)
+
+    show_setup(tools, options.kit, options.stub_runtime, options.input, out)
 
     broken = images.AppImage(os.path.join(out, "Broken"), "Orbit")
     shutil.copytree(orbit.root, broken.root)

@@ -6,9 +6,12 @@
 #      Java runtime of just the modules the jar needs;
 #   3. run the image with the Linux launcher, twice (the second start uses
 #      the class-data cache that the first one made);
-#   4. make the same application as a Windows image and run it under Wine
+#   4. make its Debian package, check it with lintian, install it, run it
+#      from /usr/bin and remove it (as root);
+#   5. make the same application as a Windows image and run it under Wine
 #      with the project's stub runtime, which shows what a Java runtime
-#      would receive; then a broken image and its error.
+#      would receive; its setup program installed silently, started from its
+#      Start-menu shortcut and uninstalled; then a broken image and its error.
 # Everything lands in build/demo/.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -83,7 +86,34 @@ echo "   (the first start saves the application's classes to a per-user class-da
 echo "   $XDG_CACHE_HOME/Orbit; later starts load them from there)"
 unset XDG_CACHE_HOME
 
-heading "4. The same application for Windows, run under Wine with the stub runtime"
+heading "4. The Debian package that users download (--installer deb)"
+# The runtime linked above, copied: linking it again would only take time.
+shown_run "$kit/vantorix-image" --name Orbit --input "$out/input" --main-jar orbit.jar \
+  --runtime "$out/Orbit/runtime" --output "$out/deb/Orbit" --version 1.0.0 --vendor "Orbit Works" \
+  --vendor-email orbit@example.com --copyright "2026 Orbit Works" \
+  --description "Shows the planets of the solar system" \
+  --installer deb || fail "the image tool failed"
+deb=$out/deb/orbit_1.0.0_amd64.deb
+if command -v lintian >/dev/null; then
+  echo "   lintian (as root it says so first):"
+  lintian "$deb" 2>&1 | sed 's/^/     /'
+fi
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo -n"
+if [ -n "$sudo" ] && ! sudo -n true 2>/dev/null; then
+  echo "   not installed: that needs root (or sudo without a password)"
+elif dpkg -s orbit >/dev/null 2>&1; then
+  echo "   not installed: a package named orbit is installed already"
+else
+  shown_run $sudo dpkg -i "$deb" | grep -v '^   (Reading\|^   Selecting\|^   Preparing\|^   Unpacking\|^   Processing' ||
+    true
+  echo "   \$ /usr/bin/Orbit"
+  XDG_CACHE_HOME=$out/cache /usr/bin/Orbit 2>&1 | head -n 3 | sed 's/^/   /'
+  shown_run $sudo dpkg -r orbit | grep -v '^   (Reading\|^   Processing' || true
+  [ ! -e /usr/bin/Orbit ] || fail "dpkg -r left /usr/bin/Orbit"
+fi
+
+heading "5. The same application for Windows, run under Wine with the stub runtime"
 python3 -B scripts/demo.py --kit "$windows_kit" --stub-runtime "$root/build/win64/stubruntime" \
   --input "$out/input" --out "$out" || fail "the Windows part failed"
 

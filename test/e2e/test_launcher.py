@@ -1199,9 +1199,10 @@ class FastStartTest(ImageTestCase):
         for version, expected in cases:
             with self.subTest(version):
                 name = "VxFastStart" + version.replace(".", "-")
-                cache = os.path.join(local[0], name)
-                shutil.rmtree(cache, ignore_errors=True)
-                self.addCleanup(shutil.rmtree, cache, True)
+                # The cache is a folder of the launcher's own in the application's folder.
+                cache = os.path.join(local[0], name, "ClassData")
+                shutil.rmtree(os.path.dirname(cache), ignore_errors=True)
+                self.addCleanup(shutil.rmtree, os.path.dirname(cache), True)
                 image = self.image(self.CONFIG, name=name, directory="v" + version)
                 image.add_file(os.path.join("runtime", "release"), b'JAVA_VERSION="%s"\r\n' % version.encode())
                 run = self.run_image(image)
@@ -1214,7 +1215,7 @@ class FastStartTest(ImageTestCase):
                     self.assertEqual(arguments[4:-2], [])
                     self.assertFalse(os.path.exists(cache))
                     continue
-                output = re.compile(r"C:\\users\\[^\\]+\\AppData\\Local\\%s\\%s\.[0-9a-f]{16}\.%d\.tmp" % (
+                output = re.compile(r"C:\\users\\[^\\]+\\AppData\\Local\\%s\\ClassData\\%s\.[0-9a-f]{16}\.%d\.tmp" % (
                     name, self.slot(image), run.call.pid))
                 self.assertEqual(len(arguments[4:-2]), len(expected), arguments)
                 for argument, pattern in zip(arguments[4:-2], expected):
@@ -1237,9 +1238,9 @@ class FastStartTest(ImageTestCase):
         for label, env in [("returns", {}), ("C runtime's exit", {"VX_STUB_EXIT_CRT": "3"})]:
             with self.subTest(label):
                 name = "VxFastStartExit" + str(len(env))
-                cache = os.path.join(local, name)
-                shutil.rmtree(cache, ignore_errors=True)
-                self.addCleanup(shutil.rmtree, cache, True)
+                cache = os.path.join(local, name, "ClassData")
+                shutil.rmtree(os.path.dirname(cache), ignore_errors=True)
+                self.addCleanup(shutil.rmtree, os.path.dirname(cache), True)
                 image = self.image(self.CONFIG, name=name, directory=name)
                 image.add_file(os.path.join("runtime", "release"), b'JAVA_VERSION="17"\n')
                 run = self.run_image(image, env=env)

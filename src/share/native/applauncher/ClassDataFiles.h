@@ -15,7 +15,7 @@
 namespace ClassDataFiles {
 
 // The application's per-user cache directory, made (with its parents) when
-// missing: %LOCALAPPDATA%\<application> on Windows, $XDG_CACHE_HOME/<application>
+// missing: %LOCALAPPDATA%\<application>\ClassData on Windows, $XDG_CACHE_HOME/<application>
 // (by default ~/.cache/<application>) elsewhere. Empty when there is none.
 WideString cacheDirectory(const WideString& applicationName, WideString& why);
 

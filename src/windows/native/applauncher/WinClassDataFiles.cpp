@@ -102,7 +102,9 @@ WideString cacheDirectory(const WideString& applicationName, WideString& why) {
         why = L"LOCALAPPDATA is not an absolute path";
         return WideString();
     }
-    const WideString directory = FileUtils::joinPath(base, applicationName);
+    // A folder of the launcher's own: %LOCALAPPDATA%\<application> is also where applications
+    // keep their data, and an uninstaller can empty this one without touching theirs.
+    const WideString directory = FileUtils::joinPath(FileUtils::joinPath(base, applicationName), L"ClassData");
     return makeDirectories(directory, why) ? directory : WideString();
 }
 

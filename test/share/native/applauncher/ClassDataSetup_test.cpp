@@ -42,7 +42,13 @@ protected:
         list.erase(list.begin());
         return list;
     }
-    WideString cache() const { return (temp.path() / "cache" / "Demo").wstring(); }
+    WideString cache() const {
+#ifdef _WIN32
+        return (temp.path() / "cache" / "Demo" / "ClassData").wstring();
+#else
+        return (temp.path() / "cache" / "Demo").wstring();
+#endif
+    }
 
     TempDir temp;
     EnvGuard xdg{L"XDG_CACHE_HOME", (temp.path() / "cache").wstring()};

@@ -22,6 +22,7 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.Optional;
 import java.util.stream.Collectors;
+import org.vantorix.image.base.IcoFile;
 import org.vantorix.image.base.Refusal;
 import org.vantorix.image.base.Versions;
 
@@ -122,6 +123,12 @@ final class BrandingPlan {
       data = in.readNBytes(64 << 20);
     } catch (IOException e) {
       throw Refusal.of("the icon %s cannot be read: %s", path, Refusal.reason(e));
+    }
+    if (IcoFile.startsWith(data, 0, IcoFile.pngSignature())) {
+      throw Refusal.of(
+          "the icon %s is a PNG image: windows-x64 and windows-x86 take an .ico file (a PNG image"
+              + " is taken for linux-x64)",
+          path);
     }
     Icons.iconProblem(data)
         .ifPresent(

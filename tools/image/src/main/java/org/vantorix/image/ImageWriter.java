@@ -4,14 +4,19 @@ import java.io.IOException;
 import java.io.PrintWriter;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.FileSystemException;
+import java.nio.file.FileVisitResult;
 import java.nio.file.Files;
 import java.nio.file.LinkOption;
 import java.nio.file.Path;
+import java.nio.file.SimpleFileVisitor;
 import java.nio.file.StandardCopyOption;
+import java.nio.file.attribute.BasicFileAttributes;
 import java.nio.file.attribute.PosixFileAttributeView;
+import java.nio.file.attribute.PosixFilePermission;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.util.ArrayList;
 import java.util.List;
+import java.util.Set;
 import java.util.UUID;
 import java.util.concurrent.CountDownLatch;
 import java.util.concurrent.TimeUnit;
@@ -136,7 +141,7 @@ final class ImageWriter {
               parent, "." + plan.output().getFileName() + ".vantorix-installer-");
       // The hidden file is known before it is written, so that a cleanup removes it however far
       // the build came.
-      installerPart = Installers.partOf(installer);
+      installerPart = Installers.partOf(installer, installerWork);
     }
     Installers.build(installer, staging, installerWork, guard);
     guard.check();
@@ -153,7 +158,7 @@ final class ImageWriter {
 
   private List<String> build(Path root) throws IOException {
     Path executable = root.resolve(plan.executable());
-    Files.copy(plan.launcher(), executable, StandardCopyOption.COPY_ATTRIBUTES);
+    copyFile(plan.launcher(), executable);
     Path app = root.resolve("app");
     copy(plan.inputFiles(), app);
     Files.createDirectories(app);
@@ -197,6 +202,7 @@ final class ImageWriter {
       }
     }
     guard.check();
+    decideModes(root);
     summary.add(String.format("vantorix-image: image: %s", size(Trees.size(root))));
     return summary;
   }
@@ -208,9 +214,48 @@ final class ImageWriter {
       if (copy.directory()) {
         Files.createDirectories(to);
       } else {
-        Files.copy(copy.source(), to, StandardCopyOption.COPY_ATTRIBUTES);
+        copyFile(copy.source(), to);
       }
     }
+  }
+
+  // The content and the time (the class-data cache's key holds the jars' times), but neither the
+  // owner nor the modes of the input: decideModes sets those.
+  private static void copyFile(Path source, Path to) throws IOException {
+    Files.copy(source, to);
+    Files.setLastModifiedTime(to, Files.getLastModifiedTime(source));
+  }
+
+  /**
+   * Every directory and file of the image gets the mode that the tool decides, whatever the input
+   * had and whatever the umask: rwxr-xr-x for directories and for files that their owner may run,
+   * rw-r--r-- for the others. So no setuid, setgid or sticky bit, and no write by group or others.
+   */
+  static void decideModes(Path root) throws IOException {
+    if (Files.getFileAttributeView(root, PosixFileAttributeView.class) == null) {
+      return;
+    }
+    Set<PosixFilePermission> program = PosixFilePermissions.fromString("rwxr-xr-x");
+    Set<PosixFilePermission> data = PosixFilePermissions.fromString("rw-r--r--");
+    Files.walkFileTree(root, new SimpleFileVisitor<>() {
+      @Override
+      public FileVisitResult preVisitDirectory(Path directory, BasicFileAttributes attributes)
+          throws IOException {
+        Files.setPosixFilePermissions(directory, program);
+        return FileVisitResult.CONTINUE;
+      }
+
+      @Override
+      public FileVisitResult visitFile(Path file, BasicFileAttributes attributes)
+          throws IOException {
+        if (attributes.isRegularFile()) {
+          boolean runs = Files.getPosixFilePermissions(file, LinkOption.NOFOLLOW_LINKS)
+              .contains(PosixFilePermission.OWNER_EXECUTE);
+          Files.setPosixFilePermissions(file, runs ? program : data);
+        }
+        return FileVisitResult.CONTINUE;
+      }
+    });
   }
 
   private void place(Path output, Path parent) throws IOException {

@@ -1,6 +1,13 @@
 package org.vantorix.image;
 
 import static org.vantorix.image.OptionTable.APP_ID;
+import static org.vantorix.image.OptionTable.CONSOLE;
+import static org.vantorix.image.OptionTable.COPYRIGHT;
+import static org.vantorix.image.OptionTable.INPUT;
+import static org.vantorix.image.OptionTable.MAIN_CLASS;
+import static org.vantorix.image.OptionTable.MAIN_JAR;
+import static org.vantorix.image.OptionTable.MAIN_MODULE;
+import static org.vantorix.image.OptionTable.PACKAGE_VERSION;
 import static org.vantorix.image.OptionTable.DESCRIPTION;
 import static org.vantorix.image.OptionTable.DESKTOP_SHORTCUT;
 import static org.vantorix.image.OptionTable.ICON;
@@ -79,7 +86,11 @@ final class InstallerStep {
                 ? image.output().toAbsolutePath().getParent()
                 : Path.of(directory).toAbsolutePath(),
             imageFiles(image),
-            image.desktop()));
+            image.desktop(),
+            options.value(COPYRIGHT),
+            options.value(PACKAGE_VERSION),
+            options.flag(CONSOLE),
+            windowClass(options)));
   }
 
   /** The image's files and directories as the plan lays them out, '/' between names. */
@@ -111,5 +122,24 @@ final class InstallerStep {
 
   private static String slashes(Path relative) {
     return relative.toString().replace(relative.getFileSystem().getSeparator(), "/");
+  }
+
+  /**
+   * The class name that the desktop sees on the application's windows: the Java runtime names
+   * them after the main class, with '-' for each '.'. Null when the main class is not known here
+   * (a main module whose descriptor names it).
+   */
+  private static String windowClass(Options options) {
+    String mainClass = options.value(MAIN_CLASS);
+    String module = options.value(MAIN_MODULE);
+    if (module != null) {
+      mainClass = module.contains("/") ? module.substring(module.indexOf('/') + 1) : null;
+    }
+    String jar = options.value(MAIN_JAR);
+    if (jar != null) {
+      mainClass = Jars.read(Path.of(options.value(INPUT)).resolve(jar))
+          .mainAttribute(java.util.jar.Attributes.Name.MAIN_CLASS).orElse(null);
+    }
+    return mainClass == null ? null : mainClass.replace('.', '-');
   }
 }

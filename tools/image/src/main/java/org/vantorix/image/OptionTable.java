@@ -40,9 +40,10 @@ final class OptionTable {
               + "tool's own directory, as in the release archive)");
   static final Option.Flag FORCE =
       flag("force", GENERAL, "replace an image that this tool wrote before");
-  static final Option.Value ICON = value("icon", "FILE.ico", GENERAL,
-          "the application's icon: of the Windows executable and the\n"
-              + "setup program, and of the Debian package's menu entry");
+  static final Option.Value ICON = value("icon", "FILE", GENERAL,
+          "the application's icon (.ico): of the Windows executable and\n"
+              + "the setup program, and of the Debian package's menu entry\n"
+              + "(there also a square PNG image)");
   static final Option.Value VERSION =
       value("version", "A.B.C.D", GENERAL,
           "the version (1 to 4 numbers): of the Windows executable's\n"
@@ -96,7 +97,10 @@ final class OptionTable {
               + "its arguments to the running one (which receives them\n"
               + "through vantorix-instances.jar) and ends");
   static final Option.Flag CONSOLE =
-      flag("console", LAUNCH, "the console launcher (Windows; default: the GUI launcher)");
+      flag("console", LAUNCH,
+          "a command-line application: the console launcher\n"
+              + "(Windows; default: the GUI launcher), no desktop entry\n"
+              + "(Debian package)");
 
   static final Option.Repeated ADD_MODULES =
       repeated("add-modules", "MODULE", RUNTIME,
@@ -209,6 +213,12 @@ final class OptionTable {
   static final Option.Value MAKENSIS =
       value("makensis", "PATH", INSTALLERS, "the NSIS compiler (default: makensis on the PATH)",
           SETUP_PROGRAM);
+  static final Option.Value PACKAGE_VERSION =
+      value("package-version", "VERSION", INSTALLERS,
+          "the package's version, when it is not --version: the\n"
+              + "version with a Debian revision or a suffix, such as\n"
+              + "3.3.2-1 or 3.3.2+repack-1 (Debian package)",
+          DEBIAN_PACKAGE);
   static final Option.Value VENDOR_EMAIL =
       value("vendor-email", "EMAIL", INSTALLERS,
           "the maintainer's address; with --vendor it makes the\n"

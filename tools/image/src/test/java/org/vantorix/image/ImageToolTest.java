@@ -6,6 +6,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.attribute.PosixFilePermissions;
 import java.util.List;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
@@ -53,6 +54,31 @@ class ImageToolTest {
             + "arguments=two words\n",
         Files.readString(output.resolve("app/Orbit.cfg"), StandardCharsets.UTF_8));
     assertEquals(List.of("Orbit"), Files.list(output.getParent()).map(p -> p.getFileName().toString()).toList());
+  }
+
+  @Test
+  void theImageGetsTheModesThatTheToolDecides() throws Exception {
+    Path input = Fixtures.input(work.resolve("input"));
+    Path setuid = Fixtures.write(input.resolve("bin/helper"), "#!/bin/sh\n");
+    // (Java's permissions have no setuid, setgid or sticky bit.)
+    assertEquals(0, new ProcessBuilder("chmod", "6777", setuid.toString()).start().waitFor());
+    assertEquals(0, new ProcessBuilder("chmod", "1777", setuid.getParent().toString()).start()
+        .waitFor());
+    Path shared = Fixtures.write(input.resolve("data.txt"), "text");
+    Files.setPosixFilePermissions(shared, PosixFilePermissions.fromString("rw-rw-rw-"));
+    Path output = work.resolve("Orbit");
+    Fixtures.Run run = Fixtures.run(options(output));
+    assertEquals(0, run.code(), run.err());
+    String[][] modes = {
+      {"app/bin/helper", "rwxr-xr-x"}, {"app/bin", "rwxr-xr-x"}, {"app/data.txt", "rw-r--r--"},
+      {"app/main.jar", "rw-r--r--"}, {"app/Orbit.cfg", "rw-r--r--"}, {"app", "rwxr-xr-x"},
+    };
+    for (String[] mode : modes) {
+      assertEquals(mode[1], PosixFilePermissions.toString(
+          Files.getPosixFilePermissions(output.resolve(mode[0]))), mode[0]);
+    }
+    assertEquals(Files.getLastModifiedTime(input.resolve("main.jar")),
+        Files.getLastModifiedTime(output.resolve("app/main.jar")));
   }
 
   @Test

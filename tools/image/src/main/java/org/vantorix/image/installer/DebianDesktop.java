@@ -73,7 +73,7 @@ final class DebianDesktop {
 
   /** The Exec value: the command, quoted as the desktop entry rules need, and the field code. */
   static String exec(String command, String fieldCode) {
-    return quoted(command) + (fieldCode == null ? "" : " " + fieldCode);
+    return DesktopEntry.exec(command, fieldCode);
   }
 
   /** The lines an entry adds after the primary launcher's: its MIME types, and whether hidden. */
@@ -107,24 +107,6 @@ final class DebianDesktop {
       xml.append("  </mime-type>\n");
     });
     return xml.append("</mime-info>\n").toString();
-  }
-
-  // The desktop entry rules: an argument with a reserved character is double-quoted, with '"',
-  // '`', '$' and '\' escaped by '\'; a string value escapes '\' once more; '%' is doubled.
-  private static String quoted(String argument) {
-    String reserved = " \t\n\"'\\><~|&;$*?#()`";
-    String text = argument;
-    if (argument.chars().anyMatch(c -> reserved.indexOf(c) >= 0)) {
-      StringBuilder quoted = new StringBuilder("\"");
-      for (char c : argument.toCharArray()) {
-        if ("\"`$\\".indexOf(c) >= 0) {
-          quoted.append('\\');
-        }
-        quoted.append(c);
-      }
-      text = quoted.append('"').toString();
-    }
-    return text.replace("\\", "\\\\").replace("%", "%%");
   }
 
   private static String word(String name) {

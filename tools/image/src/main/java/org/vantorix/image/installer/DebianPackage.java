@@ -21,13 +21,20 @@ import org.vantorix.image.base.Guard;
  */
 final class DebianPackage {
 
-  // The sizes that the desktop's default icon theme looks in.
-  private static final Set<Integer> THEME_SIDES = Set.of(16, 22, 24, 32, 36, 48, 64, 72, 96, 128,
-      192, 256, 512);
+  // lintian's limit for a line of the long description.
+  private static final int DESCRIPTION_WIDTH = 80;
   private static final Set<PosixFilePermission> DIRECTORY = PosixFilePermissions.fromString(
       "rwxr-xr-x");
   private static final Set<PosixFilePermission> PROGRAM = DIRECTORY;
   private static final Set<PosixFilePermission> DATA = PosixFilePermissions.fromString("rw-r--r--");
+
+  // The package holds /opt/<name> but not /opt itself (see DebArchive).
+  private static final String PREINST = "#!/bin/sh\n"
+      + "set -e\n"
+      + "# /opt is the system's: made when it is missing, never removed with this package.\n"
+      + "if [ ! -d \"$DPKG_ROOT/opt\" ]; then\n"
+      + "  mkdir -m 755 \"$DPKG_ROOT/opt\"\n"
+      + "fi\n";
 
   private DebianPackage() {}
 
@@ -39,7 +46,6 @@ final class DebianPackage {
     };
   }
 
-  /** Writes the package of the image at {@code image} to {@code part}, laid out in {@code work}. */
   static void write(InstallerPlan plan, Path image, Path work, Path part, Guard guard)
       throws IOException {
     InstallerRequest request = plan.request();
@@ -69,36 +75,47 @@ final class DebianPackage {
           Path.of("/opt", name, launcher.name()));
     }
 
-    boolean icon = request.icon() != null;
-    if (icon) {
-      for (Map.Entry<Integer, byte[]> frame : IconFrames.read(request.icon()).entrySet()) {
-        if (THEME_SIDES.contains(frame.getKey())) {
-          int side = frame.getKey();
-          file(directory(staging, "usr/share/icons/hicolor/" + side + "x" + side + "/apps")
-              .resolve(id + ".png"), frame.getValue());
+    // A command-line application gets no desktop entry: started from the menu, it would
+    // print into a terminal window that closes as soon as it ends.
+    if (!request.console()) {
+      boolean icon = request.icon() != null;
+      if (icon) {
+        for (Map.Entry<Integer, byte[]> frame : IconFrames.forLinux(request.icon()).entrySet()) {
+          if (IconFrames.THEME_SIDES.contains(frame.getKey())) {
+            int side = frame.getKey();
+            file(directory(staging, "usr/share/icons/hicolor/" + side + "x" + side + "/apps")
+                .resolve(id + ".png"), frame.getValue());
+          }
         }
       }
+      for (DebianDesktop.Entry entry : DebianDesktop.entries(plan)) {
+        file(directory(staging, "usr/share/applications").resolve(entry.fileName()),
+            DesktopEntry.of(plan, icon, entry).getBytes(StandardCharsets.UTF_8));
+      }
     }
-    for (DebianDesktop.Entry entry : DebianDesktop.entries(plan)) {
-      file(directory(staging, "usr/share/applications").resolve(entry.fileName()),
-          desktopEntry(plan, icon, entry).getBytes(StandardCharsets.UTF_8));
-    }
-    String mimeInfo = DebianDesktop.mimeInfo(plan, icon);
+    // The file types are the system's to know even when no entry opens them from the menu.
+    String mimeInfo = DebianDesktop.mimeInfo(plan, request.icon() != null && !request.console());
     if (mimeInfo != null) {
       file(directory(staging, "usr/share/mime/packages").resolve(id + ".xml"),
           mimeInfo.getBytes(StandardCharsets.UTF_8));
     }
     Path doc = directory(staging, "usr/share/doc/" + id);
     file(doc.resolve("copyright"), copyright(plan).getBytes(StandardCharsets.UTF_8));
-    file(doc.resolve("changelog.gz"), gzip(changelog(plan)));
+    // A package version with a Debian revision has a Debian changelog.
+    file(doc.resolve(plan.packageVersion().contains("-") ? "changelog.Debian.gz" : "changelog.gz"),
+        gzip(changelog(plan)));
     file(directory(staging, "usr/share/lintian/overrides").resolve(id),
         lintianOverrides(plan).getBytes(StandardCharsets.UTF_8));
 
     Path control = directory(staging, "DEBIAN").resolve("control");
     file(control, control(plan, image, files.bytes()).getBytes(StandardCharsets.UTF_8));
+    Path preinst = control.resolveSibling("preinst");
+    file(preinst, PREINST.getBytes(StandardCharsets.UTF_8));
+    Files.setPosixFilePermissions(preinst, PROGRAM);
 
-    Installers.build(List.of(plan.tool().toString(), "--root-owner-group", "--build",
+    Installers.build(List.of(plan.tool().toString(), "--root-owner-group", "-Zgzip", "--build",
         staging.toString(), part.toString()), work, guard, "dpkg-deb");
+    DebArchive.dropSystemDirectory(part);
   }
 
   static String control(InstallerPlan plan, Path image, long bytes) {
@@ -106,7 +123,7 @@ final class DebianPackage {
     Set<String> modules = new TreeSet<>(request.modules());
     modules.addAll(RuntimeModules.of(image));
     return "Package: " + plan.appId() + "\n"
-        + "Version: " + plan.version() + "\n"
+        + "Version: " + plan.packageVersion() + "\n"
         + "Architecture: " + architecture(request.target()) + "\n"
         + "Maintainer: " + request.vendor().strip() + " <" + request.vendorEmail() + ">\n"
         + "Installed-Size: " + (bytes + 1023) / 1024 + "\n"
@@ -114,8 +131,22 @@ final class DebianPackage {
         + "Section: misc\n"
         + "Priority: optional\n"
         + "Description: " + synopsis(plan) + "\n"
-        + " " + plan.name() + " " + plan.version()
-        + ", with the Java runtime it runs on, in /opt/" + plan.name() + ".\n";
+        + wrapped(plan.name() + " " + plan.version() + ", with the Java runtime it runs on, in /opt/"
+            + plan.name() + ".");
+  }
+
+  /** The long description's lines: a blank, then the words, within lintian's width. */
+  static String wrapped(String text) {
+    StringBuilder lines = new StringBuilder();
+    StringBuilder line = new StringBuilder();
+    for (String word : text.split(" +")) {
+      if (line.length() > 0 && 1 + line.length() + 1 + word.length() > DESCRIPTION_WIDTH) {
+        lines.append(' ').append(line).append('\n');
+        line.setLength(0);
+      }
+      line.append(line.length() > 0 ? " " : "").append(word);
+    }
+    return lines.append(' ').append(line).append('\n').toString();
   }
 
   // Debian's synopsis says what the package is and never just repeats its name.
@@ -126,39 +157,32 @@ final class DebianPackage {
   }
 
   // The package carries the image byte for byte, as it was built and tested: its binaries are
-  // stripped or not as the build made them. Third-party packages belong in /opt; the archive's
-  // rule against it does not apply.
+  // stripped or not as the build made them, and its jars are its own. Third-party packages belong
+  // in /opt; the archive's rules against it do not apply.
   private static String lintianOverrides(InstallerPlan plan) {
     String id = plan.appId();
-    return "# The application image, installed as it was built.\n"
+    return "# The application image, installed as it was built, with its own jars.\n"
         + id + ": dir-or-file-in-opt\n"
-        + id + ": unstripped-binary-or-object [opt/" + plan.name() + "/*]\n";
-  }
-
-  private static String desktopEntry(InstallerPlan plan, boolean icon,
-      DebianDesktop.Entry entry) {
-    return "[Desktop Entry]\n"
-        + "Type=Application\n"
-        + "Name=" + entry.launcher() + "\n"
-        + "Comment=" + plan.description() + "\n"
-        + "Exec=" + DebianDesktop.exec("/usr/bin/" + entry.launcher(), entry.fieldCode()) + "\n"
-        + (icon ? "Icon=" + plan.appId() + "\n" : "")
-        + "Terminal=false\n"
-        + "Categories=Utility;\n"
-        + DebianDesktop.extraLines(entry);
+        + id + ": unstripped-binary-or-object [opt/" + plan.name() + "/*]\n"
+        + id + ": jar-not-in-usr-share [opt/" + plan.name() + "/*]\n"
+        + "# /opt is the system's; the package holds only what is in it.\n"
+        + id + ": missing-intermediate-directory [opt/]\n"
+        + "# A package made for its users, never uploaded to the archive.\n"
+        + id + ": initial-upload-closes-no-bugs\n";
   }
 
   private static String copyright(InstallerPlan plan) {
     return "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
         + "Upstream-Name: " + plan.name() + "\n\n"
         + "Files: *\n"
-        + "Copyright: " + plan.request().vendor().strip() + "\n"
+        + "Copyright: " + (plan.request().copyright() == null
+            ? plan.request().vendor().strip() : plan.request().copyright().strip()) + "\n"
         + "License: custom\n"
         + " See the terms that came with " + plan.name() + ".\n";
   }
 
   private static String changelog(InstallerPlan plan) {
-    return plan.appId() + " (" + plan.version() + ") unstable; urgency=low\n\n"
+    return plan.appId() + " (" + plan.packageVersion() + ") unstable; urgency=low\n\n"
         + "  * " + plan.name() + " " + plan.version() + ".\n\n"
         + " -- " + plan.request().vendor().strip() + " <" + plan.request().vendorEmail() + ">  "
         + "Thu, 01 Jan 1970 00:00:00 +0000\n";

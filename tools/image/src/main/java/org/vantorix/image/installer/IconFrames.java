@@ -47,6 +47,51 @@ final class IconFrames {
     }
   }
 
+  /**
+   * The icon of a Linux target by side length: a square PNG image of a size of the icon theme as
+   * it is, or the frames of an {@code .ico} file.
+   */
+  static Map<Integer, byte[]> forLinux(Path icon) {
+    byte[] head;
+    try (java.io.InputStream in = Files.newInputStream(icon)) {
+      head = in.readNBytes(8);
+    } catch (IOException e) {
+      throw new Refusal("the icon " + icon + " cannot be read: " + e.getMessage());
+    }
+    if (!IcoFile.startsWith(head, 0, IcoFile.pngSignature())) {
+      if (head.length < 4 || head[0] != 0 || head[1] != 0 || head[2] != 1 || head[3] != 0) {
+        throw new Refusal("the icon " + icon + " is neither a PNG image nor an .ico file: "
+            + ACCEPTED);
+      }
+      return read(icon);
+    }
+    BufferedImage image;
+    byte[] data;
+    try {
+      data = Files.readAllBytes(icon);
+      image = ImageIO.read(new ByteArrayInputStream(data));
+    } catch (IOException e) {
+      throw new Refusal("the icon " + icon + " cannot be read: " + e.getMessage());
+    }
+    if (image == null) {
+      throw new Refusal("the icon " + icon + " is not a readable PNG image");
+    }
+    int side = image.getWidth();
+    if (side != image.getHeight() || !THEME_SIDES.contains(side)) {
+      throw new Refusal("the icon " + icon + " is a PNG image of " + image.getWidth() + "x"
+          + image.getHeight() + " pixels: " + ACCEPTED);
+    }
+    return Map.of(side, data);
+  }
+
+  /** The sizes that the desktop's default icon theme looks in. */
+  static final java.util.Set<Integer> THEME_SIDES =
+      java.util.Set.of(16, 22, 24, 32, 36, 48, 64, 72, 96, 128, 192, 256, 512);
+
+  private static final String ACCEPTED = "linux-x64 takes a square PNG image of 16, 22, 24, 32,"
+      + " 36, 48, 64, 72, 96, 128, 192, 256 or 512 pixels, or an .ico file (whose frames of those"
+      + " sizes it installs); windows-x64 and windows-x86 take an .ico file";
+
   private static Map<Integer, byte[]> frames(byte[] data) throws IOException {
     Map<Integer, byte[]> best = new TreeMap<>();
     Map<Integer, Integer> bestDepth = new TreeMap<>();

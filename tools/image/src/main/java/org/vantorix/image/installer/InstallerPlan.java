@@ -26,6 +26,11 @@ public record InstallerPlan(
     return request.name();
   }
 
+  /** The Debian package's version: the one given for it, else the application's. */
+  public String packageVersion() {
+    return request.packageVersion() == null ? version : request.packageVersion();
+  }
+
   /** The version with as many zeros added as a Windows version resource needs (four numbers). */
   public String fourPartVersion() {
     return Versions.fourParts(version);

@@ -15,7 +15,7 @@ import java.util.Set;
  * @param version the application's version: 1 to 4 numbers joined by dots
  * @param vendor the publisher (Windows) and maintainer (Debian); optional for a setup program
  * @param description one line about the application; the name when null
- * @param icon the application's {@code .ico} file, or null
+ * @param icon the application's {@code .ico} file (Debian: or a PNG image), or null
  * @param appId the id that stays the same across versions, or null for one derived from the
  *     vendor and the name
  * @param scope for whom a setup program installs
@@ -30,6 +30,11 @@ import java.util.Set;
  *     between names (those of a runtime that jlink links are not known and not listed)
  * @param desktop the launchers, file types and URL schemes the installer registers besides the
  *     primary launcher
+ * @param copyright the copyright text (Debian: the copyright file), or null for the vendor
+ * @param packageVersion the Debian package's version, or null for the version
+ * @param console whether the application is a command-line one (Debian: no desktop entry)
+ * @param windowClass the class name of the application's windows, as the desktop sees it, or
+ *     null when not known
  */
 public record InstallerRequest(
     InstallerKind kind,
@@ -49,7 +54,11 @@ public record InstallerRequest(
     Set<String> modules,
     Path outputDirectory,
     List<String> imageFiles,
-    Desktop desktop) {
+    Desktop desktop,
+    String copyright,
+    String packageVersion,
+    boolean console,
+    String windowClass) {
 
   public InstallerRequest {
     Objects.requireNonNull(kind, "kind");
@@ -68,9 +77,21 @@ public record InstallerRequest(
       InstallerKind kind, Path image, String name, String version, String vendor,
       String description, Path icon, String appId, InstallScope scope, boolean desktopShortcut,
       String vendorEmail, Path makensis, String signCommand, String target, Set<String> modules,
-      Path outputDirectory, List<String> imageFiles) {
+      Path outputDirectory, List<String> imageFiles, String copyright, String packageVersion,
+      boolean console, String windowClass) {
     this(kind, image, name, version, vendor, description, icon, appId, scope, desktopShortcut,
         vendorEmail, makensis, signCommand, target, modules, outputDirectory, imageFiles,
-        Desktop.NONE);
+        Desktop.NONE, copyright, packageVersion, console, windowClass);
+  }
+
+  /** A request with the defaults of the Debian package's own options. */
+  public InstallerRequest(
+      InstallerKind kind, Path image, String name, String version, String vendor,
+      String description, Path icon, String appId, InstallScope scope, boolean desktopShortcut,
+      String vendorEmail, Path makensis, String signCommand, String target, Set<String> modules,
+      Path outputDirectory, List<String> imageFiles, Desktop desktop) {
+    this(kind, image, name, version, vendor, description, icon, appId, scope, desktopShortcut,
+        vendorEmail, makensis, signCommand, target, modules, outputDirectory, imageFiles,
+        desktop, null, null, false, null);
   }
 }

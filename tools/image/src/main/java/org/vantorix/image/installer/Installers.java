@@ -25,6 +25,10 @@ public final class Installers {
   private static final Pattern WINDOWS_ID = Pattern.compile("[A-Za-z0-9][A-Za-z0-9._+-]{0,99}");
   // Debian's rule for package names.
   private static final Pattern DEBIAN_ID = Pattern.compile("[a-z0-9][a-z0-9.+-]+");
+  // An optional epoch, the numeric version, then a suffix or revision; the version's own digits
+  // end where the suffix begins, so 3.3.20 is not 3.3.2 with a suffix.
+  private static final Pattern PACKAGE_VERSION =
+      Pattern.compile("([0-9]+:)?([0-9.]*[0-9])([-+~][A-Za-z0-9.+~-]*)?");
   private static final Pattern EMAIL = Pattern.compile("[^\\s<>@]+@[^\\s<>@]+");
 
   // A setup program of a large image compresses for minutes.
@@ -68,10 +72,14 @@ public final class Installers {
           + " installed");
     }
     if (request.icon() != null) {
-      IconFrames.read(request.icon());
+      IconFrames.forLinux(request.icon());
     }
+    requireOneLine("--copyright", request.copyright());
+    String packageVersion = checkPackageVersion(request.packageVersion(), version);
+    // The file name carries no epoch.
     Path output = request.outputDirectory().resolve(
-        appId + "_" + version + "_" + DebianPackage.architecture(request.target()) + ".deb");
+        appId + "_" + packageVersion.replaceFirst("^[0-9]+:", "") + "_"
+            + DebianPackage.architecture(request.target()) + ".deb");
     InstallerPlan deb = new InstallerPlan(request, version, appId, description, dpkgDeb, output);
     DebianDesktop.check(deb);
     return checkedOutput(deb);
@@ -79,13 +87,13 @@ public final class Installers {
 
   /**
    * Builds the installer of a checked plan from the image at {@code image} (which may still be
-   * where it is staged) and returns the file it wrote: a hidden one beside the installer's place,
-   * which {@link #place} moves there. Scratch files go to {@code work}, which the caller removes;
+   * where it is staged) and returns the file it wrote, in {@code work} under the installer's name,
+   * which {@link #place} puts in its place. Scratch files go to {@code work}, which the caller removes;
    * the program that builds the installer runs under the guard, so that stopping the tool ends
    * it. On a failure the hidden file is gone.
    */
   public static Path build(InstallerPlan plan, Path image, Path work, Guard guard) {
-    Path part = partOf(plan);
+    Path part = partOf(plan, work);
     boolean built = false;
     try {
       Files.createDirectories(plan.output().getParent());
@@ -107,9 +115,12 @@ public final class Installers {
     }
   }
 
-  /** The hidden file beside the installer's place that {@link #build} writes. */
-  public static Path partOf(InstallerPlan plan) {
-    return Scratch.part(plan.output());
+  /**
+   * The file that {@link #build} writes: in the work directory (the tool's own) under the
+   * installer's final name, so that the sign command signs the file as it is named.
+   */
+  public static Path partOf(InstallerPlan plan, Path work) {
+    return work.resolve(plan.output().getFileName());
   }
 
   /** Moves a built installer into its place. */
@@ -142,6 +153,28 @@ public final class Installers {
           + Versions.RULE);
     }
     return version;
+  }
+
+  /**
+   * The package's version: the application's numeric version, optionally after an epoch and
+   * followed by a suffix and a Debian revision, in Debian's characters.
+   */
+  private static String checkPackageVersion(String given, String version) {
+    if (given == null) {
+      return version;
+    }
+    java.util.regex.Matcher parts = PACKAGE_VERSION.matcher(given);
+    if (!parts.matches() || !parts.group(2).equals(version)) {
+      throw new Refusal("--package-version " + given + " is not the version " + version
+          + " with a Debian revision or a suffix (like " + version + "-1 or " + version
+          + "+repack-1): after the version come '-', '+' or '~' and letters, digits, '.', '+',"
+          + " '~' and '-'");
+    }
+    if (given.endsWith("-")) {
+      throw new Refusal("--package-version " + given + " ends with '-': a Debian revision"
+          + " follows it");
+    }
+    return given;
   }
 
   private static void requireOneLine(String option, String value) {

@@ -110,8 +110,20 @@ final class NsisDesktop {
     List<String> lines = new ArrayList<>();
     for (Desktop.Launcher launcher : plan.request().desktop().launchers()) {
       String name = text(launcher.name());
-      lines.add("${If} \"$LOCALAPPDATA\\" + name + "\" != \"$INSTDIR\"");
-      lines.add("  RMDir /r \"$LOCALAPPDATA\\" + name + "\"");
+      // As the primary's: the cache files by their kinds, never a link's target, folders only
+      // when empty.
+      String folder = "$LOCALAPPDATA\\" + name;
+      lines.add("StrCpy $R0 \"" + folder + "\"");
+      lines.add("Call un.IsLink");
+      lines.add("${If} $R1 <> 1");
+      lines.add("  StrCpy $R0 \"" + folder + "\\ClassData\"");
+      lines.add("  Call un.IsLink");
+      lines.add("  ${If} $R1 <> 1");
+      lines.add("    !insertmacro VX_REMOVE_CACHE_FILES \"" + folder + "\\ClassData\" \"*\"");
+      lines.add("    RMDir \"" + folder + "\\ClassData\"");
+      lines.add("  ${EndIf}");
+      lines.add("  !insertmacro VX_REMOVE_CACHE_FILES \"" + folder + "\" \"????????????????*\"");
+      lines.add("  RMDir \"" + folder + "\"");
       lines.add("${EndIf}");
     }
     return indented(lines);

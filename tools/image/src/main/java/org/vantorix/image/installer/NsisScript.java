@@ -7,10 +7,13 @@ import java.util.Map;
 
 /**
  * The NSIS script of a setup program. Setup writes the image's files, a list of them (the
- * manifest) and the uninstaller into the install directory. The next setup of the same id
- * removes what the manifest lists before it writes its own files, so that a file the new version
- * no longer has does not stay behind; the uninstaller removes what the manifest lists and nothing
- * else, so that a directory the user chose is never emptied of the user's own files.
+ * manifest, whose first line names the application id) and the uninstaller into the install
+ * directory, which the id names. A folder whose manifest names another id is refused. An upgrade
+ * writes the new version beside the old one and swaps the two once it is complete, so a failure
+ * on the way leaves the old version as it was; the old version's listed files then go, and what
+ * the user put beside them moves into the new one. The uninstaller removes what the manifest
+ * lists (never through a link or a junction), its shortcuts, its key and the launcher's cache
+ * files, and nothing else.
  */
 final class NsisScript {
 
@@ -40,19 +43,83 @@ final class NsisScript {
       @SIGN@
 
       !include LogicLib.nsh
+      !include FileFunc.nsh
 
-      Page directory
+      Page directory "" "" DirectoryLeave
       Page instfiles
       UninstPage uninstConfirm
       UninstPage components
       UninstPage instfiles
 
-      ; Removes what the manifest in $INSTDIR lists: files, then directories deepest first (only
-      ; when they are empty). An entry that could lead out of $INSTDIR is passed over.
+      ; The folder that RemoveListed and OwnerOf work on.
+      Var VxDir
+      ; An upgrade writes the new version into VxNew, beside the old one, and swaps the two only when
+      ; it is complete; the old version waits in VxOld until it is removed.
+      Var VxNew
+      Var VxOld
+      Var VxTarget
+      Var VxOther
+
+      ; $R1 is 1 when $R0 is missing, a symbolic link or a junction (any reparse point): removal never
+      ; goes into or through one.
+      !macro VX_IS_LINK UN
+      Function ${UN}IsLink
+        System::Call 'kernel32::GetFileAttributesW(w R0) i .R1'
+        ${If} $R1 = -1
+          StrCpy $R1 1
+        ${Else}
+          IntOp $R1 $R1 & 0x400
+          ${If} $R1 <> 0
+            StrCpy $R1 1
+          ${EndIf}
+        ${EndIf}
+      FunctionEnd
+      !macroend
+      !insertmacro VX_IS_LINK ""
+      !insertmacro VX_IS_LINK "un."
+
+      ; Takes the line break off the line in $1 ($2 is overwritten).
+      !macro VX_TRIM_LINE
+        ${Do}
+          StrCpy $2 $1 1 -1
+          ${If} $2 == "$\\r"
+          ${OrIf} $2 == "$\\n"
+            StrCpy $1 $1 -1
+          ${Else}
+            ${Break}
+          ${EndIf}
+        ${Loop}
+      !macroend
+
+      ; The id that the manifest in $VxDir names on its first line (":app-id=<id>"), into VxOther:
+      ; empty when there is no manifest or it names none.
+      !macro VX_OWNER_OF UN
+      Function ${UN}OwnerOf
+        StrCpy $VxOther ""
+        ClearErrors
+        FileOpen $0 "$VxDir\\@MANIFEST@" r
+        ${If} ${Errors}
+          Return
+        ${EndIf}
+        FileReadUTF16LE $0 $1
+        FileClose $0
+        !insertmacro VX_TRIM_LINE
+        StrCpy $2 $1 8
+        ${If} $2 == ":app-id="
+          StrCpy $VxOther $1 "" 8
+        ${EndIf}
+      FunctionEnd
+      !macroend
+      !insertmacro VX_OWNER_OF ""
+      !insertmacro VX_OWNER_OF "un."
+
+      ; Removes what the manifest in $VxDir lists: files, then directories deepest first (only when
+      ; they are empty). An entry that could lead out of $VxDir, or whose way goes through a link or a
+      ; junction, is passed over; so is the first line, the id (a ':' never starts a listed path).
       !macro VX_REMOVE_LISTED UN
       Function ${UN}RemoveListed
         ClearErrors
-        FileOpen $0 "$INSTDIR\\@MANIFEST@" r
+        FileOpen $0 "$VxDir\\@MANIFEST@" r
         ${If} ${Errors}
           Return
         ${EndIf}
@@ -62,15 +129,7 @@ final class NsisScript {
           ${If} ${Errors}
             ${Break}
           ${EndIf}
-          ${Do}
-            StrCpy $2 $1 1 -1
-            ${If} $2 == "$\\r"
-            ${OrIf} $2 == "$\\n"
-              StrCpy $1 $1 -1
-            ${Else}
-              ${Break}
-            ${EndIf}
-          ${Loop}
+          !insertmacro VX_TRIM_LINE
           ; A directory's entry ends with a backslash.
           StrCpy $2 $1 1 -1
           ${If} $2 == "\\"
@@ -93,13 +152,25 @@ final class NsisScript {
             ${OrIf} $9 == "\\\\"
               StrCpy $3 0
             ${EndIf}
+            ; Each folder on the way, and the entry itself.
+            ${If} $3 == 1
+            ${AndIf} $7 == "\\"
+            ${AndIf} $6 > 0
+              IntOp $8 $6 - 1
+              StrCpy $R0 $1 $8
+              StrCpy $R0 "$VxDir\\$R0"
+              Call ${UN}IsLink
+              ${If} $R1 == 1
+                StrCpy $3 0
+              ${EndIf}
+            ${EndIf}
             IntOp $6 $6 + 1
           ${Loop}
           ${If} $3 == 1
             ${If} $2 == "\\"
-              RMDir "$INSTDIR\\$1"
+              RMDir "$VxDir\\$1"
             ${Else}
-              Delete "$INSTDIR\\$1"
+              Delete "$VxDir\\$1"
             ${EndIf}
           ${EndIf}
         ${Loop}
@@ -109,35 +180,161 @@ final class NsisScript {
       !insertmacro VX_REMOVE_LISTED ""
       !insertmacro VX_REMOVE_LISTED "un."
 
+      ; Moves what is left in $R0 (the user's own files, once the old version's are gone) into $R1:
+      ; an entry the new version does not have is moved as it is, a folder both have is merged.
+      Function MoveLeftovers
+        Push $R2
+        Push $R3
+        Push $R4
+        FindFirst $R2 $R3 "$R0\\*"
+        ${DoWhile} $R3 != ""
+          ${If} $R3 != "."
+          ${AndIf} $R3 != ".."
+            ${IfNot} ${FileExists} "$R1\\$R3"
+              Rename "$R0\\$R3" "$R1\\$R3"
+            ${ElseIf} ${FileExists} "$R0\\$R3\\*.*"
+            ${AndIf} ${FileExists} "$R1\\$R3\\*.*"
+              Push $R0
+              Push $R1
+              StrCpy $R4 $R1
+              StrCpy $R0 "$R0\\$R3"
+              Call IsLink
+              ${If} $R1 <> 1
+                StrCpy $R1 "$R4\\$R3"
+                Call MoveLeftovers
+              ${EndIf}
+              Pop $R1
+              Pop $R0
+            ${EndIf}
+          ${EndIf}
+          FindNext $R2 $R3
+        ${Loop}
+        FindClose $R2
+        Pop $R4
+        Pop $R3
+        Pop $R2
+      FunctionEnd
+
+      ; A folder that another application's setup wrote is not this one's to write over.
+      Function DirectoryLeave
+        StrCpy $VxDir $INSTDIR
+        Call OwnerOf
+        ${If} $VxOther != ""
+        ${AndIf} $VxOther != "@ID@"
+          MessageBox MB_OK|MB_ICONEXCLAMATION "$INSTDIR holds another application ($VxOther). Choose another folder for @NAME@."
+          Abort
+        ${EndIf}
+      FunctionEnd
+
       Function .onInit
         SetShellVarContext @CONTEXT@
       FunctionEnd
 
+      Function .onInstFailed
+        ; An upgrade that did not get to the swap leaves the old version as it was.
+        ${If} $VxNew != ""
+          SetOutPath "$TEMP"
+          RMDir /r "$VxNew"
+        ${EndIf}
+      FunctionEnd
+
       Function un.onInit
         SetShellVarContext @CONTEXT@
+        StrCpy $VxDir $INSTDIR
+        Call un.OwnerOf
+        ${If} $VxOther != ""
+        ${AndIf} $VxOther != "@ID@"
+          MessageBox MB_OK|MB_ICONSTOP "This uninstaller is @NAME@'s (@ID@), but $INSTDIR holds another application ($VxOther): nothing is removed." /SD IDOK
+          SetErrorLevel 2
+          Quit
+        ${EndIf}
       FunctionEnd
 
       Section "@NAME@"
         SectionIn RO
+        StrCpy $VxDir $INSTDIR
+        Call OwnerOf
+        ${If} $VxOther != ""
+        ${AndIf} $VxOther != "@ID@"
+          SetErrorLevel 2
+          Abort "$INSTDIR holds another application ($VxOther): setup writes nothing there."
+        ${EndIf}
+        StrCpy $VxTarget $INSTDIR
+        ${If} $VxOther == "@ID@"
+          ; An upgrade: the new version goes into a folder of a new, unpredictable name beside the old one.
+          ${GetParent} "$INSTDIR" $0
+          ClearErrors
+          GetTempFileName $VxNew "$0"
+          Delete "$VxNew"
+          CreateDirectory "$VxNew"
+          ${If} ${Errors}
+            StrCpy $VxNew ""
+            SetErrorLevel 2
+            Abort "Setup could not make a folder beside $INSTDIR."
+          ${EndIf}
+          StrCpy $VxTarget $VxNew
+        ${EndIf}
         ClearErrors
-        SetOutPath "$INSTDIR"
+        SetOutPath "$VxTarget"
         ${If} ${Errors}
           SetErrorLevel 2
-          Abort "Setup could not make the directory $INSTDIR."
+          Abort "Setup could not make the directory $VxTarget."
         ${EndIf}
-        ; The files of the version installed before go first.
-        Call RemoveListed
-        ClearErrors
       @FILES@
-        SetOutPath "$INSTDIR"
+        SetOutPath "$VxTarget"
         File "/oname=@MANIFEST@" "@MANIFEST_SOURCE@"
-        WriteUninstaller "$INSTDIR\\@UNINSTALLER@"
+        WriteUninstaller "$VxTarget\\@UNINSTALLER@"
         ${If} ${Errors}
           SetErrorLevel 2
-          Abort "Setup could not write every file into $INSTDIR."
+          Abort "Setup could not write every file into $VxTarget."
         ${EndIf}
-        CreateShortcut "$SMPROGRAMS\\@NAME@.lnk" "$INSTDIR\\@EXE@" "" "$INSTDIR\\@EXE@" 0
-        Delete "$DESKTOP\\@NAME@.lnk"
+        ${If} $VxNew != ""
+          ; No folder of the swap may be this process's current one.
+          SetOutPath "$TEMP"
+          ${GetParent} "$INSTDIR" $0
+          GetTempFileName $VxOld "$0"
+          Delete "$VxOld"
+          ClearErrors
+          Rename "$INSTDIR" "$VxOld"
+          ${If} ${Errors}
+            SetErrorLevel 2
+            Abort "Setup could not replace the version in $INSTDIR (is @NAME@ running?): it is kept as it was."
+          ${EndIf}
+          Rename "$VxNew" "$INSTDIR"
+          ${If} ${Errors}
+            Rename "$VxOld" "$INSTDIR"
+            SetErrorLevel 2
+            Abort "Setup could not put the new version in $INSTDIR: the old one is kept."
+          ${EndIf}
+          StrCpy $VxNew ""
+          ; The old version goes; what the user put beside it moves into the new one.
+          StrCpy $VxDir $VxOld
+          Call RemoveListed
+          StrCpy $R0 $VxOld
+          StrCpy $R1 $INSTDIR
+          Call MoveLeftovers
+          Call RemoveListed
+          Delete "$VxOld\\@MANIFEST@"
+          Delete "$VxOld\\@UNINSTALLER@"
+          RMDir "$VxOld"
+          ClearErrors
+        ${EndIf}
+        ; The shortcuts have the application's name, unless another application's has it already.
+        ReadRegStr $1 SHCTX "@KEY@" "StartMenuShortcut"
+        ReadRegStr $2 SHCTX "@KEY@" "DesktopShortcut"
+        ; (A value that is not there sets the error flag.)
+        ClearErrors
+        ${If} $1 == ""
+          StrCpy $1 "$SMPROGRAMS\\@NAME@.lnk"
+          ${If} ${FileExists} "$1"
+            StrCpy $1 "$SMPROGRAMS\\@NAME@ (@OWNER@).lnk"
+          ${EndIf}
+        ${EndIf}
+        CreateShortcut "$1" "$INSTDIR\\@EXE@" "" "$INSTDIR\\@EXE@" 0
+        ${If} $2 != ""
+          Delete "$2"
+          StrCpy $2 ""
+        ${EndIf}
       @DESKTOP@
       @DESKTOP_INSTALL@        WriteRegStr SHCTX "@KEY@" "DisplayName" "@NAME@"
         WriteRegStr SHCTX "@KEY@" "DisplayVersion" "@VERSION@"
@@ -146,6 +343,13 @@ final class NsisScript {
         WriteRegStr SHCTX "@KEY@" "InstallLocation" "$INSTDIR"
         WriteRegStr SHCTX "@KEY@" "UninstallString" "$\\"$INSTDIR\\@UNINSTALLER@$\\""
         WriteRegStr SHCTX "@KEY@" "QuietUninstallString" "$\\"$INSTDIR\\@UNINSTALLER@$\\" /S"
+        WriteRegStr SHCTX "@KEY@" "StartMenuShortcut" "$1"
+        ${If} $2 != ""
+          WriteRegStr SHCTX "@KEY@" "DesktopShortcut" "$2"
+        ${Else}
+          DeleteRegValue SHCTX "@KEY@" "DesktopShortcut"
+          ClearErrors
+        ${EndIf}
         WriteRegDWORD SHCTX "@KEY@" "EstimatedSize" @SIZE_KB@
         WriteRegDWORD SHCTX "@KEY@" "NoModify" 1
         WriteRegDWORD SHCTX "@KEY@" "NoRepair" 1
@@ -155,24 +359,82 @@ final class NsisScript {
         ${EndIf}
       SectionEnd
 
+      ; Deletes the files in $R5 whose names match $R6, but never a link (Wine deletes what a link
+      ; to a file points to) nor a folder.
+      Function un.DeleteMatching
+        FindFirst $R7 $R8 "$R5\\$R6"
+        ${DoWhile} $R8 != ""
+          StrCpy $R0 "$R5\\$R8"
+          Call un.IsLink
+          ${If} $R1 <> 1
+          ${AndIfNot} ${FileExists} "$R0\\*.*"
+            Delete "$R0"
+          ${EndIf}
+          FindNext $R7 $R8
+        ${Loop}
+        FindClose $R7
+      FunctionEnd
+
+      ; The launcher's class-data cache files in a folder, by their kinds: archives,
+      ; configurations and class lists, their stamps, the image each serves, failure and
+      ; creation markers, and temporary files.
+      !macro VX_REMOVE_CACHE_FILES DIR PREFIX
+        StrCpy $R5 "${DIR}"
+        !insertmacro VX_DELETE_MATCHING "${PREFIX}.jsa"
+        !insertmacro VX_DELETE_MATCHING "${PREFIX}.aot"
+        !insertmacro VX_DELETE_MATCHING "${PREFIX}.aotconf"
+        !insertmacro VX_DELETE_MATCHING "${PREFIX}.classlist"
+        !insertmacro VX_DELETE_MATCHING "${PREFIX}.image"
+        !insertmacro VX_DELETE_MATCHING "${PREFIX}.stamp"
+        !insertmacro VX_DELETE_MATCHING "${PREFIX}.failed"
+        !insertmacro VX_DELETE_MATCHING "${PREFIX}.creating"
+        !insertmacro VX_DELETE_MATCHING "${PREFIX}.tmp"
+      !macroend
+      !macro VX_DELETE_MATCHING PATTERN
+        StrCpy $R6 "${PATTERN}"
+        Call un.DeleteMatching
+      !macroend
+
       Section "un.@NAME@"
         SectionIn RO
+        StrCpy $VxDir $INSTDIR
         Call un.RemoveListed
         Delete "$INSTDIR\\@MANIFEST@"
         Delete "$INSTDIR\\@UNINSTALLER@"
         RMDir "$INSTDIR"
-        Delete "$SMPROGRAMS\\@NAME@.lnk"
-        Delete "$DESKTOP\\@NAME@.lnk"
-        ; The class-data cache is the program's, made on its first start for the user (unless
-        ; the program itself was installed in its place).
+        ReadRegStr $1 SHCTX "@KEY@" "StartMenuShortcut"
+        ReadRegStr $2 SHCTX "@KEY@" "DesktopShortcut"
+        ${If} $1 != ""
+          Delete "$1"
+        ${EndIf}
+        ${If} $2 != ""
+          Delete "$2"
+        ${EndIf}
+        ; The class-data cache is the launcher's, made on the first start for the user who uninstalls:
+        ; its files in its own folder, and those that launchers kept beside the application's data
+        ; before (named after a 16-digit hash), never a link's target.
         SetShellVarContext current
-        ${If} "$LOCALAPPDATA\\@NAME@" != "$INSTDIR"
-          RMDir /r "$LOCALAPPDATA\\@NAME@"
+        StrCpy $R0 "$LOCALAPPDATA\\@NAME@"
+        Call un.IsLink
+        ${If} $R1 <> 1
+          StrCpy $R0 "$LOCALAPPDATA\\@NAME@\\ClassData"
+          Call un.IsLink
+          ${If} $R1 <> 1
+            !insertmacro VX_REMOVE_CACHE_FILES "$LOCALAPPDATA\\@NAME@\\ClassData" "*"
+            RMDir "$LOCALAPPDATA\\@NAME@\\ClassData"
+          ${EndIf}
+          !insertmacro VX_REMOVE_CACHE_FILES "$LOCALAPPDATA\\@NAME@" "????????????????*"
+          RMDir "$LOCALAPPDATA\\@NAME@"
         ${EndIf}
       @DESKTOP_CACHES@
         SetShellVarContext @CONTEXT@
       @DESKTOP_UNINSTALL@
-        DeleteRegKey SHCTX "@KEY@"
+        ; The key is this application's when it names this folder.
+        ReadRegStr $1 SHCTX "@KEY@" "InstallLocation"
+        ${If} $1 == ""
+        ${OrIf} $1 == $INSTDIR
+          DeleteRegKey SHCTX "@KEY@"
+        ${EndIf}
       SectionEnd
 
       ; The user's own options stay unless the user asks for them to go.
@@ -192,13 +454,19 @@ final class NsisScript {
    * @param files the image's files
    * @param manifest the manifest file as it is to be installed
    * @param output where makensis writes the setup program
+   * @param signScripts the scripts that sign the uninstaller (given its path) and the setup
+   *     program, or null without a sign command
    */
-  static String render(InstallerPlan plan, ImageFiles files, Path manifest, Path output) {
+  static String render(InstallerPlan plan, ImageFiles files, Path manifest, Path output,
+      SignScripts signScripts) {
     InstallerRequest request = plan.request();
     boolean machine = request.scope() == InstallScope.MACHINE;
     boolean x64 = request.target().equals("windows-x64");
+    String name = text(plan.name());
     Map<String, String> values = new LinkedHashMap<>();
-    values.put("NAME", text(plan.name()));
+    values.put("NAME", name);
+    values.put("ID", text(plan.appId()));
+    values.put("OWNER", text(shortcutOwner(plan)));
     values.put("VERSION", text(plan.version()));
     values.put("VERSION4", plan.fourPartVersion());
     values.put("TARGET", x64 ? "amd64-unicode" : "x86-unicode");
@@ -207,20 +475,24 @@ final class NsisScript {
     values.put("ROOT_KEY", machine ? "HKLM" : "HKCU");
     values.put("OUTFILE", text(output.toString()));
     values.put("INSTALL_DIR", (machine ? (x64 ? "$PROGRAMFILES64" : "$PROGRAMFILES")
-        : "$LOCALAPPDATA\\Programs") + "\\" + text(plan.name()));
+        : "$LOCALAPPDATA\\Programs") + "\\" + text(plan.appId()));
     values.put("KEY", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + plan.appId());
     String icon = request.icon() == null ? null : text(request.icon().toAbsolutePath().toString());
     values.put("ICON", icon == null ? ""
         : "Icon \"" + icon + "\"\nUninstallIcon \"" + icon + "\"");
     values.put("VENDOR", text(request.vendor() == null ? "" : request.vendor()));
-    values.put("SIGN", signLines(request.signCommand()));
+    values.put("SIGN", signScripts == null ? "" : signScripts.lines());
     values.put("MANIFEST", MANIFEST);
     values.put("MANIFEST_SOURCE", text(manifest.toAbsolutePath().toString()));
     values.put("UNINSTALLER", UNINSTALLER);
     values.put("EXE", text(plan.name() + ".exe"));
     values.put("DESKTOP", request.desktopShortcut()
-        ? "  CreateShortcut \"$DESKTOP\\" + text(plan.name()) + ".lnk\" \"$INSTDIR\\"
-            + text(plan.name()) + ".exe\" \"\" \"$INSTDIR\\" + text(plan.name()) + ".exe\" 0"
+        ? "  StrCpy $2 \"$DESKTOP\\" + name + ".lnk\"\n"
+            + "  ${If} ${FileExists} \"$2\"\n"
+            + "    StrCpy $2 \"$DESKTOP\\" + name + " (" + text(shortcutOwner(plan)) + ").lnk\"\n"
+            + "  ${EndIf}\n"
+            + "  CreateShortcut \"$2\" \"$INSTDIR\\" + name + ".exe\" \"\" \"$INSTDIR\\" + name
+            + ".exe\" 0"
         : "");
     values.put("SIZE_KB", Long.toString((files.bytes() + 1023) / 1024));
     values.put("FILES", fileLines(files));
@@ -236,11 +508,12 @@ final class NsisScript {
   }
 
   /**
-   * The manifest's lines: every file, then every directory (with a '\' at its end) deepest first,
-   * the order in which they can be removed.
+   * The manifest's lines: the id, every file, then every directory (with a '\' at its end)
+   * deepest first, the order in which they can be removed.
    */
-  static List<String> manifestLines(ImageFiles files) {
+  static List<String> manifestLines(String appId, ImageFiles files) {
     List<String> lines = new java.util.ArrayList<>();
+    lines.add(":app-id=" + appId);
     for (ImageFiles.Entry file : files.files()) {
       lines.add(file.relative("\\"));
     }
@@ -251,17 +524,25 @@ final class NsisScript {
     return lines;
   }
 
+  // Who tells two shortcuts of one name apart: the vendor as a file name can hold it, or the id.
+  private static String shortcutOwner(InstallerPlan plan) {
+    String vendor = plan.request().vendor() == null ? ""
+        : plan.request().vendor().replaceAll("[<>:\"/\\\\|?*\\p{Cntrl}]", " ")
+            .replaceAll(" +", " ").strip();
+    return vendor.isEmpty() || vendor.endsWith(".") ? plan.appId() : vendor;
+  }
+
   private static String fileLines(ImageFiles files) {
     StringBuilder lines = new StringBuilder();
     for (ImageFiles.Entry directory : files.directories()) {
-      lines.append("  CreateDirectory \"$INSTDIR\\").append(text(directory.relative("\\")))
+      lines.append("  CreateDirectory \"$VxTarget\\").append(text(directory.relative("\\")))
           .append("\"\n");
     }
     String current = null;
     for (ImageFiles.Entry file : files.files()) {
       String directory = String.join("\\", file.parts().subList(0, file.parts().size() - 1));
       if (!directory.equals(current)) {
-        lines.append("  SetOutPath \"$INSTDIR")
+        lines.append("  SetOutPath \"$VxTarget")
             .append(directory.isEmpty() ? "" : "\\" + text(directory)).append("\"\n");
         current = directory;
       }
@@ -269,19 +550,6 @@ final class NsisScript {
           .append("\"\n");
     }
     return lines.toString();
-  }
-
-  // makensis runs these through the shell on the uninstaller and on the setup program once each
-  // is complete, with the file's path for %1 (in place of {} or added at the end, as the image
-  // tool does for the launchers); a command that fails stops the build.
-  private static String signLines(String signCommand) {
-    if (signCommand == null) {
-      return "";
-    }
-    String file = "\"%1\"";
-    String line = signCommand.contains("{}") ? signCommand.replace("{}", file)
-        : signCommand + " " + file;
-    return "!uninstfinalize `" + line + "` = 0\n!finalize `" + line + "` = 0";
   }
 
   /** A value in a double-quoted string of the script: '$' and '"' escaped. */

@@ -8,7 +8,8 @@ import org.vantorix.image.base.WindowsNames;
  * What a setup program cannot hold, checked with the plan, before anything is written: names that
  * Windows cannot hold; '$' in a path that makensis reads (File, Icon, OutFile take no escape for
  * it); a backtick in the name (it stands in the script's LogicLib conditions, which quote with
- * backticks) and in the sign command (makensis runs it from a backtick-quoted line).
+ * backticks). The installer's own directory and the sign command may hold both: makensis writes
+ * into the tool's work directory, and the sign command runs from a script (SignScripts).
  */
 final class SetupChecks {
   private SetupChecks() {}
@@ -17,10 +18,6 @@ final class SetupChecks {
     if (request.name().indexOf('`') >= 0) {
       throw new Refusal("the name " + request.name() + " holds a backtick, which the setup"
           + " program's script cannot hold");
-    }
-    if (request.signCommand() != null && request.signCommand().indexOf('`') >= 0) {
-      throw new Refusal("the --sign-command value holds a backtick, which makensis cannot run"
-          + " it with: put the command in a script");
     }
     for (String file : request.imageFiles()) {
       for (String name : file.split("/")) {
@@ -39,7 +36,6 @@ final class SetupChecks {
     if (request.icon() != null) {
       noDollar("the icon", request.icon().toString());
     }
-    noDollar("the installer", output.toString());
   }
 
   private static void noDollar(String what, String path) {

@@ -28,11 +28,15 @@ final class SetupProgram {
     }
     Path manifest = work.resolve(NsisScript.MANIFEST);
     Files.writeString(manifest,
-        String.join("\r\n", NsisScript.manifestLines(files)) + "\r\n",
+        String.join("\r\n", NsisScript.manifestLines(plan.appId(), files)) + "\r\n",
         StandardCharsets.UTF_16LE);
+    // makensis writes, and the sign command signs, the setup program under its final name in the
+    // tool's own directory.
+    SignScripts sign = plan.request().signCommand() == null ? null
+        : SignScripts.write(plan.request().signCommand(), work, part);
     Path script = work.resolve("setup.nsi");
     // With a byte order mark makensis reads the script as UTF-8 wherever it runs.
-    Files.writeString(script, "\uFEFF" + NsisScript.render(plan, files, manifest, part),
+    Files.writeString(script, "\uFEFF" + NsisScript.render(plan, files, manifest, part, sign),
         StandardCharsets.UTF_8);
     Installers.build(List.of(plan.tool().toString(), "-V2", "-INPUTCHARSET", "UTF8",
         script.toString()), work, guard, "makensis");

@@ -21,7 +21,7 @@ class InstallerTextTest {
         new InstallerRequest(kind, work.resolve("Orbit"), "Orbit", "2.5", vendor, null, null, null,
             scope, true, "dev@orbit.example", null, sign,
             kind == InstallerKind.EXE ? "windows-x64" : "linux-x64", Set.of("java.desktop"), work,
-            List.of());
+            List.of(), null, null, false, null);
     return new InstallerPlan(request, "2.5", "orbit", "Orbit", Path.of("/usr/bin/tool"),
         work.resolve("out"));
   }
@@ -34,20 +34,23 @@ class InstallerTextTest {
     ImageFiles files = ImageFiles.walk(image);
     String script =
         NsisScript.render(plan(InstallerKind.EXE, InstallScope.MACHINE, "Dollar $ \"Works\"",
-            "sign {}"), files, work.resolve("manifest.txt"), work.resolve("setup.exe"));
+            "sign {}"), files, work.resolve("manifest.txt"), work.resolve("setup.exe"),
+            new SignScripts(work.resolve("u.sh"), work.resolve("s.sh")));
     assertTrue(script.contains("RequestExecutionLevel admin\n"), script);
-    assertTrue(script.contains("InstallDir \"$PROGRAMFILES64\\Orbit\"\n"), script);
+    assertTrue(script.contains("InstallDir \"$PROGRAMFILES64\\orbit\"\n"), script);
     assertTrue(script.contains("InstallDirRegKey HKLM \"Software\\Microsoft\\Windows\\"
         + "CurrentVersion\\Uninstall\\orbit\" \"InstallLocation\"\n"), script);
     assertTrue(script.contains("VIProductVersion 2.5.0.0\n"), script);
     assertTrue(script.contains("\"CompanyName\" \"Dollar $$ $\\\"Works$\\\"\"\n"), script);
-    assertTrue(script.contains("!finalize `sign \"%1\"` = 0\n"), script);
-    assertTrue(script.contains("  CreateShortcut \"$DESKTOP\\Orbit.lnk\""), script);
-    assertTrue(script.contains("  CreateDirectory \"$INSTDIR\\app\"\n"), script);
-    assertTrue(script.contains("  SetOutPath \"$INSTDIR\\app\"\n  File \""
+    assertTrue(script.contains("!uninstfinalize `sh '" + work.resolve("u.sh") + "' '%1'` = 0\n"
+        + "!finalize `sh '" + work.resolve("s.sh") + "'` = 0\n"), script);
+    assertTrue(script.contains("    StrCpy $2 \"$DESKTOP\\Orbit (Dollar $$ Works).lnk\"\n"), script);
+    assertTrue(script.contains("  CreateDirectory \"$VxTarget\\app\"\n"), script);
+    assertTrue(script.contains("  SetOutPath \"$VxTarget\\app\"\n  File \""
         + image.resolve("app/main.jar") + "\"\n"), script);
     assertFalse(script.contains("@"), "a placeholder is left: " + script);
-    assertEquals(List.of("Orbit.exe", "app\\main.jar", "app\\"), NsisScript.manifestLines(files));
+    assertEquals(List.of(":app-id=orbit", "Orbit.exe", "app\\main.jar", "app\\"),
+        NsisScript.manifestLines("orbit", files));
   }
 
   @Test
@@ -55,9 +58,9 @@ class InstallerTextTest {
     Files.createDirectories(work.resolve("Orbit"));
     String script =
         NsisScript.render(plan(InstallerKind.EXE, InstallScope.USER, null, null),
-            ImageFiles.walk(work.resolve("Orbit")), work.resolve("m"), work.resolve("s.exe"));
+            ImageFiles.walk(work.resolve("Orbit")), work.resolve("m"), work.resolve("s.exe"), null);
     assertTrue(script.contains("RequestExecutionLevel user\n"), script);
-    assertTrue(script.contains("InstallDir \"$LOCALAPPDATA\\Programs\\Orbit\"\n"), script);
+    assertTrue(script.contains("InstallDir \"$LOCALAPPDATA\\Programs\\orbit\"\n"), script);
     assertFalse(script.contains("!finalize"), script);
   }
 
