@@ -56,7 +56,11 @@ class DesktopTextTest {
         uninstall);
     assertTrue(uninstall.contains("  ${If} $0 == \"1\"\n"
         + "    DeleteRegKey SHCTX \"Software\\Classes\\orbit\"\n"), uninstall);
-    assertTrue(NsisDesktop.uninstallCaches(plan).contains("RMDir /r \"$LOCALAPPDATA\\orbit-cli\""));
+    // The other launchers' caches go by their files' kinds, as the primary's: never a whole folder.
+    String caches = NsisDesktop.uninstallCaches(plan);
+    assertTrue(caches.contains(
+        "!insertmacro VX_REMOVE_CACHE_FILES \"$LOCALAPPDATA\\orbit-cli\\ClassData\" \"*\""), caches);
+    assertTrue(!caches.contains("RMDir /r"), caches);
   }
 
   @Test
