@@ -53,8 +53,9 @@ abstract class ImageParameters extends AbstractMojo {
   protected boolean force;
 
   /**
-   * Corresponds to the {@code --icon} option: the application's icon: of the Windows executable and
-   * the setup program, and of the Debian package's menu entry.
+   * Corresponds to the {@code --icon} option: the application's icon (.ico): of the Windows
+   * executable and the setup program, and of the Debian package's menu entry (there also a square
+   * PNG image).
    */
   @Parameter(property = "vantorix.icon")
   protected File icon;
@@ -84,7 +85,8 @@ abstract class ImageParameters extends AbstractMojo {
   protected String description;
 
   /**
-   * Corresponds to the {@code --verbose} option: also print the jdeps and jlink arguments.
+   * Corresponds to the {@code --verbose} option: also print the jdeps and jlink arguments and
+   * jlink's lines.
    */
   @Parameter(property = "vantorix.verbose", defaultValue = "false")
   protected boolean verbose;
@@ -162,20 +164,43 @@ abstract class ImageParameters extends AbstractMojo {
   protected boolean noFastStart;
 
   /**
-   * Corresponds to the {@code --console} option: the console launcher (Windows; default: the GUI
-   * launcher).
+   * Corresponds to the {@code --single-instance} option: one instance per user and session: a later
+   * start hands its arguments to the running one (which receives them through
+   * vantorix-instances.jar) and ends.
+   */
+  @Parameter(property = "vantorix.singleInstance", defaultValue = "false")
+  protected boolean singleInstance;
+
+  /**
+   * Corresponds to the {@code --console} option: a command-line application: the console launcher
+   * (Windows; default: the GUI launcher), no desktop entry (Debian package).
    */
   @Parameter(property = "vantorix.console", defaultValue = "false")
   protected boolean console;
 
   /**
    * Corresponds to the {@code --add-modules} option, a list of {@code <addModule>} elements: a JDK
-   * module to link besides those the application's classes need: service providers, reflection,
-   * locales, such as jdk.crypto.ec or jdk.localedata (repeatable; a comma-separated list also
-   * works).
+   * module to link besides those the application's classes need and the run-time services the JDK
+   * would find, such as java.sql for a driver that is loaded by name (repeatable; a comma-separated
+   * list also works).
    */
   @Parameter
   protected List<String> addModules;
+
+  /**
+   * Corresponds to the {@code --include-locales} option: keep only the locale data of these
+   * language tags, such as en,de,fr-CA (jlink's locale filter; default: all).
+   */
+  @Parameter(property = "vantorix.includeLocales")
+  protected String includeLocales;
+
+  /**
+   * Corresponds to the {@code --only-found-modules} option: link only the modules that the
+   * application's classes need and --add-modules names: no run-time services (security providers,
+   * locale data, charsets, the zip file system, sun.misc), for the smallest runtime.
+   */
+  @Parameter(property = "vantorix.onlyFoundModules", defaultValue = "false")
+  protected boolean onlyFoundModules;
 
   /**
    * Corresponds to the {@code --jdk} option: link from another JDK (its jlink and jmods).
@@ -196,6 +221,58 @@ abstract class ImageParameters extends AbstractMojo {
    */
   @Parameter(property = "vantorix.runtime")
   protected File runtime;
+
+  /**
+   * Corresponds to the {@code --launcher} option, a list of {@code <launcher>} elements: one more
+   * launcher, NAME.exe (GUI) or NAME, beside the primary one; ENTRY is a main class (on the class
+   * path), jar:FILE or module:MODULE[/CLASS] (on the module path); it shares the runtime, the class
+   * path and the options (unless --launcher-java-option or --launcher-argument name it), and has
+   * its own app/NAME.cfg, class-data cache and user options file (repeatable).
+   */
+  @Parameter
+  protected List<String> launcherList;
+
+  /**
+   * Corresponds to the {@code --console-launcher} option, a list of {@code <consoleLauncher>}
+   * elements: NAME=ENTRY as for --launcher, the console variant: no shortcut and no desktop entry
+   * (repeatable).
+   */
+  @Parameter
+  protected List<String> consoleLaunchers;
+
+  /**
+   * Corresponds to the {@code --launcher-java-option} option, a list of {@code
+   * <launcherJavaOption>} elements: a JVM option of launcher NAME alone: given for a launcher,
+   * these replace the --java-option values in its config file (repeatable, in order).
+   */
+  @Parameter
+  protected List<String> launcherJavaOptions;
+
+  /**
+   * Corresponds to the {@code --launcher-argument} option, a list of {@code <launcherArgument>}
+   * elements: a default argument of launcher NAME alone: given for a launcher, these replace the
+   * --argument values (repeatable).
+   */
+  @Parameter
+  protected List<String> launcherArguments;
+
+  /**
+   * Corresponds to the {@code --file-association} option, a list of {@code <fileAssociation>}
+   * elements: .EXT[=TYPE/SUB][&#64;NAME]: the application opens files of the extension: a
+   * double-click starts launcher NAME (default: the primary one) with the file's path; without
+   * =TYPE/SUB the MIME type is application/x-APP-EXT, APP the image's name in lower case, and the
+   * tool says so (repeatable; example: .orbit=application/x-orbit&#64;Viewer).
+   */
+  @Parameter
+  protected List<String> fileAssociations;
+
+  /**
+   * Corresponds to the {@code --url-scheme} option, a list of {@code <urlScheme>} elements:
+   * SCHEME[&#64;NAME]: the application opens links SCHEME:...: launcher NAME (default: the primary
+   * one) gets the URL (repeatable).
+   */
+  @Parameter
+  protected List<String> urlSchemes;
 
   /**
    * Corresponds to the {@code --copyright} option: the copyright text.
@@ -277,6 +354,14 @@ abstract class ImageParameters extends AbstractMojo {
   protected String makensis;
 
   /**
+   * Corresponds to the {@code --package-version} option: the package's version, when it is not
+   * --version: the version with a Debian revision or a suffix, such as 3.3.2-1 or 3.3.2+repack-1
+   * (Debian package).
+   */
+  @Parameter(property = "vantorix.packageVersion")
+  protected String packageVersion;
+
+  /**
    * Corresponds to the {@code --vendor-email} option: the maintainer's address; with --vendor it
    * makes the package's Maintainer field (Debian package).
    */
@@ -306,11 +391,20 @@ abstract class ImageParameters extends AbstractMojo {
     command.value("splash", splash);
     command.list("user-option", userOptions);
     command.flag("no-fast-start", noFastStart);
+    command.flag("single-instance", singleInstance);
     command.flag("console", console);
     command.list("add-modules", addModules);
+    command.value("include-locales", includeLocales);
+    command.flag("only-found-modules", onlyFoundModules);
     command.value("jdk", jdk);
     command.value("jmods", jmods);
     command.value("runtime", runtime);
+    command.list("launcher", launcherList);
+    command.list("console-launcher", consoleLaunchers);
+    command.list("launcher-java-option", launcherJavaOptions);
+    command.list("launcher-argument", launcherArguments);
+    command.list("file-association", fileAssociations);
+    command.list("url-scheme", urlSchemes);
     command.value("copyright", copyright);
     command.value("execution-level", executionLevel);
     command.value("brand-tool", brandTool);
@@ -322,6 +416,7 @@ abstract class ImageParameters extends AbstractMojo {
     command.value("install-scope", installScope);
     command.flag("desktop-shortcut", desktopShortcut);
     command.value("makensis", makensis);
+    command.value("package-version", packageVersion);
     command.value("vendor-email", vendorEmail);
   }
 }

@@ -13,10 +13,20 @@ final class ParametersGenerator {
   static final String TABLE_BEGIN = "<!-- BEGIN generated parameters: edit nothing up to END -->";
   static final String TABLE_END = "<!-- END generated parameters -->";
 
-  /** The parameter's name: the option in camel case, plural for a repeatable one. */
+  /**
+   * The parameter's name: the option in camel case, plural for a repeatable one; "List" instead
+   * of the plural where that is another option's name (--launcher beside --launchers).
+   */
   static String parameterName(Option option) {
     String camel = camelCase(option.name());
-    return option.repeats() && !camel.endsWith("s") ? camel + "s" : camel;
+    if (!option.repeats() || camel.endsWith("s")) {
+      return camel;
+    }
+    String plural = camel + "s";
+    boolean taken = org.vantorix.image.ToolOptions.all().stream()
+        .anyMatch(other -> !other.name().equals(option.name())
+            && camelCase(other.name()).equals(plural));
+    return taken ? camel + "List" : plural;
   }
 
   /** The name of a list parameter's elements: the singular. */

@@ -116,6 +116,7 @@ class ParametersTest {
             new Case("main-jar", false, "mainJar", "mainJar"),
             new Case("java-option", true, "javaOptions", "javaOption"),
             new Case("add-modules", true, "addModules", "addModule"),
+            new Case("launcher", true, "launcherList", "launcher"),
             new Case("no-fast-start", false, "noFastStart", "noFastStart"))) {
       Option option = new Option(c.option(), "X", c.repeats(), "", "");
       assertEquals(c.parameter(), ParametersGenerator.parameterName(option));
