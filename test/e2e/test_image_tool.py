@@ -871,7 +871,11 @@ class RuntimeServicesTest(LinuxTestCase):
         code, stdout, stderr = run_tool(["--name", "Dist", "--input", app, "--main-jar", "dist.jar", "--launchers",
                                          self.launchers, "--output", output, "--jdk", jdk])
         self.assertEqual(code, 0, stdout + stderr)
-        self.assertEqual(stderr.splitlines(), [
+        # The archive step's note comes only with a runtime linked now, not with one that the
+        # runtime cache holds from an earlier test: it says nothing of the Class-Path.
+        warnings = [line for line in stderr.splitlines()
+                    if not line.startswith("vantorix-image: note: the class-data archive leaves out")]
+        self.assertEqual(warnings, [
             "vantorix-image: warning: the Class-Path entry %s of dist.jar is absolute: the Java runtime will look for "
             "%s on the users' machines" % (os.path.join(system, "shared.jar"), os.path.join(system, "shared.jar")),
             "vantorix-image: warning: the Class-Path entry %s of dist.jar is absolute: the Java runtime will look for "
