@@ -204,7 +204,8 @@ class SetupDesktopTest(DesktopTestCase):
         key = "HKCU\\" + UNINSTALL_KEY + app_id
         local = self.wine.variable("LOCALAPPDATA")
         start_menu = self.wine.variable("APPDATA") + "\\Microsoft\\Windows\\Start Menu\\Programs\\"
-        win_dir = local + "\\Programs\\" + name
+        # The application id names the install folder.
+        win_dir = local + "\\Programs\\" + app_id
         for leftover in (classes + "." + ext, classes + "." + other, classes + app_id + "." + ext,
                          classes + app_id + "." + other, classes + scheme, key):
             self.addCleanup(self.wine.output, "reg", ["delete", leftover, "/f"])

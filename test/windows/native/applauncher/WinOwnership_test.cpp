@@ -87,9 +87,11 @@ TEST(WinOwnership, DecidesAboutTheCacheAndTheOptionsFile) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         const std::filesystem::path home = temp.path() / c.home;
-        std::filesystem::create_directories(home / "Demo");
+        // The launcher's own folder for the cache, inside the application's.
+        const std::filesystem::path cache = home / "Demo" / "ClassData";
+        std::filesystem::create_directories(cache);
         if (c.othersMayWrite) {
-            grant((home / "Demo").wstring(), WinWorldSid, GENERIC_WRITE);
+            grant(cache.wstring(), WinWorldSid, GENERIC_WRITE);
         }
         EnvGuard local(L"LOCALAPPDATA", home.wstring());
         const ClassDataCache::Plan plan = ClassDataCache::plan(request);
