@@ -648,7 +648,7 @@ class DebianPackageTest(unittest.TestCase):
         if shutil.which("desktop-file-validate"):
             validate = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
             self.assertEqual((validate.returncode, validate.stdout), (0, ""), validate.stderr)
-        # The entry's command, read as the specification says, starts the application.
+        # The entry's command, unquoted and unescaped as the desktop reads it, starts the application.
         fields = desktop_entry(entry)
         self.assertEqual(fields["StartupWMClass"], "Main")
         run = subprocess.run(exec_arguments(fields["Exec"]), capture_output=True, text=True, env=environment,

@@ -1,7 +1,7 @@
 package org.vantorix.image.installer;
 
 /**
- * The desktop entry of a Debian package, as the desktop entry specification has it: values
+ * The desktop entry of a Debian package, as the desktop reads it (freedesktop.org's rules): values
  * escaped, the command quoted, and the window class that ties the application's windows to the
  * entry (and so to its icon in the task bar).
  */
