@@ -123,3 +123,15 @@ if __name__ == "__main__":
     found, why = find_runtime(sys.argv[2])
     print(found or why)
     sys.exit(0 if found else 1)
+
+
+def run(exe, args=(), **environment_values):
+    """Runs an image's launcher as a user would, without the variables that
+    change what a Java runtime does, and with its output captured."""
+    environment = dict(os.environ, LC_ALL="C.UTF-8", **environment_values)
+    for name in ("LD_LIBRARY_PATH", "JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS", "JDK_JAVA_OPTIONS", "CLASSPATH"):
+        environment.pop(name, None)
+    if os.environ.get("VX_E2E_SANITIZED"):
+        environment["ASAN_OPTIONS"] = "detect_leaks=0"
+    return subprocess.run([exe] + list(args), stdin=subprocess.DEVNULL, capture_output=True, env=environment,
+                          timeout=120)

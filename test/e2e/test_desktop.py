@@ -130,14 +130,8 @@ class LinuxLaunchersTest(DesktopTestCase):
         cls.launchers = os.path.dirname(os.environ["VX_E2E_LINUX_LAUNCHER"])
 
     def run_image(self, exe, args, config_home):
-        environment = dict(os.environ, LC_ALL="C.UTF-8", XDG_CONFIG_HOME=config_home,
-                           XDG_CACHE_HOME=os.path.join(self.work, "cache"))
-        for name in ("LD_LIBRARY_PATH", "JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS", "JDK_JAVA_OPTIONS", "CLASSPATH"):
-            environment.pop(name, None)
-        if os.environ.get("VX_E2E_SANITIZED"):
-            environment["ASAN_OPTIONS"] = "detect_leaks=0"
-        return subprocess.run([exe] + list(args), stdin=subprocess.DEVNULL, capture_output=True, env=environment,
-                              timeout=120)
+        return linux_image.run(exe, args, XDG_CONFIG_HOME=config_home,
+                               XDG_CACHE_HOME=os.path.join(self.work, "cache"))
 
     def test_each_launcher_runs_its_program_with_its_own_user_options(self):
         root, _ = self.make("Orbit", "--launchers", self.launchers, "--launcher", "Orbit View=Cli",

@@ -674,13 +674,7 @@ class LinuxTestCase(ToolTestCase):
         cls.launchers = os.path.dirname(cls.launcher)
 
     def run_image(self, exe, args=()):
-        environment = dict(os.environ, LC_ALL="C.UTF-8")
-        for name in ("LD_LIBRARY_PATH", "JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS", "JDK_JAVA_OPTIONS", "CLASSPATH"):
-            environment.pop(name, None)
-        if os.environ.get("VX_E2E_SANITIZED"):
-            environment["ASAN_OPTIONS"] = "detect_leaks=0"
-        return subprocess.run([exe] + list(args), stdin=subprocess.DEVNULL, capture_output=True, env=environment,
-                              timeout=120)
+        return linux_image.run(exe, args)
 
 
 def release_modules(runtime):
