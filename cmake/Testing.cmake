@@ -23,6 +23,21 @@ if(CMAKE_CROSSCOMPILING)
     set(VX_TESTS_SKIP_REASON "${vx_wine_reason}")
     message(STATUS "Tests of this build will be reported as skipped: ${vx_wine_reason}")
   endif()
+elseif(VX_HOST_M32)
+  # A kernel without 32-bit support runs no i686 program, multilib or not.
+  file(WRITE ${CMAKE_BINARY_DIR}/m32-probe.c "int main(void) { return 0; }\n")
+  try_run(vx_m32_run vx_m32_compiled ${CMAKE_BINARY_DIR}/m32-probe ${CMAKE_BINARY_DIR}/m32-probe.c
+    COMPILE_DEFINITIONS -m32 LINK_OPTIONS -m32 COMPILE_OUTPUT_VARIABLE vx_m32_output)
+  if(NOT vx_m32_compiled)
+    set(VX_TESTS_RUNNABLE OFF)
+    set(VX_TESTS_SKIP_REASON "32-bit programs cannot be built here (g++-multilib missing?)")
+  elseif(NOT vx_m32_run EQUAL 0)
+    set(VX_TESTS_RUNNABLE OFF)
+    set(VX_TESTS_SKIP_REASON "this machine cannot run 32-bit x86 programs (its kernel has no 32-bit support)")
+  endif()
+  if(NOT VX_TESTS_RUNNABLE)
+    message(STATUS "Tests of this build will be reported as skipped: ${VX_TESTS_SKIP_REASON}")
+  endif()
 endif()
 
 # A test named <name>.SKIPPED that only reports the reason and is counted as

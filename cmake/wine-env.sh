@@ -23,6 +23,12 @@ vx_wine_select() {
         echo "wine32 is treated as not installed (VX_WINE32=absent)" >&2
         return 1
       elif [ -x /usr/lib/wine/wine ] && [ -d /usr/lib/i386-linux-gnu/wine ]; then
+        # Installed is not enough: a kernel without 32-bit support runs no
+        # i686 program, the loader included.
+        if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+          echo "wine32 is installed, but this machine cannot run 32-bit programs (its kernel has no 32-bit support)" >&2
+          return 1
+        fi
         VX_WINE=/usr/lib/wine/wine
       else
         echo "wine32 is not installed: Debian's i386 packages could not be installed on this machine" >&2
