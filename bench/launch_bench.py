@@ -194,7 +194,7 @@ def stripped_size(strip, path, work):
 # The libraries that come with every Windows installation and that the
 # executables may import; anything else would have to ship with them.
 SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "shell32.dll", "advapi32.dll",
-               "gdi32.dll", "ole32.dll", "ntdll.dll", "psapi.dll"}
+               "gdi32.dll", "ole32.dll", "ntdll.dll", "psapi.dll", "ws2_32.dll"}
 
 
 def main():
