@@ -13,7 +13,6 @@ PATH. Every run uses names of its own and removes what it installed.
 """
 
 import os
-import re
 import shlex
 import shutil
 import subprocess
@@ -150,21 +149,6 @@ class LinuxLaunchersTest(DesktopTestCase):
                                  (code, [line.replace(" a b", " a|b")]), completed.stderr)
 
 
-class RegistryWine(Wine):
-    """Wine with value names that hold blanks ("Content Type", "URL Protocol")."""
-
-    def registry_values(self, key):
-        text = self.output("reg", ["query", key])
-        if key.split("\\", 1)[1].lower() not in text.lower():
-            return None
-        values = {}
-        for line in text.splitlines():
-            match = re.match(r"^\s+(.*?)\s+(REG_\w+)(?:\s+(.*))?$", line)
-            if match:
-                values[match.group(1)] = match.group(3) or ""
-        return values
-
-
 class SetupDesktopTest(DesktopTestCase):
     """Setup programs with a second launcher, a file type and a URL scheme,
     under Wine: the registry after setup, the open path, and uninstall."""
@@ -173,7 +157,7 @@ class SetupDesktopTest(DesktopTestCase):
     def setUpClass(cls):
         skip_class_unless(have_tools("makensis", "javac", "jar"), "makensis and the JDK are needed")
         cls.tools = images.Tools.from_environment()
-        cls.wine = RegistryWine(cls.tools)
+        cls.wine = Wine(cls.tools)
 
     def make_setup(self, name, *options):
         root, notes = self.make(name, "--runtime", self.tools.stub_runtime,

@@ -167,15 +167,16 @@ class Wine:
         return self.output("winepath", ["-u", windows_path]).strip()
 
     def registry_values(self, key):
-        """{name: data} of a key, or None when there is no such key."""
+        """{name: data} of a key, or None when there is no such key. Value
+        names may hold blanks ("Content Type", "URL Protocol")."""
         text = self.output("reg", ["query", key])
         if key.split("\\", 1)[1].lower() not in text.lower():
             return None
         values = {}
         for line in text.splitlines():
-            parts = line.strip().split(None, 2)
-            if len(parts) >= 2 and parts[1].startswith("REG_"):
-                values[parts[0]] = parts[2] if len(parts) == 3 else ""
+            match = re.match(r"^\s+(.*?)\s+(REG_\w+)(?:\s+(.*))?$", line)
+            if match:
+                values[match.group(1)] = match.group(3) or ""
         return values
 
 

@@ -101,7 +101,7 @@ WideString randomText() {
     std::size_t have = 0;
     while (source && have < sizeof bytes) {
         const ssize_t count = ::read(source.get(), bytes + have, sizeof bytes - have);
-        if (count <= 0 && errno != EINTR) {
+        if (count == 0 || (count < 0 && errno != EINTR)) {
             break;
         }
         have += count > 0 ? static_cast<std::size_t>(count) : 0;
@@ -277,8 +277,9 @@ bool startDetached(const WideString& executable, const WideString& variable, con
     // control, and the standard streams go nowhere.
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
-    if (::posix_spawn_file_actions_init(&actions) != 0) {
-        why = L"posix_spawn_file_actions_init failed";
+    if (const int error = ::posix_spawn_file_actions_init(&actions)) {
+        errno = error;
+        why = failure("posix_spawn_file_actions_init", executable);
         return false;
     }
     ::posix_spawnattr_init(&attributes);

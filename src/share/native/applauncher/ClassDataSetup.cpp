@@ -414,27 +414,28 @@ Plan planOrThrow(const Request& request) {
     if (choice.startsCreation) {
         work->executable = request.executablePath;
     }
+    // Off for this launch; a creation has nothing left to do then, and the
+    // application must not run in its process.
+    const auto off = [&]() {
+        if (work->creator) {
+            ClassDataFiles::removeFile(creationMarker);
+            std::exit(0);
+        }
+        return plan;
+    };
     if (!choice.output.empty()) {
         removeOrphans(directory, slot);
         const std::uint64_t free = ClassDataFiles::freeBytes(directory);
         if (free < requiredFreeBytes) {
             logTrace("Class-data cache: off, " << free << " bytes free in \"" << directory << "\"");
-            if (work->creator) {
-                ClassDataFiles::removeFile(creationMarker);
-                std::exit(0);
-            }
-            return plan;
+            return off();
         }
         // The runtime cannot report a file it fails to write except on the
         // application's own output: try the directory first. The file stays,
         // made exclusively, for the runtime to write over.
         if (!ClassDataFiles::createNewFile(choice.output, why)) {
             logTrace("Class-data cache: off, " << why);
-            if (work->creator) {
-                ClassDataFiles::removeFile(creationMarker);
-                std::exit(0);
-            }
-            return plan;
+            return off();
         }
         work->output = choice.output;
         work->target = choice.target;

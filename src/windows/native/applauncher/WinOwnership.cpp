@@ -17,15 +17,6 @@ constexpr ACCESS_MASK writeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WR
                                     FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
                                     GENERIC_ALL;
 
-struct SecurityDescriptorTraits {
-    using Type = PSECURITY_DESCRIPTOR;
-    using KeepError = KeepLastError;
-    static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type value) noexcept { return value != nullptr; }
-    static void close(Type value) noexcept { LocalFree(value); }
-};
-using ScopedSecurityDescriptor = ScopedResource<SecurityDescriptorTraits>;
-
 bool isWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
     return IsWellKnownSid(sid, type) != FALSE;
 }
@@ -35,13 +26,12 @@ bool mayDoAnything(PSID sid, PSID user) {
 }
 
 WideString sidText(PSID sid) {
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(sid, &text)) {
+    wchar_t* rawText = nullptr;
+    if (!ConvertSidToStringSidW(sid, &rawText)) {
         return L"?";
     }
-    const WideString result(text);
-    LocalFree(text);
-    return result;
+    const ScopedLocalMemory<wchar_t> text(rawText);
+    return text.get();
 }
 
 } // namespace
@@ -64,7 +54,7 @@ WideString untrustedObject(HANDLE object) {
     PSECURITY_DESCRIPTOR rawDescriptor = nullptr;
     const DWORD error = GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                                         &owner, nullptr, &dacl, nullptr, &rawDescriptor);
-    const ScopedSecurityDescriptor descriptor(rawDescriptor);
+    const ScopedLocalMemory<void> descriptor(rawDescriptor);
     if (error != ERROR_SUCCESS) {
         return L"its owner cannot be read: " + systemErrorText(error, nullptr);
     }
